@@ -1,0 +1,25 @@
+// SPDX-FileCopyrightText: 2026 Corvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "modelbay.h"
+
+#include <QtGlobal>
+
+static void initModelbayResources()
+{
+    Q_INIT_RESOURCE(modelbay);
+}
+
+namespace Qt3DSceneModelbay {
+
+void register3DSceneEditorQML()
+{
+    static bool registered = false;
+    if (registered)
+        return;
+    // The resources normally register when the library loads; doing it here as
+    // well keeps them available when the library is linked statically.
+    initModelbayResources();
+    registered = true;
+}
+
+}
