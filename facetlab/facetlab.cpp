@@ -192,7 +192,8 @@ bool Facetlab::setExportFile(QFile &file, const QUrl &folder, const QString &nam
     // Append mode writes at the end, which after the resize is byte 0.
     if (!file.open(QIODevice::Append))
         return false;
-    if (!file.resize(0) && file.size() != 0) {
+    // A device such as a pipe has no length to cut.
+    if (!file.isSequential() && !file.resize(0)) {
         file.close();
         return false;
     }
