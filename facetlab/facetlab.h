@@ -73,6 +73,9 @@ private:
     QVector<Exportable *> exportables;
     QFile exportFile;
     quint64 progressStep = 17857;
+    // True while exportStl is on the call stack: a call made from code that
+    // the run itself invokes (a progress update) is refused.
+    bool runActive = false;
 };
 
 namespace Facetlabrary {
