@@ -6,6 +6,7 @@
 #include "stlrecord.h"
 
 #include <QCoreApplication>
+#include <QJSValue>
 #include <Qt3DCore/QEntity>
 #include <Qt3DCore/QTransform>
 #include <Qt3DRender/QGeometryRenderer>
@@ -58,6 +59,27 @@ void Facetlab::handleTrianglesExportedChanged()
 
 namespace {
 
+// QML hands a JavaScript array of entities over as a QJSValue (or, from a
+// property, a QVariantList), which the variant cannot convert to an entity
+// list: take the entities such a list holds, in order.
+QVector<Qt3DCore::QEntity *> entitiesOfScriptList(const QVariant &v)
+{
+    QVariantList items;
+    if (v.userType() == qMetaTypeId<QJSValue>()) {
+        const QJSValue value = v.value<QJSValue>();
+        if (value.isArray())
+            items = value.toVariant().toList();
+    } else if (v.userType() == QMetaType::QVariantList) {
+        items = v.toList();
+    }
+    QVector<Qt3DCore::QEntity *> entities;
+    for (const QVariant &item : qAsConst(items)) {
+        if (auto *entity = qobject_cast<Qt3DCore::QEntity *>(item.value<QObject *>()))
+            entities.append(entity);
+    }
+    return entities;
+}
+
 // Clears a flag when the scope ends, on every return path.
 class FlagScope {
 public:
@@ -87,10 +109,11 @@ bool Facetlab::exportStl(const QUrl &folder, const QString &exportName, QVariant
     trianglesExported = 0;
 
     const int listType = qMetaTypeId<QVector<Qt3DCore::QEntity *>>();
-    QVector<Qt3DCore::QEntity *> list;
-    if (v.userType() == listType || v.convert(listType))
-        list = v.value<QVector<Qt3DCore::QEntity *>>();
-    entities = list;
+    QVariant converted = v;
+    if (v.userType() == listType || converted.convert(listType))
+        entities = converted.value<QVector<Qt3DCore::QEntity *>>();
+    else
+        entities = entitiesOfScriptList(v);
 
     // No writeTriangles of these can be running: that would mean a run on
     // the stack, and such a call was refused above.

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJSEngine>
 #include <QPointer>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -141,6 +142,42 @@ private slots:
         QCOMPARE(inProgress[1][0].toBool(), false);
         QCOMPARE(progress.count(), 0);
         QCOMPARE(readAll(path(QStringLiteral("empty.stl"))), fileStart(0));
+    }
+
+    // QML passes its entity arrays as script values or variant lists.
+    void scriptArrays_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("JavaScript array") << QStringLiteral("script");
+        QTest::newRow("variant list") << QStringLiteral("variants");
+    }
+
+    void scriptArrays()
+    {
+        QFETCH(QString, kind);
+        QEntity root;
+        Qt3DCore::QTransform *transform = nullptr;
+        QEntity *entity = meshEntity(&root, square, squareIndices, &transform);
+        transform->setTranslation(QVector3D(3, 4, 5));
+        // Parented, so that the script engine leaves it alone.
+        auto *notAnEntity = new QObject(&root);
+
+        QJSEngine engine;
+        QVariant v;
+        if (kind == QLatin1String("script")) {
+            QJSValue array = engine.newArray(3);
+            array.setProperty(0, engine.newQObject(entity));
+            array.setProperty(1, engine.newQObject(notAnEntity));
+            array.setProperty(2, engine.newQObject(entity));
+            v = QVariant::fromValue(array);
+        } else {
+            v = QVariantList { QVariant::fromValue<QObject *>(entity), QVariant::fromValue<QObject *>(notAnEntity),
+                QVariant(7), QVariant::fromValue<QObject *>(entity) };
+        }
+        Facetlab facetlab;
+        QVERIFY(facetlab.exportStl(folder(), QStringLiteral("script"), v));
+        const QByteArray once = records(triangles(square, squareIndices), { transform->matrix() });
+        QCOMPARE(readAll(path(QStringLiteral("script.stl"))), fileStart(4) + once + once);
     }
 
     void overwriteLongerFile()
