@@ -1,0 +1,81 @@
+// SPDX-FileCopyrightText: 2026 Corvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#ifndef TESTS_SHARED_FAKEAGENT_H
+#define TESTS_SHARED_FAKEAGENT_H
+
+#include <QByteArray>
+#include <QHash>
+#include <QList>
+#include <QMetaType>
+#include <QObject>
+#include <QPair>
+#include <QPointer>
+#include <QTcpServer>
+
+class QTcpSocket;
+
+// One request as the fake agent received it.
+struct AgentRequest {
+    QByteArray method;
+    QByteArray path;
+    QByteArray contentType;
+    QList<QPair<QByteArray, QByteArray>> headers;
+    QByteArray body;
+};
+Q_DECLARE_METATYPE(AgentRequest)
+
+struct AgentAnswer {
+    int status;
+    QByteArray body;
+};
+
+// An in-process stand-in for the slicer agent: a small HTTP/1.1 server on
+// 127.0.0.1 that records every request and answers each path with a scripted
+// status and body (one answer per request from a script, the last one kept).
+// Unscripted paths get 404. Every answer closes its connection.
+class FakeAgent : public QObject {
+    Q_OBJECT
+
+public:
+    static constexpr quint16 agentPort = 18383;
+
+    explicit FakeAgent(QObject *parent = nullptr);
+
+    bool listen(quint16 port = agentPort);
+    void close();
+
+    // Answers every later request to path with status and body.
+    void setAnswer(const QByteArray &path, int status, const QByteArray &body);
+    // Answers the next requests to path one after another; the last answer
+    // stays for every request after that.
+    void setAnswers(const QByteArray &path, const QList<AgentAnswer> &answers);
+
+    // While holding, requests are recorded but not answered until released.
+    void setHolding(bool holding);
+    int heldCount() const;
+    // Answers the held request to path that arrived first; false when none
+    // is held.
+    bool releaseHeld(const QByteArray &path);
+
+    QList<AgentRequest> requests() const;
+    QList<AgentRequest> requestsTo(const QByteArray &path) const;
+    QList<QByteArray> paths() const;
+    void clearRequests();
+
+signals:
+    void requestReceived(const AgentRequest &request);
+
+private:
+    void acceptConnections();
+    void readRequest(QTcpSocket *socket);
+    void answer(QTcpSocket *socket, const QByteArray &path);
+
+    QTcpServer m_server;
+    QHash<QByteArray, QList<AgentAnswer>> m_answers;
+    QHash<QTcpSocket *, QByteArray> m_buffers;
+    QList<AgentRequest> m_requests;
+    bool m_holding = false;
+    QList<QPair<QPointer<QTcpSocket>, QByteArray>> m_held;
+};
+
+#endif
