@@ -46,7 +46,7 @@ void FakeAgent::setAnswers(const QByteArray &path, const QList<AgentAnswer> &ans
     m_answers.insert(path, answers);
 }
 
-void FakeAgent::setHolding(bool holding) { m_holding = holding; }
+void FakeAgent::holdPath(const QByteArray &path) { m_heldPaths.append(path); }
 
 int FakeAgent::heldCount() const { return m_held.size(); }
 
@@ -134,7 +134,7 @@ void FakeAgent::readRequest(QTcpSocket *socket)
     buffer.clear();
 
     m_requests.append(request);
-    if (m_holding)
+    if (m_heldPaths.contains(request.path))
         m_held.append({ QPointer<QTcpSocket>(socket), request.path });
     else
         answer(socket, request.path);

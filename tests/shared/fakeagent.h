@@ -50,8 +50,8 @@ public:
     // stays for every request after that.
     void setAnswers(const QByteArray &path, const QList<AgentAnswer> &answers);
 
-    // While holding, requests are recorded but not answered until released.
-    void setHolding(bool holding);
+    // Requests to a held path are recorded but not answered until released.
+    void holdPath(const QByteArray &path);
     int heldCount() const;
     // Answers the held request to path that arrived first; false when none
     // is held.
@@ -74,7 +74,7 @@ private:
     QHash<QByteArray, QList<AgentAnswer>> m_answers;
     QHash<QTcpSocket *, QByteArray> m_buffers;
     QList<AgentRequest> m_requests;
-    bool m_holding = false;
+    QList<QByteArray> m_heldPaths;
     QList<QPair<QPointer<QTcpSocket>, QByteArray>> m_held;
 };
 

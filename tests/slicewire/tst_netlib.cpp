@@ -628,38 +628,40 @@ private slots:
 
     void overlappingDiscoveryAndProfiles_data()
     {
-        QTest::addColumn<bool>("discoveryAnsweredFirst");
-        QTest::newRow("profiles answered first") << false;
-        QTest::newRow("discovery answered first") << true;
+        QTest::addColumn<bool>("discoveryFirst");
+        QTest::newRow("discovery sent and answered first") << true;
+        QTest::newRow("profiles sent and answered first") << false;
     }
 
     void overlappingDiscoveryAndProfiles()
     {
-        QFETCH(bool, discoveryAnsweredFirst);
+        QFETCH(bool, discoveryFirst);
         QVERIFY(m_agent->listen());
         m_agent->setAnswer("/printer-details", 200, QByteArray("{\"printers_array\":[{\"name\":\"P\"}]}"));
         m_agent->setAnswer("/printer-profiles/h:1", 200, QByteArray("[{\"Title\":\"Fine\"}]"));
-        m_agent->setHolding(true);
+        m_agent->holdPath("/printer-details");
+        m_agent->holdPath("/printer-profiles/h:1");
         Netlib lib;
         EmissionRecorder recorder(&lib);
         QSignalSpy arrived(m_agent.data(), &FakeAgent::requestReceived);
-        // The profiles request replaces the shared reply while discovery waits.
-        if (discoveryAnsweredFirst) {
-            lib.fetchProfiles(QStringLiteral("h"), QStringLiteral("1"));
+        // The second request replaces the shared reply while the first waits,
+        // and the first is answered while the second is still outstanding.
+        if (discoveryFirst) {
             lib.agentDiscover();
+            lib.fetchProfiles(QStringLiteral("h"), QStringLiteral("1"));
         } else {
-            lib.agentDiscover();
             lib.fetchProfiles(QStringLiteral("h"), QStringLiteral("1"));
+            lib.agentDiscover();
         }
         QTRY_COMPARE(arrived.size(), 2);
-        const QByteArray first = discoveryAnsweredFirst ? "/printer-details" : "/printer-profiles/h:1";
-        const QByteArray second = discoveryAnsweredFirst ? "/printer-profiles/h:1" : "/printer-details";
+        const QByteArray first = discoveryFirst ? "/printer-details" : "/printer-profiles/h:1";
+        const QByteArray second = discoveryFirst ? "/printer-profiles/h:1" : "/printer-details";
         const QString profilesDone = ev("fetchingResultChanged", "[{\"Title\":\"Fine\"}]");
         const QString discoveryDone = ev("discoveryInProgressChanged", "false");
         QVERIFY(m_agent->releaseHeld(first));
-        QVERIFY(recorder.waitFor(discoveryAnsweredFirst ? discoveryDone : profilesDone));
+        QVERIFY(recorder.waitFor(discoveryFirst ? discoveryDone : profilesDone));
         QVERIFY(m_agent->releaseHeld(second));
-        QVERIFY(recorder.waitFor(discoveryAnsweredFirst ? profilesDone : discoveryDone));
+        QVERIFY(recorder.waitFor(discoveryFirst ? profilesDone : discoveryDone));
         QVERIFY(recorder.events.contains(ev("discoveryResultChanged", "[{\"name\":\"P\"}]")));
         QVERIFY(recorder.events.contains(ev("fetchedProfilesChanged", "[{\"Title\":\"Fine\"}]")));
         QCOMPARE(recorder.events.size(), 5);
@@ -675,7 +677,8 @@ private slots:
         QVERIFY(m_agent->listen());
         m_agent->setAnswer("/slice/send", 500, QByteArray("{\"error\":\"printer offline\"}"));
         m_agent->setAnswer("/slice/download", 200, "{\"file\":" + jsonString(source) + '}');
-        m_agent->setHolding(true);
+        m_agent->holdPath("/slice/send");
+        m_agent->holdPath("/slice/download");
         Netlib lib;
         lib.setSliceDownloadFileUrl(QUrl::fromLocalFile(dir.filePath(QStringLiteral("saved.bin"))));
         EmissionRecorder recorder(&lib);
@@ -684,11 +687,11 @@ private slots:
             QStringLiteral("/tmp/job"));
         lib.agentSliceDownload(QStringLiteral("/tmp/job"));
         QTRY_COMPARE(arrived.size(), 2);
-        // The send is answered last: its handler must still see its own failure.
-        QVERIFY(m_agent->releaseHeld("/slice/download"));
-        QVERIFY(recorder.waitFor(ev("sliceDownloadInProgressChanged", "false")));
+        // The send is answered while the download, sent later, is outstanding.
         QVERIFY(m_agent->releaseHeld("/slice/send"));
         QVERIFY(recorder.waitFor(ev("sliceSendInProgressChanged", "false")));
+        QVERIFY(m_agent->releaseHeld("/slice/download"));
+        QVERIFY(recorder.waitFor(ev("sliceDownloadInProgressChanged", "false")));
         QVERIFY(recorder.events.contains(ev("sliceSendResult", "false,printer offline")));
         QVERIFY(recorder.events.contains(ev("sliceDownloadResult", "true,")));
         QCOMPARE(readFile(dir.filePath(QStringLiteral("saved.bin"))), QByteArrayLiteral("job"));
