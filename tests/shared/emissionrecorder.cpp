@@ -55,13 +55,18 @@ QString describe(const QVariant &value)
 }
 
 EmissionRecorder::EmissionRecorder(QObject *watched)
-    : m_watched(watched)
 {
     Q_ASSERT(!activeRecorder);
     activeRecorder = this;
     activeWatched = watched;
     callbacks.signal_begin_callback = &EmissionRecorder::signalBegins;
     qt_register_signal_spy_callbacks(&callbacks);
+}
+
+EmissionRecorder::EmissionRecorder(const char *className)
+    : EmissionRecorder(static_cast<QObject *>(nullptr))
+{
+    m_className = className;
 }
 
 EmissionRecorder::~EmissionRecorder()
@@ -74,7 +79,11 @@ EmissionRecorder::~EmissionRecorder()
 void EmissionRecorder::signalBegins(QObject *caller, int signalIndex, void **argv)
 {
     // Other threads emit too (the network layer); only the watched object counts.
-    if (caller != activeWatched || !activeRecorder || QThread::currentThread() != activeRecorder->thread())
+    if (!activeRecorder || QThread::currentThread() != activeRecorder->thread())
+        return;
+    const bool watched = activeWatched ? caller == activeWatched
+                                       : activeRecorder->m_className == caller->metaObject()->className();
+    if (!watched)
         return;
     const QMetaMethod signal = signalAt(caller->metaObject(), signalIndex);
     if (signal.name() == "destroyed")

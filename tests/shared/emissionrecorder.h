@@ -4,7 +4,7 @@
 #define TESTS_SHARED_EMISSIONRECORDER_H
 
 #include <QObject>
-#include <QPointer>
+#include <QByteArray>
 #include <QStringList>
 
 // Writes every signal of one object into a list as "name(arguments)", in the
@@ -18,6 +18,9 @@ class EmissionRecorder : public QObject {
 
 public:
     explicit EmissionRecorder(QObject *watched);
+    // Watches every object of the named class, also while it is being
+    // constructed (for signals emitted from within a constructor).
+    explicit EmissionRecorder(const char *className);
     ~EmissionRecorder() override;
 
     QStringList events;
@@ -31,7 +34,7 @@ signals:
 private:
     static void signalBegins(QObject *caller, int signalIndex, void **argv);
 
-    QPointer<QObject> m_watched;
+    QByteArray m_className;
 };
 
 // "name(arguments)" as the recorder writes it.
