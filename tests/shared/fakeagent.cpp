@@ -63,7 +63,15 @@ bool FakeAgent::releaseHeld(const QByteArray &path)
     return false;
 }
 
-QList<AgentRequest> FakeAgent::requests() const { return m_requests; }
+QList<AgentRequest> FakeAgent::requests() const
+{
+    QList<AgentRequest> result;
+    for (const AgentRequest &request : m_requests) {
+        if (request.path != "/terminate")
+            result.append(request);
+    }
+    return result;
+}
 
 QList<AgentRequest> FakeAgent::requestsTo(const QByteArray &path) const
 {
@@ -78,7 +86,7 @@ QList<AgentRequest> FakeAgent::requestsTo(const QByteArray &path) const
 QList<QByteArray> FakeAgent::paths() const
 {
     QList<QByteArray> result;
-    for (const AgentRequest &request : m_requests)
+    for (const AgentRequest &request : requests())
         result.append(request.path);
     return result;
 }

@@ -57,9 +57,13 @@ public:
     // is held.
     bool releaseHeld(const QByteArray &path);
 
+    // Every request and its path in order of arrival, except "/terminate":
+    // each Netlib sends that as it goes, also one left over from an earlier
+    // test case or one in another test program of the tree.
     QList<AgentRequest> requests() const;
-    QList<AgentRequest> requestsTo(const QByteArray &path) const;
     QList<QByteArray> paths() const;
+    // The requests to path, "/terminate" included.
+    QList<AgentRequest> requestsTo(const QByteArray &path) const;
     void clearRequests();
 
 signals:

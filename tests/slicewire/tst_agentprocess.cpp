@@ -114,11 +114,12 @@ private slots:
 
         QVERIFY(processGone(pid));
         QVERIFY(arrived.wait());
-        const QList<AgentRequest> requests = m_agent->requests();
+        const QList<AgentRequest> requests = m_agent->requestsTo("/terminate");
         QCOMPARE(requests.size(), 1);
         QCOMPARE(requests.at(0).method, QByteArray("GET"));
-        QCOMPARE(requests.at(0).path, QByteArray("/terminate"));
         QCOMPARE(requests.at(0).contentType, QByteArray("application/json; charset=utf-8"));
+        QCOMPARE(requests.at(0).body, QByteArray());
+        QVERIFY(m_agent->requests().isEmpty());
     }
 
     void directoryNamedAgentIsNotStarted()
