@@ -29,11 +29,13 @@ const int agentStopWaitMs = 30000;
 // The reply whose finished() called the slot. Requests can overlap (a
 // discovery and a profiles fetch, say), so by then m_reply may already hold a
 // later request's reply; the shared member is only the fallback for a call
-// that did not come from a reply.
+// that did not come from a reply. A reply still in flight is never handled.
 QNetworkReply *finishedReply(QObject *sender, QNetworkReply *latest)
 {
     auto *reply = qobject_cast<QNetworkReply *>(sender);
-    return reply ? reply : latest;
+    if (!reply)
+        reply = latest;
+    return reply && reply->isFinished() ? reply : nullptr;
 }
 
 // Releases a handled reply and forgets it as the latest one, so m_reply never
