@@ -17,7 +17,7 @@ QJsonArray fallbackPrinterList()
     return document.object().value(QLatin1String("printers_array")).toArray();
 }
 
-QString agentErrorText(const QByteArray &body, const QString &networkErrorText)
+QString agentErrorText(const QByteArray& body, const QString& networkErrorText)
 {
     const QString agentText
         = QJsonDocument::fromJson(body).object().value(QLatin1String("error")).toString();

@@ -19,6 +19,6 @@ SLICEWIRE_EXPORT QJsonArray fallbackPrinterList();
 // The sentence that tells the user why a request failed: the agent's own
 // "error" text when its body is a JSON object carrying one, otherwise the
 // network layer's text.
-SLICEWIRE_EXPORT QString agentErrorText(const QByteArray &body, const QString &networkErrorText);
+SLICEWIRE_EXPORT QString agentErrorText(const QByteArray& body, const QString& networkErrorText);
 
 #endif

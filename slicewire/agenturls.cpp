@@ -14,13 +14,13 @@ const QString urlSliceSend = QStringLiteral("http://%1:%2/slice/send");
 const QString urlSliceDownload = QStringLiteral("http://%1:%2/slice/download");
 const QString urlTerminate = QStringLiteral("http://%1:%2/terminate");
 
-QUrl agentUrl(const QString &urlTemplate, const QString &agentHost, const QString &agentPort)
+QUrl agentUrl(const QString& urlTemplate, const QString& agentHost, const QString& agentPort)
 {
     return QUrl(urlTemplate.arg(agentHost).arg(agentPort), QUrl::TolerantMode);
 }
 
-QUrl printerProfilesUrl(const QString &agentHost, const QString &agentPort,
-    const QString &printerIp, const QString &printerPort)
+QUrl printerProfilesUrl(const QString& agentHost, const QString& agentPort,
+    const QString& printerIp, const QString& printerPort)
 {
     // Successive arg() calls: each replaces the lowest placeholder left.
     return QUrl(urlPrinterProfiles.arg(agentHost).arg(agentPort).arg(printerIp).arg(printerPort),

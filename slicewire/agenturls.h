@@ -22,13 +22,13 @@ SLICEWIRE_EXPORT extern const QString urlSliceDownload;
 SLICEWIRE_EXPORT extern const QString urlTerminate;
 
 // Fills %1 and %2 of a template, in that order, and parses the text tolerantly.
-SLICEWIRE_EXPORT QUrl agentUrl(const QString &urlTemplate, const QString &agentHost,
-    const QString &agentPort);
+SLICEWIRE_EXPORT QUrl agentUrl(
+    const QString& urlTemplate, const QString& agentHost, const QString& agentPort);
 
 // The profiles endpoint of one printer host: four successive substitutions,
 // so the printer's address and port become the last path segment "ip:port".
-SLICEWIRE_EXPORT QUrl printerProfilesUrl(const QString &agentHost, const QString &agentPort,
-    const QString &printerIp, const QString &printerPort);
+SLICEWIRE_EXPORT QUrl printerProfilesUrl(const QString& agentHost, const QString& agentPort,
+    const QString& printerIp, const QString& printerPort);
 
 }
 

@@ -5,10 +5,10 @@
 #include <QUrl>
 #include <QUrlQuery>
 
-QByteArray formBody(const FormItems &items)
+QByteArray formBody(const FormItems& items)
 {
     QUrlQuery query;
-    for (const auto &item : items)
+    for (const auto& item : items)
         query.addQueryItem(item.first, item.second);
     QString text = query.toString(QUrl::FullyEncoded);
     // The delimiters are "&" and "=", so every "+" left in the text came from

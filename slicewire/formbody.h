@@ -16,6 +16,6 @@ using FormItems = QVector<QPair<QString, QString>>;
 // rendered as a fully encoded query (a space is %20, "&" "=" "#" escaped, ":"
 // and "/" literal), as UTF-8. A "+" is sent as %2B: form decoders read a bare
 // "+" as a space, which would change paths such as /home/u/c++/part.stl.
-SLICEWIRE_EXPORT QByteArray formBody(const FormItems &items);
+SLICEWIRE_EXPORT QByteArray formBody(const FormItems& items);
 
 #endif

@@ -5,7 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 
-QString moveJobFile(const QString &source, const QString &destination)
+QString moveJobFile(const QString& source, const QString& destination)
 {
     // QFile::rename fails on an empty name anyway, but warns on the console
     // on its way; answer these two cases before asking it.
@@ -20,10 +20,13 @@ QString moveJobFile(const QString &source, const QString &destination)
         return QString();
 
     if (QFileInfo::exists(destination))
-        return QStringLiteral("The job file was not saved to %1: a file of that name already exists.")
+        return QStringLiteral(
+            "The job file was not saved to %1: a file of that name already exists.")
             .arg(destination);
     if (!QFileInfo::exists(source))
-        return QStringLiteral("The job file was not saved to %1: the agent's job file %2 does not exist.")
+        return QStringLiteral(
+            "The job file was not saved to %1: the agent's job file %2 does not exist.")
             .arg(destination, source);
-    return QStringLiteral("The job file was not saved to %1: %2.").arg(destination, job.errorString());
+    return QStringLiteral("The job file was not saved to %1: %2.")
+        .arg(destination, job.errorString());
 }

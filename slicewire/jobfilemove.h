@@ -11,6 +11,6 @@
 // replacing an existing file (QFile::rename, which copies across volumes).
 // Returns an empty text on success, otherwise a sentence for the user that
 // names the destination and says why the file could not be saved there.
-SLICEWIRE_EXPORT QString moveJobFile(const QString &source, const QString &destination);
+SLICEWIRE_EXPORT QString moveJobFile(const QString& source, const QString& destination);
 
 #endif

@@ -30,9 +30,9 @@ const int agentStopWaitMs = 30000;
 // discovery and a profiles fetch, say), so by then m_reply may already hold a
 // later request's reply; the shared member is only the fallback for a call
 // that did not come from a reply. A reply still in flight is never handled.
-QNetworkReply *finishedReply(QObject *sender, QNetworkReply *latest)
+QNetworkReply* finishedReply(QObject* sender, QNetworkReply* latest)
 {
-    auto *reply = qobject_cast<QNetworkReply *>(sender);
+    auto* reply = qobject_cast<QNetworkReply*>(sender);
     if (!reply)
         reply = latest;
     return reply && reply->isFinished() ? reply : nullptr;
@@ -40,14 +40,14 @@ QNetworkReply *finishedReply(QObject *sender, QNetworkReply *latest)
 
 // Releases a handled reply and forgets it as the latest one, so m_reply never
 // points at a released object.
-void releaseReply(QNetworkReply *reply, QNetworkReply *&latest)
+void releaseReply(QNetworkReply* reply, QNetworkReply*& latest)
 {
     reply->deleteLater();
     if (latest == reply)
         latest = nullptr;
 }
 
-QJsonObject replyObject(QNetworkReply *reply)
+QJsonObject replyObject(QNetworkReply* reply)
 {
     // A body that is not JSON, or not an object, reads as an empty object.
     return QJsonDocument::fromJson(reply->readAll()).object();
@@ -157,7 +157,7 @@ void Netlib::setSliceDownloadInProgress(bool sliceDownloadInProgress)
     emit sliceDownloadInProgressChanged(m_sliceDownloadInProgress);
 }
 
-void Netlib::setSliceDownloadFileUrl(const QUrl &fileUrl)
+void Netlib::setSliceDownloadFileUrl(const QUrl& fileUrl)
 {
     m_sliceDownloadFileUrl = fileUrl;
     emit sliceDownloadFileUrlChanged(m_sliceDownloadFileUrl);
@@ -174,7 +174,7 @@ void Netlib::agentDiscover()
 
 void Netlib::discoveryFinished()
 {
-    QNetworkReply *reply = finishedReply(sender(), m_reply);
+    QNetworkReply* reply = finishedReply(sender(), m_reply);
     if (!reply)
         return;
     if (reply->error() != QNetworkReply::NoError) {
@@ -198,7 +198,7 @@ void Netlib::fetchProfiles(QString ip, QString port)
 
 void Netlib::fetchProfilesFinished()
 {
-    QNetworkReply *reply = finishedReply(sender(), m_reply);
+    QNetworkReply* reply = finishedReply(sender(), m_reply);
     if (!reply)
         return;
     if (reply->error() != QNetworkReply::NoError) {
@@ -215,7 +215,7 @@ void Netlib::fetchProfilesFinished()
     releaseReply(reply, m_reply);
 }
 
-bool Netlib::agentSlice(const QUrl &folder, const QString &exportName, QString dravikIP,
+bool Netlib::agentSlice(const QUrl& folder, const QString& exportName, QString dravikIP,
     QString dravikPort, QString profileID, QString name)
 {
     m_request.setUrl(AgentUrls::agentUrl(AgentUrls::urlSlicePreview, m_agentIP, m_agentPort));
@@ -235,8 +235,8 @@ bool Netlib::agentSlice(const QUrl &folder, const QString &exportName, QString d
     return true;
 }
 
-bool Netlib::mutliItemSlice(const QUrl &folder, const QList<QString> &exportNames,
-    const QString &dravikIP, const QString &dravikPort, const QList<QString> &profileIDs,
+bool Netlib::mutliItemSlice(const QUrl& folder, const QList<QString>& exportNames,
+    const QString& dravikIP, const QString& dravikPort, const QList<QString>& profileIDs,
     QString name)
 {
     if (exportNames.size() != profileIDs.size())
@@ -262,7 +262,7 @@ bool Netlib::mutliItemSlice(const QUrl &folder, const QList<QString> &exportName
 
 void Netlib::slicerFinished()
 {
-    QNetworkReply *reply = finishedReply(sender(), m_reply);
+    QNetworkReply* reply = finishedReply(sender(), m_reply);
     if (!reply)
         return;
     if (reply->error() != QNetworkReply::NoError) {
@@ -291,16 +291,16 @@ void Netlib::getSlicerProgress()
     // Each poll has a manager and a request of its own, so it never disturbs
     // the shared request or the reply of another operation in flight. The
     // manager goes with its reply once the answer has been handled.
-    auto *manager = new QNetworkAccessManager(this);
+    auto* manager = new QNetworkAccessManager(this);
     QNetworkRequest request(AgentUrls::agentUrl(AgentUrls::urlSlice, m_agentIP, m_agentPort));
     request.setHeader(QNetworkRequest::ContentTypeHeader, jsonContentType);
-    QNetworkReply *reply = manager->get(request);
+    QNetworkReply* reply = manager->get(request);
     connect(reply, &QNetworkReply::finished, this, &Netlib::getSlicerProgressFinished);
 }
 
 void Netlib::getSlicerProgressFinished()
 {
-    auto *reply = qobject_cast<QNetworkReply *>(sender());
+    auto* reply = qobject_cast<QNetworkReply*>(sender());
     if (!reply)
         return;
     QString percentage = QLatin1String("");
@@ -311,7 +311,7 @@ void Netlib::getSlicerProgressFinished()
         const QJsonObject progress = replyObject(reply);
         // keys() comes sorted: "layerCount", "layerID", then "percentage".
         const QStringList keys = progress.keys();
-        for (const QString &key : keys) {
+        for (const QString& key : keys) {
             if (key == QLatin1String("layerID"))
                 setLayerID(progress.value(key).toString());
             else if (key == QLatin1String("layerCount"))
@@ -329,7 +329,7 @@ void Netlib::getSlicerProgressFinished()
 }
 
 bool Netlib::agentSliceSend(QString dravikIP, QString dravikPort, QString profileID,
-    QString jobName, const QString &pathOfLayers)
+    QString jobName, const QString& pathOfLayers)
 {
     m_request.setUrl(AgentUrls::agentUrl(AgentUrls::urlSliceSend, m_agentIP, m_agentPort));
     m_request.setHeader(QNetworkRequest::ContentTypeHeader, formContentType);
@@ -347,7 +347,7 @@ bool Netlib::agentSliceSend(QString dravikIP, QString dravikPort, QString profil
 
 void Netlib::sliceSendFinished()
 {
-    QNetworkReply *reply = finishedReply(sender(), m_reply);
+    QNetworkReply* reply = finishedReply(sender(), m_reply);
     if (!reply)
         return;
     // A failed send must not look like one that went through.
@@ -359,7 +359,7 @@ void Netlib::sliceSendFinished()
     releaseReply(reply, m_reply);
 }
 
-bool Netlib::agentSliceDownload(const QString &pathOfLayers)
+bool Netlib::agentSliceDownload(const QString& pathOfLayers)
 {
     m_request.setUrl(AgentUrls::agentUrl(AgentUrls::urlSliceDownload, m_agentIP, m_agentPort));
     m_request.setHeader(QNetworkRequest::ContentTypeHeader, formContentType);
@@ -372,7 +372,7 @@ bool Netlib::agentSliceDownload(const QString &pathOfLayers)
 
 void Netlib::sliceDownloadFinished()
 {
-    QNetworkReply *reply = finishedReply(sender(), m_reply);
+    QNetworkReply* reply = finishedReply(sender(), m_reply);
     if (!reply)
         return;
     if (reply->error() != QNetworkReply::NoError) {
@@ -404,7 +404,7 @@ void Netlib::agentLogReady()
 
 void Netlib::handleAgentTermination()
 {
-    QNetworkReply *reply = finishedReply(sender(), m_reply);
+    QNetworkReply* reply = finishedReply(sender(), m_reply);
     if (!reply)
         return;
     // Says whether the agent acknowledged the request, not whether it runs.

@@ -4,7 +4,7 @@
 
 #include <QFileInfo>
 
-bool isSlicingFinished(const QString &percentage, const QString &pathOfLayerImages)
+bool isSlicingFinished(const QString& percentage, const QString& pathOfLayerImages)
 {
     if (percentage == QLatin1String("100"))
         return true;

@@ -14,21 +14,21 @@
 // Qt Core's hooks for watching signal emissions (used by the test library's
 // signal dumper; stable within Qt 5.15).
 struct QSignalSpyCallbackSet {
-    typedef void (*BeginCallback)(QObject *caller, int signal_or_method_index, void **argv);
-    typedef void (*EndCallback)(QObject *caller, int signal_or_method_index);
+    typedef void (*BeginCallback)(QObject* caller, int signal_or_method_index, void** argv);
+    typedef void (*EndCallback)(QObject* caller, int signal_or_method_index);
     BeginCallback signal_begin_callback, slot_begin_callback;
     EndCallback signal_end_callback, slot_end_callback;
 };
-void Q_CORE_EXPORT qt_register_signal_spy_callbacks(QSignalSpyCallbackSet *callback_set);
+void Q_CORE_EXPORT qt_register_signal_spy_callbacks(QSignalSpyCallbackSet* callback_set);
 
 namespace {
 
-EmissionRecorder *activeRecorder = nullptr;
-QObject *activeWatched = nullptr;
+EmissionRecorder* activeRecorder = nullptr;
+QObject* activeWatched = nullptr;
 QSignalSpyCallbackSet callbacks = { nullptr, nullptr, nullptr, nullptr };
 
 // The callbacks count signals only, across the whole class hierarchy.
-QMetaMethod signalAt(const QMetaObject *meta, int signalIndex)
+QMetaMethod signalAt(const QMetaObject* meta, int signalIndex)
 {
     int seen = 0;
     for (int i = 0; i < meta->methodCount(); ++i) {
@@ -41,7 +41,7 @@ QMetaMethod signalAt(const QMetaObject *meta, int signalIndex)
     return QMetaMethod();
 }
 
-QString describe(const QVariant &value)
+QString describe(const QVariant& value)
 {
     if (value.userType() == QMetaType::Bool)
         return value.toBool() ? QStringLiteral("true") : QStringLiteral("false");
@@ -54,7 +54,7 @@ QString describe(const QVariant &value)
 
 }
 
-EmissionRecorder::EmissionRecorder(QObject *watched)
+EmissionRecorder::EmissionRecorder(QObject* watched)
 {
     Q_ASSERT(!activeRecorder);
     activeRecorder = this;
@@ -63,8 +63,8 @@ EmissionRecorder::EmissionRecorder(QObject *watched)
     qt_register_signal_spy_callbacks(&callbacks);
 }
 
-EmissionRecorder::EmissionRecorder(const char *className)
-    : EmissionRecorder(static_cast<QObject *>(nullptr))
+EmissionRecorder::EmissionRecorder(const char* className)
+    : EmissionRecorder(static_cast<QObject*>(nullptr))
 {
     m_className = className;
 }
@@ -76,13 +76,14 @@ EmissionRecorder::~EmissionRecorder()
     activeWatched = nullptr;
 }
 
-void EmissionRecorder::signalBegins(QObject *caller, int signalIndex, void **argv)
+void EmissionRecorder::signalBegins(QObject* caller, int signalIndex, void** argv)
 {
     // Other threads emit too (the network layer); only the watched object counts.
     if (!activeRecorder || QThread::currentThread() != activeRecorder->thread())
         return;
-    const bool watched = activeWatched ? caller == activeWatched
-                                       : activeRecorder->m_className == caller->metaObject()->className();
+    const bool watched = activeWatched
+        ? caller == activeWatched
+        : activeRecorder->m_className == caller->metaObject()->className();
     if (!watched)
         return;
     const QMetaMethod signal = signalAt(caller->metaObject(), signalIndex);
@@ -95,7 +96,7 @@ void EmissionRecorder::signalBegins(QObject *caller, int signalIndex, void **arg
     emit activeRecorder->recorded();
 }
 
-bool EmissionRecorder::waitFor(const QString &event, int timeoutMs)
+bool EmissionRecorder::waitFor(const QString& event, int timeoutMs)
 {
     QElapsedTimer timer;
     timer.start();
@@ -108,12 +109,12 @@ bool EmissionRecorder::waitFor(const QString &event, int timeoutMs)
     return true;
 }
 
-QString ev(const char *name, const QString &arguments)
+QString ev(const char* name, const QString& arguments)
 {
     return QLatin1String(name) + QLatin1Char('(') + arguments + QLatin1Char(')');
 }
 
-QString ev(const char *name, const char *arguments)
+QString ev(const char* name, const char* arguments)
 {
     return ev(name, QString::fromUtf8(arguments));
 }

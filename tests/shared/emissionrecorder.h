@@ -17,28 +17,28 @@ class EmissionRecorder : public QObject {
     Q_OBJECT
 
 public:
-    explicit EmissionRecorder(QObject *watched);
+    explicit EmissionRecorder(QObject* watched);
     // Watches every object of the named class, also while it is being
     // constructed (for signals emitted from within a constructor).
-    explicit EmissionRecorder(const char *className);
+    explicit EmissionRecorder(const char* className);
     ~EmissionRecorder() override;
 
     QStringList events;
 
     // Waits until events holds event; false after timeoutMs without it.
-    bool waitFor(const QString &event, int timeoutMs = 10000);
+    bool waitFor(const QString& event, int timeoutMs = 10000);
 
 signals:
     void recorded();
 
 private:
-    static void signalBegins(QObject *caller, int signalIndex, void **argv);
+    static void signalBegins(QObject* caller, int signalIndex, void** argv);
 
     QByteArray m_className;
 };
 
 // "name(arguments)" as the recorder writes it.
-QString ev(const char *name, const QString &arguments);
-QString ev(const char *name, const char *arguments);
+QString ev(const char* name, const QString& arguments);
+QString ev(const char* name, const char* arguments);
 
 #endif

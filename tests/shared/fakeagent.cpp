@@ -22,7 +22,7 @@ QByteArray reasonPhrase(int status)
 
 }
 
-FakeAgent::FakeAgent(QObject *parent)
+FakeAgent::FakeAgent(QObject* parent)
     : QObject(parent)
 {
     qRegisterMetaType<AgentRequest>();
@@ -36,21 +36,21 @@ bool FakeAgent::listen(quint16 port)
 
 void FakeAgent::close() { m_server.close(); }
 
-void FakeAgent::setAnswer(const QByteArray &path, int status, const QByteArray &body)
+void FakeAgent::setAnswer(const QByteArray& path, int status, const QByteArray& body)
 {
     m_answers.insert(path, { AgentAnswer { status, body } });
 }
 
-void FakeAgent::setAnswers(const QByteArray &path, const QList<AgentAnswer> &answers)
+void FakeAgent::setAnswers(const QByteArray& path, const QList<AgentAnswer>& answers)
 {
     m_answers.insert(path, answers);
 }
 
-void FakeAgent::holdPath(const QByteArray &path) { m_heldPaths.append(path); }
+void FakeAgent::holdPath(const QByteArray& path) { m_heldPaths.append(path); }
 
 int FakeAgent::heldCount() const { return m_held.size(); }
 
-bool FakeAgent::releaseHeld(const QByteArray &path)
+bool FakeAgent::releaseHeld(const QByteArray& path)
 {
     for (int i = 0; i < m_held.size(); ++i) {
         if (m_held.at(i).second != path)
@@ -66,17 +66,17 @@ bool FakeAgent::releaseHeld(const QByteArray &path)
 QList<AgentRequest> FakeAgent::requests() const
 {
     QList<AgentRequest> result;
-    for (const AgentRequest &request : m_requests) {
+    for (const AgentRequest& request : m_requests) {
         if (request.path != "/terminate")
             result.append(request);
     }
     return result;
 }
 
-QList<AgentRequest> FakeAgent::requestsTo(const QByteArray &path) const
+QList<AgentRequest> FakeAgent::requestsTo(const QByteArray& path) const
 {
     QList<AgentRequest> result;
-    for (const AgentRequest &request : m_requests) {
+    for (const AgentRequest& request : m_requests) {
         if (request.path == path)
             result.append(request);
     }
@@ -86,7 +86,7 @@ QList<AgentRequest> FakeAgent::requestsTo(const QByteArray &path) const
 QList<QByteArray> FakeAgent::paths() const
 {
     QList<QByteArray> result;
-    for (const AgentRequest &request : requests())
+    for (const AgentRequest& request : requests())
         result.append(request.path);
     return result;
 }
@@ -95,7 +95,7 @@ void FakeAgent::clearRequests() { m_requests.clear(); }
 
 void FakeAgent::acceptConnections()
 {
-    while (QTcpSocket *socket = m_server.nextPendingConnection()) {
+    while (QTcpSocket* socket = m_server.nextPendingConnection()) {
         socket->setParent(this);
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] { readRequest(socket); });
         connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
@@ -108,9 +108,9 @@ void FakeAgent::acceptConnections()
     }
 }
 
-void FakeAgent::readRequest(QTcpSocket *socket)
+void FakeAgent::readRequest(QTcpSocket* socket)
 {
-    QByteArray &buffer = m_buffers[socket];
+    QByteArray& buffer = m_buffers[socket];
     buffer += socket->readAll();
     const int headerEnd = buffer.indexOf("\r\n\r\n");
     if (headerEnd < 0)
@@ -149,7 +149,7 @@ void FakeAgent::readRequest(QTcpSocket *socket)
     emit requestReceived(request);
 }
 
-void FakeAgent::answer(QTcpSocket *socket, const QByteArray &path)
+void FakeAgent::answer(QTcpSocket* socket, const QByteArray& path)
 {
     AgentAnswer reply { 404, QByteArrayLiteral("{\"error\":\"unknown endpoint\"}") };
     auto scripted = m_answers.find(path);

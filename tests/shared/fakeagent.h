@@ -39,23 +39,23 @@ class FakeAgent : public QObject {
 public:
     static constexpr quint16 agentPort = 18383;
 
-    explicit FakeAgent(QObject *parent = nullptr);
+    explicit FakeAgent(QObject* parent = nullptr);
 
     bool listen(quint16 port = agentPort);
     void close();
 
     // Answers every later request to path with status and body.
-    void setAnswer(const QByteArray &path, int status, const QByteArray &body);
+    void setAnswer(const QByteArray& path, int status, const QByteArray& body);
     // Answers the next requests to path one after another; the last answer
     // stays for every request after that.
-    void setAnswers(const QByteArray &path, const QList<AgentAnswer> &answers);
+    void setAnswers(const QByteArray& path, const QList<AgentAnswer>& answers);
 
     // Requests to a held path are recorded but not answered until released.
-    void holdPath(const QByteArray &path);
+    void holdPath(const QByteArray& path);
     int heldCount() const;
     // Answers the held request to path that arrived first; false when none
     // is held.
-    bool releaseHeld(const QByteArray &path);
+    bool releaseHeld(const QByteArray& path);
 
     // Every request and its path in order of arrival, except "/terminate":
     // each Netlib sends that as it goes, also one left over from an earlier
@@ -63,20 +63,20 @@ public:
     QList<AgentRequest> requests() const;
     QList<QByteArray> paths() const;
     // The requests to path, "/terminate" included.
-    QList<AgentRequest> requestsTo(const QByteArray &path) const;
+    QList<AgentRequest> requestsTo(const QByteArray& path) const;
     void clearRequests();
 
 signals:
-    void requestReceived(const AgentRequest &request);
+    void requestReceived(const AgentRequest& request);
 
 private:
     void acceptConnections();
-    void readRequest(QTcpSocket *socket);
-    void answer(QTcpSocket *socket, const QByteArray &path);
+    void readRequest(QTcpSocket* socket);
+    void answer(QTcpSocket* socket, const QByteArray& path);
 
     QTcpServer m_server;
     QHash<QByteArray, QList<AgentAnswer>> m_answers;
-    QHash<QTcpSocket *, QByteArray> m_buffers;
+    QHash<QTcpSocket*, QByteArray> m_buffers;
     QList<AgentRequest> m_requests;
     QList<QByteArray> m_heldPaths;
     QList<QPair<QPointer<QTcpSocket>, QByteArray>> m_held;

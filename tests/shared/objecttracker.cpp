@@ -12,15 +12,15 @@ extern quintptr Q_CORE_EXPORT qtHookData[];
 namespace {
 
 enum HookIndex { AddQObject = 3, RemoveQObject = 4 };
-using ObjectHook = void (*)(QObject *);
+using ObjectHook = void (*)(QObject*);
 
 QMutex trackedMutex;
-QSet<QObject *> tracked;
-QThread *trackingThread = nullptr;
+QSet<QObject*> tracked;
+QThread* trackingThread = nullptr;
 quintptr previousAdd = 0;
 quintptr previousRemove = 0;
 
-void objectAdded(QObject *object)
+void objectAdded(QObject* object)
 {
     if (QThread::currentThread() == trackingThread) {
         QMutexLocker lock(&trackedMutex);
@@ -30,7 +30,7 @@ void objectAdded(QObject *object)
         reinterpret_cast<ObjectHook>(previousAdd)(object);
 }
 
-void objectRemoved(QObject *object)
+void objectRemoved(QObject* object)
 {
     {
         QMutexLocker lock(&trackedMutex);
@@ -71,9 +71,9 @@ void ObjectTracker::stop()
 {
     QMutexLocker lock(&trackedMutex);
     trackingThread = nullptr;
-    const QList<QObject *> objects = tracked.values();
+    const QList<QObject*> objects = tracked.values();
     tracked.clear();
     lock.unlock();
-    for (QObject *object : objects)
+    for (QObject* object : objects)
         m_stopped.append(QPointer<QObject>(object));
 }

@@ -21,12 +21,11 @@ public:
     void stop();
 
     // The tracked objects of type T that were alive at stop() and still are.
-    template <typename T>
-    QList<QPointer<T>> alive() const
+    template <typename T> QList<QPointer<T>> alive() const
     {
         QList<QPointer<T>> result;
-        for (const QPointer<QObject> &object : m_stopped) {
-            if (T *typed = qobject_cast<T *>(object.data()))
+        for (const QPointer<QObject>& object : m_stopped) {
+            if (T* typed = qobject_cast<T*>(object.data()))
                 result.append(QPointer<T>(typed));
         }
         return result;

@@ -23,19 +23,17 @@ namespace {
 
 QString agentPath() { return QCoreApplication::applicationDirPath() + QStringLiteral("/agent"); }
 
-bool placeAgent(const QByteArray &script)
+bool placeAgent(const QByteArray& script)
 {
     QFile file(agentPath());
     if (!file.open(QIODevice::WriteOnly) || file.write(script) != script.size())
         return false;
     file.close();
-    return file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    return file.setPermissions(
+        QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 }
 
-bool processGone(qint64 pid)
-{
-    return ::kill(pid_t(pid), 0) == -1 && errno == ESRCH;
-}
+bool processGone(qint64 pid) { return ::kill(pid_t(pid), 0) == -1 && errno == ESRCH; }
 
 // Logs two lines, then serves until asked to stop; it takes a moment to shut
 // down, as an agent finishing its work would.
@@ -53,7 +51,7 @@ const QByteArray stubbornAgent("#!/bin/sh\n"
 
 // Both scripts log only once their TERM handling is in place; a test waits
 // for that before it destroys the Netlib.
-bool waitUntilLogging(QProcess *process)
+bool waitUntilLogging(QProcess* process)
 {
     QSignalSpy output(process, &QProcess::readyRead);
     return process->waitForStarted() && output.wait();
@@ -87,7 +85,7 @@ private slots:
         QScopedPointer<Netlib> lib(new Netlib);
         QCOMPARE(recorder.events, QStringList({ ev("agentIsTerminatedChanged", "false") }));
         QCOMPARE(lib->agentIsTerminated(), false);
-        auto *process = lib->findChild<QProcess *>();
+        auto* process = lib->findChild<QProcess*>();
         QVERIFY(process);
         QVERIFY(process->waitForStarted());
         QCOMPARE(process->program(), agentPath());
@@ -104,7 +102,7 @@ private slots:
     {
         QVERIFY(placeAgent(politeAgent));
         QScopedPointer<Netlib> lib(new Netlib);
-        auto *process = lib->findChild<QProcess *>();
+        auto* process = lib->findChild<QProcess*>();
         QVERIFY(waitUntilLogging(process));
         const qint64 pid = process->processId();
         QVERIFY(pid > 0);
@@ -128,8 +126,8 @@ private slots:
         EmissionRecorder recorder("Netlib");
         Netlib lib;
         QCOMPARE(recorder.events, QStringList());
-        QCOMPARE(lib.findChild<QProcess *>()->state(), QProcess::NotRunning);
-        QCOMPARE(lib.findChild<QProcess *>()->program(), QString());
+        QCOMPARE(lib.findChild<QProcess*>()->state(), QProcess::NotRunning);
+        QCOMPARE(lib.findChild<QProcess*>()->program(), QString());
     }
 
     void missingAgentIsNotStarted()
@@ -139,8 +137,8 @@ private slots:
         {
             Netlib lib;
             QCOMPARE(lib.agentIsTerminated(), false);
-            QCOMPARE(lib.findChild<QProcess *>()->state(), QProcess::NotRunning);
-            QCOMPARE(lib.findChild<QProcess *>()->program(), QString());
+            QCOMPARE(lib.findChild<QProcess*>()->state(), QProcess::NotRunning);
+            QCOMPARE(lib.findChild<QProcess*>()->program(), QString());
         }
         QCOMPARE(recorder.events, QStringList());
     }
@@ -151,7 +149,7 @@ private slots:
             QSKIP("Takes 30 seconds; set CORVANE_TEST_AGENT_KILL=1 to run it.");
         QVERIFY(placeAgent(stubbornAgent));
         QScopedPointer<Netlib> lib(new Netlib);
-        auto *process = lib->findChild<QProcess *>();
+        auto* process = lib->findChild<QProcess*>();
         QVERIFY(waitUntilLogging(process));
         const qint64 pid = process->processId();
         lib.reset();

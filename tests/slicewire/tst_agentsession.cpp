@@ -33,7 +33,7 @@ public:
     QString jobDestinationPath() const { return m_dir.filePath(QStringLiteral("plate one.job")); }
     QUrl jobDestination() const { return QUrl::fromLocalFile(jobDestinationPath()); }
 
-    Q_INVOKABLE QString fileText(const QString &path) const
+    Q_INVOKABLE QString fileText(const QString& path) const
     {
         QFile file(path);
         return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
@@ -41,23 +41,23 @@ public:
 
     Q_INVOKABLE void clearRequests() { m_agent.clearRequests(); }
 
-    Q_INVOKABLE bool fileExists(const QString &path) const { return QFile::exists(path); }
+    Q_INVOKABLE bool fileExists(const QString& path) const { return QFile::exists(path); }
 
     Q_INVOKABLE QStringList requestPaths() const
     {
         QStringList paths;
-        for (const QByteArray &path : m_agent.paths())
+        for (const QByteArray& path : m_agent.paths())
             paths << QString::fromUtf8(path);
         return paths;
     }
 
     // Method, content type and body of the last request to path, one per line.
-    Q_INVOKABLE QString lastRequest(const QString &path) const
+    Q_INVOKABLE QString lastRequest(const QString& path) const
     {
         const QList<AgentRequest> requests = m_agent.requestsTo(path.toUtf8());
         if (requests.isEmpty())
             return QString();
-        const AgentRequest &request = requests.last();
+        const AgentRequest& request = requests.last();
         return QString::fromUtf8(request.method + '\n' + request.contentType + '\n' + request.body);
     }
 
@@ -82,12 +82,15 @@ public slots:
         m_agent.setAnswer("/advanced-slice", 200, layers);
         m_agent.setAnswers("/slice",
             { { 200, QByteArray("{\"layerID\":\"1\",\"layerCount\":\"2\",\"percentage\":\"50\"}") },
-                { 200, QByteArray("{\"layerID\":\"2\",\"layerCount\":\"2\",\"percentage\":\"100\"}") } });
-        m_agent.setAnswer("/slice/download", 200, "{\"file\":\"" + jobSourcePath().toUtf8() + "\"}");
+                { 200,
+                    QByteArray(
+                        "{\"layerID\":\"2\",\"layerCount\":\"2\",\"percentage\":\"100\"}") } });
+        m_agent.setAnswer(
+            "/slice/download", 200, "{\"file\":\"" + jobSourcePath().toUtf8() + "\"}");
         m_listening = m_agent.listen();
     }
 
-    void qmlEngineAvailable(QQmlEngine *engine)
+    void qmlEngineAvailable(QQmlEngine* engine)
     {
         engine->rootContext()->setContextProperty(QStringLiteral("session"), this);
     }

@@ -12,19 +12,21 @@ private slots:
     {
         QTest::addColumn<QString>("urlTemplate");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("printer details") << AgentUrls::urlPrinterDetails
-                                         << QStringLiteral("http://127.0.0.1:18383/printer-details");
-        QTest::newRow("slice preview") << AgentUrls::urlSlicePreview
-                                       << QStringLiteral("http://127.0.0.1:18383/slice/preview");
+        QTest::newRow("printer details")
+            << AgentUrls::urlPrinterDetails
+            << QStringLiteral("http://127.0.0.1:18383/printer-details");
+        QTest::newRow("slice preview")
+            << AgentUrls::urlSlicePreview << QStringLiteral("http://127.0.0.1:18383/slice/preview");
         QTest::newRow("advanced slice") << AgentUrls::urlAdvancedSlice
                                         << QStringLiteral("http://127.0.0.1:18383/advanced-slice");
-        QTest::newRow("progress") << AgentUrls::urlSlice << QStringLiteral("http://127.0.0.1:18383/slice");
+        QTest::newRow("progress") << AgentUrls::urlSlice
+                                  << QStringLiteral("http://127.0.0.1:18383/slice");
         QTest::newRow("send") << AgentUrls::urlSliceSend
                               << QStringLiteral("http://127.0.0.1:18383/slice/send");
         QTest::newRow("download") << AgentUrls::urlSliceDownload
                                   << QStringLiteral("http://127.0.0.1:18383/slice/download");
-        QTest::newRow("terminate") << AgentUrls::urlTerminate
-                                   << QStringLiteral("http://127.0.0.1:18383/terminate");
+        QTest::newRow("terminate")
+            << AgentUrls::urlTerminate << QStringLiteral("http://127.0.0.1:18383/terminate");
     }
 
     void templates()
@@ -54,12 +56,15 @@ private slots:
         QTest::newRow("address and port as last segment")
             << QStringLiteral("192.168.0.10") << QStringLiteral("80")
             << QStringLiteral("http://127.0.0.1:18383/printer-profiles/192.168.0.10:80");
-        QTest::newRow("other host") << QStringLiteral("10.0.0.7") << QStringLiteral("80")
-                                    << QStringLiteral("http://127.0.0.1:18383/printer-profiles/10.0.0.7:80");
+        QTest::newRow("other host")
+            << QStringLiteral("10.0.0.7") << QStringLiteral("80")
+            << QStringLiteral("http://127.0.0.1:18383/printer-profiles/10.0.0.7:80");
         QTest::newRow("empty arguments unaltered")
-            << QString() << QString() << QStringLiteral("http://127.0.0.1:18383/printer-profiles/:");
-        QTest::newRow("space parsed tolerantly") << QStringLiteral("my printer") << QStringLiteral("81")
-                                                 << QStringLiteral("http://127.0.0.1:18383/printer-profiles/my%20printer:81");
+            << QString() << QString()
+            << QStringLiteral("http://127.0.0.1:18383/printer-profiles/:");
+        QTest::newRow("space parsed tolerantly")
+            << QStringLiteral("my printer") << QStringLiteral("81")
+            << QStringLiteral("http://127.0.0.1:18383/printer-profiles/my%20printer:81");
     }
 
     void printerProfiles()

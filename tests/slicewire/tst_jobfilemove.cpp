@@ -9,13 +9,13 @@
 
 namespace {
 
-bool writeFile(const QString &path, const QByteArray &bytes)
+bool writeFile(const QString& path, const QByteArray& bytes)
 {
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
-QByteArray readFile(const QString &path)
+QByteArray readFile(const QString& path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
@@ -80,7 +80,8 @@ private slots:
         const QString source = m_dir.filePath(QStringLiteral("gone.bin"));
         const QString destination = m_dir.filePath(QStringLiteral("job.bin"));
         QCOMPARE(moveJobFile(source, destination),
-            QStringLiteral("The job file was not saved to %1: the agent's job file %2 does not exist.")
+            QStringLiteral(
+                "The job file was not saved to %1: the agent's job file %2 does not exist.")
                 .arg(destination, source));
         QVERIFY(!QFile::exists(destination));
     }

@@ -25,19 +25,19 @@ const QString fallbackJson = QStringLiteral(
     "[{\"ip\":\"Not Discovered\",\"name\":\"Not Discovered\",\"port\":\"Not Discovered\","
     "\"profiles_array\":[{\"Depth\":0,\"ProfileID\":0,\"Title\":\"Not Discovered\"}]}]");
 
-bool writeFile(const QString &path, const QByteArray &bytes)
+bool writeFile(const QString& path, const QByteArray& bytes)
 {
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
-QByteArray readFile(const QString &path)
+QByteArray readFile(const QString& path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-QByteArray jsonString(const QString &text)
+QByteArray jsonString(const QString& text)
 {
     QByteArray escaped = text.toUtf8();
     escaped.replace('\\', "\\\\").replace('"', "\\\"");
@@ -53,7 +53,8 @@ private slots:
     void initTestCase()
     {
         // No agent next to this test: every Netlib here starts none.
-        QVERIFY(!QFileInfo::exists(QCoreApplication::applicationDirPath() + QStringLiteral("/agent")));
+        QVERIFY(
+            !QFileInfo::exists(QCoreApplication::applicationDirPath() + QStringLiteral("/agent")));
     }
 
     void init() { m_agent.reset(new FakeAgent); }
@@ -63,8 +64,8 @@ private slots:
     {
         Netlib lib;
         QCOMPARE(lib.agentIsTerminated(), false);
-        QVERIFY(lib.findChild<QProcess *>() != nullptr);
-        QCOMPARE(lib.findChild<QProcess *>()->state(), QProcess::NotRunning);
+        QVERIFY(lib.findChild<QProcess*>() != nullptr);
+        QCOMPARE(lib.findChild<QProcess*>()->state(), QProcess::NotRunning);
     }
 
     void discoveryWithNothingListening()
@@ -76,7 +77,8 @@ private slots:
         QVERIFY(recorder.waitFor(ev("discoveryInProgressChanged", "false")));
         QCOMPARE(recorder.events,
             QStringList({ ev("discoveryInProgressChanged", "true"),
-                ev("discoveryResultChanged", fallbackJson), ev("discoveryInProgressChanged", "false") }));
+                ev("discoveryResultChanged", fallbackJson),
+                ev("discoveryInProgressChanged", "false") }));
         QVERIFY(!lib.discoveryInProgress());
     }
 
@@ -85,19 +87,22 @@ private slots:
         QTest::addColumn<int>("status");
         QTest::addColumn<QByteArray>("body");
         QTest::addColumn<QString>("expected");
-        const QByteArray printer("{\"name\":\"Resin One\",\"ip\":\"10.0.0.7\",\"port\":\"80\","
-                                 "\"profiles_array\":[{\"Title\":\"Fine\",\"ProfileID\":3,\"Depth\":50}],"
-                                 "\"extra\":{\"a\":[1,2]}}");
+        const QByteArray printer(
+            "{\"name\":\"Resin One\",\"ip\":\"10.0.0.7\",\"port\":\"80\","
+            "\"profiles_array\":[{\"Title\":\"Fine\",\"ProfileID\":3,\"Depth\":50}],"
+            "\"extra\":{\"a\":[1,2]}}");
         QTest::newRow("printer list passed on unchanged")
             << 200 << QByteArray("{\"printers_array\":[" + printer + ",{\"name\":7}],\"other\":1}")
-            << QStringLiteral("[{\"extra\":{\"a\":[1,2]},\"ip\":\"10.0.0.7\",\"name\":\"Resin One\","
-                              "\"port\":\"80\",\"profiles_array\":[{\"Depth\":50,\"ProfileID\":3,"
-                              "\"Title\":\"Fine\"}]},{\"name\":7}]");
-        QTest::newRow("empty printer list") << 200 << QByteArray("{\"printers_array\":[]}") << QStringLiteral("[]");
+            << QStringLiteral(
+                   "[{\"extra\":{\"a\":[1,2]},\"ip\":\"10.0.0.7\",\"name\":\"Resin One\","
+                   "\"port\":\"80\",\"profiles_array\":[{\"Depth\":50,\"ProfileID\":3,"
+                   "\"Title\":\"Fine\"}]},{\"name\":7}]");
+        QTest::newRow("empty printer list")
+            << 200 << QByteArray("{\"printers_array\":[]}") << QStringLiteral("[]");
         QTest::newRow("empty body") << 200 << QByteArray() << QStringLiteral("[]");
         QTest::newRow("not JSON") << 200 << QByteArray("printers") << QStringLiteral("[]");
-        QTest::newRow("array at top level") << 200 << QByteArray("[{\"printers_array\":[1]}]")
-                                            << QStringLiteral("[]");
+        QTest::newRow("array at top level")
+            << 200 << QByteArray("[{\"printers_array\":[1]}]") << QStringLiteral("[]");
         QTest::newRow("printers_array not an array")
             << 200 << QByteArray("{\"printers_array\":{\"name\":\"x\"}}") << QStringLiteral("[]");
         QTest::newRow("HTTP 404") << 404 << QByteArray("{\"printers_array\":[1]}") << fallbackJson;
@@ -116,8 +121,9 @@ private slots:
         lib.agentDiscover();
         QVERIFY(recorder.waitFor(ev("discoveryInProgressChanged", "false")));
         QCOMPARE(recorder.events,
-            QStringList({ ev("discoveryInProgressChanged", "true"), ev("discoveryResultChanged", expected),
-                ev("discoveryInProgressChanged", "false") }));
+            QStringList(
+                { ev("discoveryInProgressChanged", "true"), ev("discoveryResultChanged", expected),
+                    ev("discoveryInProgressChanged", "false") }));
         const QList<AgentRequest> requests = m_agent->requests();
         QCOMPARE(requests.size(), 1);
         QCOMPARE(requests.at(0).method, QByteArray("GET"));
@@ -143,23 +149,29 @@ private slots:
         QTest::newRow("two-character empty array")
             << QStringLiteral("192.168.0.10") << QStringLiteral("80") << 200 << QByteArray("[]")
             << QByteArray("/printer-profiles/192.168.0.10:80")
-            << QStringList({ ev("fetchedProfilesChanged", "[]"), ev("fetchingResultChanged", "[]") });
+            << QStringList(
+                   { ev("fetchedProfilesChanged", "[]"), ev("fetchingResultChanged", "[]") });
         QTest::newRow("object body gives empty array")
             << QStringLiteral("10.0.0.7") << QStringLiteral("80") << 200 << QByteArray("{\"a\":1}")
             << QByteArray("/printer-profiles/10.0.0.7:80")
-            << QStringList({ ev("fetchedProfilesChanged", "{\"a\":1}"), ev("fetchingResultChanged", "[]") });
-        QTest::newRow("UTF-8 text") << QStringLiteral("h") << QStringLiteral("1") << 200
-                                    << QByteArray("[\"R\xc3\xa9sine\"]") << QByteArray("/printer-profiles/h:1")
-                                    << QStringList({ ev("fetchedProfilesChanged", "[\"R\xc3\xa9sine\"]"),
-                                           ev("fetchingResultChanged", "[\"R\xc3\xa9sine\"]") });
+            << QStringList({ ev("fetchedProfilesChanged", "{\"a\":1}"),
+                   ev("fetchingResultChanged", "[]") });
+        QTest::newRow("UTF-8 text")
+            << QStringLiteral("h") << QStringLiteral("1") << 200
+            << QByteArray("[\"R\xc3\xa9sine\"]") << QByteArray("/printer-profiles/h:1")
+            << QStringList({ ev("fetchedProfilesChanged", "[\"R\xc3\xa9sine\"]"),
+                   ev("fetchingResultChanged", "[\"R\xc3\xa9sine\"]") });
         QTest::newRow("empty arguments unaltered")
-            << QString() << QString() << 200 << QByteArray("[1]") << QByteArray("/printer-profiles/:")
-            << QStringList({ ev("fetchedProfilesChanged", "[1]"), ev("fetchingResultChanged", "[1]") });
+            << QString() << QString() << 200 << QByteArray("[1]")
+            << QByteArray("/printer-profiles/:")
+            << QStringList(
+                   { ev("fetchedProfilesChanged", "[1]"), ev("fetchingResultChanged", "[1]") });
         QTest::newRow("HTTP 404 leaves the error text")
             << QStringLiteral("10.0.0.7") << QStringLiteral("80") << 404 << QByteArray("[1]")
             << QByteArray("/printer-profiles/10.0.0.7:80")
             << QStringList({ ev("fetchedProfilesChanged",
-                   "Error transferring http://127.0.0.1:18383/printer-profiles/10.0.0.7:80 - server "
+                   "Error transferring http://127.0.0.1:18383/printer-profiles/10.0.0.7:80 - "
+                   "server "
                    "replied: Not Found") });
     }
 
@@ -193,13 +205,15 @@ private slots:
         QSignalSpy text(&lib, &Netlib::fetchedProfilesChanged);
         lib.fetchProfiles(QStringLiteral("10.0.0.7"), QStringLiteral("80"));
         QVERIFY(text.wait());
-        QCOMPARE(recorder.events, QStringList({ ev("fetchedProfilesChanged", "Connection refused") }));
+        QCOMPARE(
+            recorder.events, QStringList({ ev("fetchedProfilesChanged", "Connection refused") }));
     }
 
     void profilesEmptyBodyChangesNothing()
     {
         QVERIFY(m_agent->listen());
-        m_agent->setAnswers("/printer-profiles/h:1", { { 200, QByteArray() }, { 200, QByteArray("[2]") } });
+        m_agent->setAnswers(
+            "/printer-profiles/h:1", { { 200, QByteArray() }, { 200, QByteArray("[2]") } });
         Netlib lib;
         lib.setFetchedProfiles(QStringLiteral("[1]"));
         EmissionRecorder recorder(&lib);
@@ -211,7 +225,8 @@ private slots:
         lib.fetchProfiles(QStringLiteral("h"), QStringLiteral("1"));
         QVERIFY(text.wait());
         QCOMPARE(recorder.events,
-            QStringList({ ev("fetchedProfilesChanged", "[2]"), ev("fetchingResultChanged", "[2]") }));
+            QStringList(
+                { ev("fetchedProfilesChanged", "[2]"), ev("fetchingResultChanged", "[2]") }));
     }
 
     void profilesSameBodyEmitsEachTime()
@@ -240,31 +255,38 @@ private slots:
         QTest::addColumn<QByteArray>("body");
         const QUrl jobs = QUrl::fromLocalFile(QStringLiteral("/home/u/jobs"));
         QTest::newRow("fields in order")
-            << jobs << QStringLiteral("part.stl") << QStringLiteral("192.0.2.10") << QStringLiteral("80")
-            << QStringLiteral("3") << QStringLiteral("job one")
-            << QByteArray("stl=/home/u/jobs/part.stl&printer=192.0.2.10:80&profile=3&name=job%20one");
+            << jobs << QStringLiteral("part.stl") << QStringLiteral("192.0.2.10")
+            << QStringLiteral("80") << QStringLiteral("3") << QStringLiteral("job one")
+            << QByteArray(
+                   "stl=/home/u/jobs/part.stl&printer=192.0.2.10:80&profile=3&name=job%20one");
         QTest::newRow("empty export name")
-            << jobs << QString() << QStringLiteral("h") << QStringLiteral("1") << QStringLiteral("3")
-            << QStringLiteral("n") << QByteArray("stl=/home/u/jobs/&printer=h:1&profile=3&name=n");
+            << jobs << QString() << QStringLiteral("h") << QStringLiteral("1")
+            << QStringLiteral("3") << QStringLiteral("n")
+            << QByteArray("stl=/home/u/jobs/&printer=h:1&profile=3&name=n");
         QTest::newRow("folder that is not a local file")
             << QUrl(QStringLiteral("http://example.invalid/jobs")) << QStringLiteral("part.stl")
-            << QStringLiteral("h") << QStringLiteral("1") << QStringLiteral("3") << QStringLiteral("n")
-            << QByteArray("stl=/part.stl&printer=h:1&profile=3&name=n");
+            << QStringLiteral("h") << QStringLiteral("1") << QStringLiteral("3")
+            << QStringLiteral("n") << QByteArray("stl=/part.stl&printer=h:1&profile=3&name=n");
         QTest::newRow("folder ending in a slash")
             << QUrl(QStringLiteral("file:///home/u/jobs/")) << QStringLiteral("part.stl")
-            << QStringLiteral("h") << QStringLiteral("1") << QStringLiteral("3") << QStringLiteral("n")
+            << QStringLiteral("h") << QStringLiteral("1") << QStringLiteral("3")
+            << QStringLiteral("n")
             << QByteArray("stl=/home/u/jobs//part.stl&printer=h:1&profile=3&name=n");
         QTest::newRow("empty printer gives a colon")
             << jobs << QStringLiteral("part.stl") << QString() << QString() << QStringLiteral("3")
-            << QStringLiteral("n") << QByteArray("stl=/home/u/jobs/part.stl&printer=:&profile=3&name=n");
+            << QStringLiteral("n")
+            << QByteArray("stl=/home/u/jobs/part.stl&printer=:&profile=3&name=n");
         QTest::newRow("plus signs kept")
             << QUrl::fromLocalFile(QStringLiteral("/home/u/c++")) << QStringLiteral("a+b.stl")
-            << QStringLiteral("h") << QStringLiteral("1") << QStringLiteral("3") << QStringLiteral("a+b")
+            << QStringLiteral("h") << QStringLiteral("1") << QStringLiteral("3")
+            << QStringLiteral("a+b")
             << QByteArray("stl=/home/u/c%2B%2B/a%2Bb.stl&printer=h:1&profile=3&name=a%2Bb");
         QTest::newRow("spaces and delimiters")
-            << QUrl::fromLocalFile(QStringLiteral("/home/u/my jobs")) << QStringLiteral("my part.stl")
-            << QStringLiteral("h") << QStringLiteral("1") << QStringLiteral("a=b") << QStringLiteral("x&y#z")
-            << QByteArray("stl=/home/u/my%20jobs/my%20part.stl&printer=h:1&profile=a%3Db&name=x%26y%23z");
+            << QUrl::fromLocalFile(QStringLiteral("/home/u/my jobs"))
+            << QStringLiteral("my part.stl") << QStringLiteral("h") << QStringLiteral("1")
+            << QStringLiteral("a=b") << QStringLiteral("x&y#z")
+            << QByteArray(
+                   "stl=/home/u/my%20jobs/my%20part.stl&printer=h:1&profile=a%3Db&name=x%26y%23z");
     }
 
     void singleSliceRequest()
@@ -285,7 +307,8 @@ private slots:
         QVERIFY(recorder.waitFor(ev("pathOfLayerImagesChanged", "/tmp/job 1")));
         lib.setSlicingInProgress(false);
         QCOMPARE(recorder.events,
-            QStringList({ ev("slicingInProgressChanged", "true"), ev("pathOfLayerImagesChanged", "/tmp/job 1"),
+            QStringList({ ev("slicingInProgressChanged", "true"),
+                ev("pathOfLayerImagesChanged", "/tmp/job 1"),
                 ev("slicingInProgressChanged", "false"), ev("layerIDChanged", "") }));
         QCOMPARE(m_agent->requests().size(), 1);
         const AgentRequest request = m_agent->requests().at(0);
@@ -303,15 +326,17 @@ private slots:
         QTest::newRow("two items")
             << QStringList({ QStringLiteral("a.stl"), QStringLiteral("b.stl") })
             << QStringList({ QStringLiteral("3"), QStringLiteral("5") })
-            << QByteArray("count=2&printer=192.0.2.10:80&name=two&stls_1=/home/u/jobs/a.stl&profiles_1=3"
-                          "&stls_2=/home/u/jobs/b.stl&profiles_2=5");
+            << QByteArray(
+                   "count=2&printer=192.0.2.10:80&name=two&stls_1=/home/u/jobs/a.stl&profiles_1=3"
+                   "&stls_2=/home/u/jobs/b.stl&profiles_2=5");
         QTest::newRow("no items") << QStringList() << QStringList()
                                   << QByteArray("count=0&printer=192.0.2.10:80&name=two");
         QTest::newRow("repeated names kept")
             << QStringList({ QStringLiteral("a.stl"), QStringLiteral("a.stl") })
             << QStringList({ QStringLiteral("3"), QStringLiteral("3") })
-            << QByteArray("count=2&printer=192.0.2.10:80&name=two&stls_1=/home/u/jobs/a.stl&profiles_1=3"
-                          "&stls_2=/home/u/jobs/a.stl&profiles_2=3");
+            << QByteArray(
+                   "count=2&printer=192.0.2.10:80&name=two&stls_1=/home/u/jobs/a.stl&profiles_1=3"
+                   "&stls_2=/home/u/jobs/a.stl&profiles_2=3");
         QStringList names;
         QStringList ids;
         QByteArray eleven("count=11&printer=192.0.2.10:80&name=two");
@@ -338,7 +363,8 @@ private slots:
         QVERIFY(recorder.waitFor(ev("pathOfLayerImagesChanged", "/tmp/multi")));
         lib.setSlicingInProgress(false);
         QCOMPARE(recorder.events.mid(0, 2),
-            QStringList({ ev("slicingInProgressChanged", "true"), ev("pathOfLayerImagesChanged", "/tmp/multi") }));
+            QStringList({ ev("slicingInProgressChanged", "true"),
+                ev("pathOfLayerImagesChanged", "/tmp/multi") }));
         QCOMPARE(m_agent->requests().size(), 1);
         const AgentRequest request = m_agent->requests().at(0);
         QCOMPARE(request.method, QByteArray("POST"));
@@ -353,8 +379,9 @@ private slots:
         Netlib lib;
         EmissionRecorder recorder(&lib);
         QVERIFY(!lib.mutliItemSlice(QUrl::fromLocalFile(QStringLiteral("/home/u/jobs")),
-            { QStringLiteral("a.stl"), QStringLiteral("b.stl") }, QStringLiteral("h"), QStringLiteral("1"),
-            { QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3") }, QStringLiteral("n")));
+            { QStringLiteral("a.stl"), QStringLiteral("b.stl") }, QStringLiteral("h"),
+            QStringLiteral("1"), { QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3") },
+            QStringLiteral("n")));
         QVERIFY(!lib.slicingInProgress());
         // A later request is the first one the agent sees.
         lib.agentDiscover();
@@ -388,8 +415,9 @@ private slots:
             QStringLiteral("h"), QStringLiteral("1"), QStringLiteral("3"), QStringLiteral("n")));
         QVERIFY(recorder.waitFor(ev("slicingDoneChanged", "false")));
         QCOMPARE(recorder.events,
-            QStringList({ ev("slicingInProgressChanged", "true"), ev("slicingInProgressChanged", "false"),
-                ev("layerIDChanged", ""), ev("slicingDoneChanged", "false") }));
+            QStringList(
+                { ev("slicingInProgressChanged", "true"), ev("slicingInProgressChanged", "false"),
+                    ev("layerIDChanged", ""), ev("slicingDoneChanged", "false") }));
         QCOMPARE(lib.layerCount(), QStringLiteral("9"));
         QCOMPARE(lib.pathOfLayerImages(), QString());
     }
@@ -423,14 +451,16 @@ private slots:
             << QStringLiteral("plate1") << QStringLiteral("/tmp/job")
             << QByteArray("printer=192.168.1.50:80&profile=3&name=plate1&path=/tmp/job");
         QTest::newRow("delimiters in the name")
-            << QStringLiteral("h") << QStringLiteral("1") << QStringLiteral("3") << QStringLiteral("a & b")
-            << QStringLiteral("/tmp/job") << QByteArray("printer=h:1&profile=3&name=a%20%26%20b&path=/tmp/job");
+            << QStringLiteral("h") << QStringLiteral("1") << QStringLiteral("3")
+            << QStringLiteral("a & b") << QStringLiteral("/tmp/job")
+            << QByteArray("printer=h:1&profile=3&name=a%20%26%20b&path=/tmp/job");
         QTest::newRow("empty port keeps the colon")
             << QStringLiteral("h") << QString() << QStringLiteral("3") << QStringLiteral("n")
-            << QStringLiteral("/tmp/job") << QByteArray("printer=h:&profile=3&name=n&path=/tmp/job");
+            << QStringLiteral("/tmp/job")
+            << QByteArray("printer=h:&profile=3&name=n&path=/tmp/job");
         QTest::newRow("plus in name and path")
-            << QStringLiteral("h") << QStringLiteral("1") << QStringLiteral("3") << QStringLiteral("a+b")
-            << QStringLiteral("/tmp/c++ jobs")
+            << QStringLiteral("h") << QStringLiteral("1") << QStringLiteral("3")
+            << QStringLiteral("a+b") << QStringLiteral("/tmp/c++ jobs")
             << QByteArray("printer=h:1&profile=3&name=a%2Bb&path=/tmp/c%2B%2B%20jobs");
     }
 
@@ -466,12 +496,15 @@ private slots:
         QTest::addColumn<int>("status");
         QTest::addColumn<QByteArray>("body");
         QTest::addColumn<QString>("message");
-        QTest::newRow("nothing listening") << false << 0 << QByteArray() << QStringLiteral("Connection refused");
-        QTest::newRow("agent's error text") << true << 500 << QByteArray("{\"error\":\"printer offline\"}")
-                                            << QStringLiteral("printer offline");
+        QTest::newRow("nothing listening")
+            << false << 0 << QByteArray() << QStringLiteral("Connection refused");
+        QTest::newRow("agent's error text")
+            << true << 500 << QByteArray("{\"error\":\"printer offline\"}")
+            << QStringLiteral("printer offline");
         QTest::newRow("network text without one")
             << true << 404 << QByteArray("Not here")
-            << QStringLiteral("Error transferring http://127.0.0.1:18383/slice/send - server replied: Not Found");
+            << QStringLiteral("Error transferring http://127.0.0.1:18383/slice/send - server "
+                              "replied: Not Found");
     }
 
     void sendFails()
@@ -503,23 +536,30 @@ private slots:
         QTest::addColumn<QString>("file");
         QTest::addColumn<bool>("moved");
         QTest::addColumn<QString>("message");
-        QTest::newRow("new destination") << QStringLiteral("new") << QStringLiteral("string") << true << QString();
+        QTest::newRow("new destination")
+            << QStringLiteral("new") << QStringLiteral("string") << true << QString();
         QTest::newRow("destination set while the agent works")
             << QStringLiteral("late") << QStringLiteral("string") << true << QString();
         QTest::newRow("existing destination")
             << QStringLiteral("existing") << QStringLiteral("string") << false
-            << QStringLiteral("The job file was not saved to %1: a file of that name already exists.");
-        QTest::newRow("no destination") << QStringLiteral("none") << QStringLiteral("string") << false
-                                        << QStringLiteral("The job file was not saved: no destination file was chosen.");
-        QTest::newRow("file is a number") << QStringLiteral("new") << QStringLiteral("number") << false
-                                          << QStringLiteral("The job file was not saved to %1: the agent named no job file.");
-        QTest::newRow("no file member") << QStringLiteral("new") << QStringLiteral("missing") << false
-                                        << QStringLiteral("The job file was not saved: the agent named no job file.");
-        QTest::newRow("answer not JSON") << QStringLiteral("new") << QStringLiteral("garbage") << false
-                                         << QStringLiteral("The job file was not saved: the agent named no job file.");
+            << QStringLiteral(
+                   "The job file was not saved to %1: a file of that name already exists.");
+        QTest::newRow("no destination")
+            << QStringLiteral("none") << QStringLiteral("string") << false
+            << QStringLiteral("The job file was not saved: no destination file was chosen.");
+        QTest::newRow("file is a number")
+            << QStringLiteral("new") << QStringLiteral("number") << false
+            << QStringLiteral("The job file was not saved to %1: the agent named no job file.");
+        QTest::newRow("no file member")
+            << QStringLiteral("new") << QStringLiteral("missing") << false
+            << QStringLiteral("The job file was not saved: the agent named no job file.");
+        QTest::newRow("answer not JSON")
+            << QStringLiteral("new") << QStringLiteral("garbage") << false
+            << QStringLiteral("The job file was not saved: the agent named no job file.");
         QTest::newRow("agent's file missing")
             << QStringLiteral("new") << QStringLiteral("gone") << false
-            << QStringLiteral("The job file was not saved to %1: the agent's job file %2 does not exist.");
+            << QStringLiteral(
+                   "The job file was not saved to %1: the agent's job file %2 does not exist.");
     }
 
     void download()
@@ -555,7 +595,8 @@ private slots:
         if (destination == QLatin1String("new") || destination == QLatin1String("existing"))
             lib.setSliceDownloadFileUrl(QUrl::fromLocalFile(target));
         else if (destination == QLatin1String("late"))
-            lib.setSliceDownloadFileUrl(QUrl::fromLocalFile(dir.filePath(QStringLiteral("first.bin"))));
+            lib.setSliceDownloadFileUrl(
+                QUrl::fromLocalFile(dir.filePath(QStringLiteral("first.bin"))));
         EmissionRecorder recorder(&lib);
         QVERIFY(lib.agentSliceDownload(QStringLiteral("/tmp/job one")));
         QVERIFY(lib.sliceDownloadInProgress());
@@ -565,11 +606,13 @@ private slots:
 
         const QString expectedMessage = message.contains(QLatin1String("%2"))
             ? message.arg(target, gone)
-            : message.contains(QLatin1String("%1")) ? message.arg(target) : message;
+            : message.contains(QLatin1String("%1")) ? message.arg(target)
+                                                    : message;
         QStringList expected { ev("sliceDownloadInProgressChanged", "true") };
         if (destination == QLatin1String("late"))
             expected << ev("sliceDownloadFileUrlChanged", QUrl::fromLocalFile(target).toString());
-        expected << ev("sliceDownloadResult", (moved ? QStringLiteral("true,") : QStringLiteral("false,")) + expectedMessage)
+        expected << ev("sliceDownloadResult",
+            (moved ? QStringLiteral("true,") : QStringLiteral("false,")) + expectedMessage)
                  << ev("sliceDownloadInProgressChanged", "false");
         QCOMPARE(recorder.events, expected);
 
@@ -598,12 +641,15 @@ private slots:
         QTest::addColumn<int>("status");
         QTest::addColumn<QByteArray>("body");
         QTest::addColumn<QString>("message");
-        QTest::newRow("nothing listening") << false << 0 << QByteArray() << QStringLiteral("Connection refused");
-        QTest::newRow("agent's error text") << true << 500 << QByteArray("{\"error\":\"no such job\",\"file\":\"/x\"}")
-                                            << QStringLiteral("no such job");
+        QTest::newRow("nothing listening")
+            << false << 0 << QByteArray() << QStringLiteral("Connection refused");
+        QTest::newRow("agent's error text")
+            << true << 500 << QByteArray("{\"error\":\"no such job\",\"file\":\"/x\"}")
+            << QStringLiteral("no such job");
         QTest::newRow("network text without one")
             << true << 404 << QByteArray()
-            << QStringLiteral("Error transferring http://127.0.0.1:18383/slice/download - server replied: Not Found");
+            << QStringLiteral("Error transferring http://127.0.0.1:18383/slice/download - server "
+                              "replied: Not Found");
     }
 
     void downloadFails()
@@ -637,7 +683,8 @@ private slots:
     {
         QFETCH(bool, discoveryFirst);
         QVERIFY(m_agent->listen());
-        m_agent->setAnswer("/printer-details", 200, QByteArray("{\"printers_array\":[{\"name\":\"P\"}]}"));
+        m_agent->setAnswer(
+            "/printer-details", 200, QByteArray("{\"printers_array\":[{\"name\":\"P\"}]}"));
         m_agent->setAnswer("/printer-profiles/h:1", 200, QByteArray("[{\"Title\":\"Fine\"}]"));
         m_agent->holdPath("/printer-details");
         m_agent->holdPath("/printer-profiles/h:1");
@@ -683,8 +730,8 @@ private slots:
         lib.setSliceDownloadFileUrl(QUrl::fromLocalFile(dir.filePath(QStringLiteral("saved.bin"))));
         EmissionRecorder recorder(&lib);
         QSignalSpy arrived(m_agent.data(), &FakeAgent::requestReceived);
-        lib.agentSliceSend(QStringLiteral("h"), QStringLiteral("1"), QStringLiteral("3"), QStringLiteral("n"),
-            QStringLiteral("/tmp/job"));
+        lib.agentSliceSend(QStringLiteral("h"), QStringLiteral("1"), QStringLiteral("3"),
+            QStringLiteral("n"), QStringLiteral("/tmp/job"));
         lib.agentSliceDownload(QStringLiteral("/tmp/job"));
         QTRY_COMPARE(arrived.size(), 2);
         // The send is answered while the download, sent later, is outstanding.
@@ -695,6 +742,29 @@ private slots:
         QVERIFY(recorder.events.contains(ev("sliceSendResult", "false,printer offline")));
         QVERIFY(recorder.events.contains(ev("sliceDownloadResult", "true,")));
         QCOMPARE(readFile(dir.filePath(QStringLiteral("saved.bin"))), QByteArrayLiteral("job"));
+    }
+
+    void requestKeepsNothingFromTheLastOne()
+    {
+        // The shared request is re-targeted each time: a GET after a POST
+        // carries the JSON content type again.
+        QVERIFY(m_agent->listen());
+        m_agent->setAnswer("/slice/send", 200, QByteArray());
+        m_agent->setAnswer("/printer-details", 200, QByteArray("{}"));
+        Netlib lib;
+        EmissionRecorder recorder(&lib);
+        lib.agentSliceSend(QStringLiteral("h"), QStringLiteral("1"), QStringLiteral("3"),
+            QStringLiteral("n"), QStringLiteral("/tmp/job"));
+        QVERIFY(recorder.waitFor(ev("sliceSendInProgressChanged", "false")));
+        lib.agentDiscover();
+        QVERIFY(recorder.waitFor(ev("discoveryInProgressChanged", "false")));
+        const QList<AgentRequest> requests = m_agent->requests();
+        QCOMPARE(requests.size(), 2);
+        QCOMPARE(requests.at(0).contentType, formType);
+        QCOMPARE(requests.at(1).method, QByteArray("GET"));
+        QCOMPARE(requests.at(1).path, QByteArray("/printer-details"));
+        QCOMPARE(requests.at(1).contentType, jsonType);
+        QCOMPARE(requests.at(1).body, QByteArray());
     }
 
     void repliesAreReleased()
@@ -711,22 +781,23 @@ private slots:
         tracker.start();
         lib.agentDiscover();
         lib.fetchProfiles(QStringLiteral("h"), QStringLiteral("1"));
-        lib.agentSliceSend(QStringLiteral("h"), QStringLiteral("1"), QStringLiteral("3"), QStringLiteral("n"),
-            QStringLiteral("/tmp/job"));
+        lib.agentSliceSend(QStringLiteral("h"), QStringLiteral("1"), QStringLiteral("3"),
+            QStringLiteral("n"), QStringLiteral("/tmp/job"));
         lib.agentSliceDownload(QStringLiteral("/tmp/job"));
-        lib.agentSlice(QUrl::fromLocalFile(QStringLiteral("/tmp")), QStringLiteral("a.stl"), QStringLiteral("h"),
-            QStringLiteral("1"), QStringLiteral("3"), QStringLiteral("n"));
+        lib.agentSlice(QUrl::fromLocalFile(QStringLiteral("/tmp")), QStringLiteral("a.stl"),
+            QStringLiteral("h"), QStringLiteral("1"), QStringLiteral("3"), QStringLiteral("n"));
         tracker.stop();
         const QList<QPointer<QNetworkReply>> replies = tracker.alive<QNetworkReply>();
         QCOMPARE(replies.size(), 5);
         QVERIFY(recorder.waitFor(ev("discoveryInProgressChanged", "false")));
         QVERIFY(recorder.waitFor(ev("fetchedProfilesChanged",
-            "Error transferring http://127.0.0.1:18383/printer-profiles/h:1 - server replied: Not Found")));
+            "Error transferring http://127.0.0.1:18383/printer-profiles/h:1 - server replied: Not "
+            "Found")));
         QVERIFY(recorder.waitFor(ev("sliceSendInProgressChanged", "false")));
         QVERIFY(recorder.waitFor(ev("sliceDownloadInProgressChanged", "false")));
         QVERIFY(recorder.waitFor(ev("slicingDoneChanged", "false")));
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        for (const QPointer<QNetworkReply> &reply : replies)
+        for (const QPointer<QNetworkReply>& reply : replies)
             QVERIFY(reply.isNull());
     }
 

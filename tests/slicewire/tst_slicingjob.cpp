@@ -18,10 +18,7 @@ namespace {
 
 const QByteArray jsonType("application/json; charset=utf-8");
 
-QByteArray pathAnswer(const QString &path)
-{
-    return "{\"path\":\"" + path.toUtf8() + "\"}";
-}
+QByteArray pathAnswer(const QString& path) { return "{\"path\":\"" + path.toUtf8() + "\"}"; }
 
 }
 
@@ -42,17 +39,22 @@ private slots:
     {
         m_agent->setAnswer("/slice/preview", 200, pathAnswer(m_layers.path()));
         m_agent->setAnswers("/slice",
-            { { 200, QByteArray("{\"layerID\":\"1\",\"layerCount\":\"3\",\"percentage\":\"33\",\"eta\":9}") },
-                { 200, QByteArray("{\"percentage\":\"100\",\"layerID\":\"3\",\"layerCount\":\"3\"}") } });
+            { { 200,
+                  QByteArray(
+                      "{\"layerID\":\"1\",\"layerCount\":\"3\",\"percentage\":\"33\",\"eta\":9}") },
+                { 200,
+                    QByteArray(
+                        "{\"percentage\":\"100\",\"layerID\":\"3\",\"layerCount\":\"3\"}") } });
         Netlib lib;
         EmissionRecorder recorder(&lib);
         QVERIFY(lib.agentSlice(QUrl::fromLocalFile(QStringLiteral("/tmp")), QStringLiteral("a.stl"),
             QStringLiteral("h"), QStringLiteral("1"), QStringLiteral("3"), QStringLiteral("n")));
         QVERIFY(recorder.waitFor(ev("slicingDoneChanged", "true")));
         QCOMPARE(recorder.events,
-            QStringList({ ev("slicingInProgressChanged", "true"), ev("pathOfLayerImagesChanged", m_layers.path()),
-                ev("layerCountChanged", "3"), ev("layerIDChanged", "1"), ev("layerCountChanged", "3"),
-                ev("layerIDChanged", "3"), ev("slicingInProgressChanged", "false"), ev("layerIDChanged", ""),
+            QStringList({ ev("slicingInProgressChanged", "true"),
+                ev("pathOfLayerImagesChanged", m_layers.path()), ev("layerCountChanged", "3"),
+                ev("layerIDChanged", "1"), ev("layerCountChanged", "3"), ev("layerIDChanged", "3"),
+                ev("slicingInProgressChanged", "false"), ev("layerIDChanged", ""),
                 ev("slicingDoneChanged", "true") }));
         QCOMPARE(lib.layerID(), QString());
         QCOMPARE(lib.layerCount(), QStringLiteral("3"));
@@ -60,7 +62,7 @@ private slots:
 
         const QList<AgentRequest> polls = m_agent->requestsTo("/slice");
         QCOMPARE(polls.size(), 2);
-        for (const AgentRequest &poll : polls) {
+        for (const AgentRequest& poll : polls) {
             QCOMPARE(poll.method, QByteArray("GET"));
             QCOMPARE(poll.contentType, jsonType);
             QCOMPARE(poll.body, QByteArray());
@@ -70,7 +72,7 @@ private slots:
         QVERIFY(!arrived.wait(1500));
         // Each poll's own manager (and with it its reply) has been released.
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QCOMPARE(lib.findChildren<QNetworkAccessManager *>().size(), 0);
+        QCOMPARE(lib.findChildren<QNetworkAccessManager*>().size(), 0);
     }
 
     void ninetyNine_data()
@@ -100,8 +102,8 @@ private slots:
         Netlib lib;
         lib.setLayerCount(QStringLiteral("8"));
         EmissionRecorder recorder(&lib);
-        lib.agentSlice(QUrl::fromLocalFile(QStringLiteral("/tmp")), QStringLiteral("a.stl"), QStringLiteral("h"),
-            QStringLiteral("1"), QStringLiteral("3"), QStringLiteral("n"));
+        lib.agentSlice(QUrl::fromLocalFile(QStringLiteral("/tmp")), QStringLiteral("a.stl"),
+            QStringLiteral("h"), QStringLiteral("1"), QStringLiteral("3"), QStringLiteral("n"));
         QVERIFY(recorder.waitFor(ev("slicingDoneChanged", "true")));
         QCOMPARE(m_agent->requestsTo("/slice").size(), polls);
         // A poll without layer values leaves the count as it was.
@@ -122,8 +124,9 @@ private slots:
         lib.setSlicingInProgress(true);
         QVERIFY(recorder.waitFor(ev("slicingDoneChanged", "false")));
         QCOMPARE(recorder.events,
-            QStringList({ ev("slicingInProgressChanged", "true"), ev("slicingInProgressChanged", "false"),
-                ev("layerIDChanged", ""), ev("slicingDoneChanged", "false") }));
+            QStringList(
+                { ev("slicingInProgressChanged", "true"), ev("slicingInProgressChanged", "false"),
+                    ev("layerIDChanged", ""), ev("slicingDoneChanged", "false") }));
         QCOMPARE(m_agent->paths(), QList<QByteArray>({ "/slice" }));
     }
 
@@ -134,14 +137,15 @@ private slots:
         m_agent->setAnswer("/slice", 200, QByteArray("{\"percentage\":\"100\"}"));
         Netlib lib;
         EmissionRecorder recorder(&lib);
-        lib.agentSlice(QUrl::fromLocalFile(QStringLiteral("/tmp")), QStringLiteral("a.stl"), QStringLiteral("h"),
-            QStringLiteral("1"), QStringLiteral("3"), QStringLiteral("n"));
+        lib.agentSlice(QUrl::fromLocalFile(QStringLiteral("/tmp")), QStringLiteral("a.stl"),
+            QStringLiteral("h"), QStringLiteral("1"), QStringLiteral("3"), QStringLiteral("n"));
         QVERIFY(recorder.waitFor(ev("slicingDoneChanged", "true")));
         QVERIFY(m_agent->releaseHeld("/slice/preview"));
         QVERIFY(recorder.waitFor(ev("slicingDoneChanged", "false")));
         QCOMPARE(recorder.events,
-            QStringList({ ev("slicingInProgressChanged", "true"), ev("slicingInProgressChanged", "false"),
-                ev("layerIDChanged", ""), ev("slicingDoneChanged", "true"), ev("slicingInProgressChanged", "false"),
+            QStringList({ ev("slicingInProgressChanged", "true"),
+                ev("slicingInProgressChanged", "false"), ev("layerIDChanged", ""),
+                ev("slicingDoneChanged", "true"), ev("slicingInProgressChanged", "false"),
                 ev("layerIDChanged", ""), ev("slicingDoneChanged", "false") }));
         QVERIFY(!lib.slicingDone());
     }

@@ -19,14 +19,19 @@ private slots:
         // plate: "file", "dir" or "none" for plate.json in the folder.
         QTest::newRow("100") << QStringLiteral("100") << QStringLiteral("none") << true;
         QTest::newRow("100 with plate") << QStringLiteral("100") << QStringLiteral("file") << true;
-        QTest::newRow("99 with plate file") << QStringLiteral("99") << QStringLiteral("file") << true;
-        QTest::newRow("99 without plate") << QStringLiteral("99") << QStringLiteral("none") << false;
-        QTest::newRow("99 with plate directory") << QStringLiteral("99") << QStringLiteral("dir") << false;
+        QTest::newRow("99 with plate file")
+            << QStringLiteral("99") << QStringLiteral("file") << true;
+        QTest::newRow("99 without plate")
+            << QStringLiteral("99") << QStringLiteral("none") << false;
+        QTest::newRow("99 with plate directory")
+            << QStringLiteral("99") << QStringLiteral("dir") << false;
         QTest::newRow("100.0") << QStringLiteral("100.0") << QStringLiteral("file") << false;
         QTest::newRow("99.9") << QStringLiteral("99.9") << QStringLiteral("file") << false;
         QTest::newRow("98 with plate") << QStringLiteral("98") << QStringLiteral("file") << false;
-        QTest::newRow("space before 100") << QStringLiteral(" 100") << QStringLiteral("none") << false;
-        QTest::newRow("space before 99") << QStringLiteral(" 99") << QStringLiteral("file") << false;
+        QTest::newRow("space before 100")
+            << QStringLiteral(" 100") << QStringLiteral("none") << false;
+        QTest::newRow("space before 99")
+            << QStringLiteral(" 99") << QStringLiteral("file") << false;
         QTest::newRow("no percentage") << QString() << QStringLiteral("file") << false;
     }
 
