@@ -80,6 +80,8 @@ private slots:
 
     void startedOnConstruction()
     {
+        // Started all the same from a folder whose path has a space.
+        QVERIFY(QCoreApplication::applicationDirPath().contains(QLatin1Char(' ')));
         QVERIFY(placeAgent(politeAgent));
         EmissionRecorder recorder("Netlib");
         QScopedPointer<Netlib> lib(new Netlib);
