@@ -416,7 +416,7 @@ void Netlib::init()
 {
     m_networkManager = new QNetworkAccessManager;
     connect(this, &Netlib::slicingInProgressChanged, this, &Netlib::handleSlicingInProgressChanged);
-    m_progressTimer = new QTimer;
+    m_progressTimer = new QTimer(this);
     connect(m_progressTimer, &QTimer::timeout, this, &Netlib::getSlicerProgress);
     m_agentProcess = new QProcess(this);
 

@@ -13,6 +13,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 namespace {
 
@@ -34,6 +35,21 @@ private slots:
     }
 
     void cleanup() { m_agent.reset(); }
+
+    void pollTimerFollowsTheFlag()
+    {
+        Netlib lib;
+        auto *timer = lib.findChild<QTimer *>(QString(), Qt::FindDirectChildrenOnly);
+        QVERIFY(timer);
+        QVERIFY(!timer->isActive());
+        lib.setSlicingInProgress(true);
+        QVERIFY(timer->isActive());
+        QCOMPARE(timer->interval(), 1000);
+        QVERIFY(!timer->isSingleShot());
+        lib.setSlicingInProgress(false);
+        QVERIFY(!timer->isActive());
+        QCOMPARE(m_agent->requests().size(), 0);
+    }
 
     void finishedJob()
     {
@@ -128,6 +144,9 @@ private slots:
                 { ev("slicingInProgressChanged", "true"), ev("slicingInProgressChanged", "false"),
                     ev("layerIDChanged", ""), ev("slicingDoneChanged", "false") }));
         QCOMPARE(m_agent->paths(), QList<QByteArray>({ "/slice" }));
+        // A failed poll's manager and reply are released as well.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCOMPARE(lib.findChildren<QNetworkAccessManager *>().size(), 0);
     }
 
     void lateSlicingFailureTurnsFinishedIntoFailed()
