@@ -70,6 +70,7 @@ private slots:
 
     void discoveryWithNothingListening()
     {
+        QVERIFY(portIsFree());
         Netlib lib;
         EmissionRecorder recorder(&lib);
         lib.agentDiscover();
@@ -200,6 +201,7 @@ private slots:
 
     void profilesWithNothingListening()
     {
+        QVERIFY(portIsFree());
         Netlib lib;
         EmissionRecorder recorder(&lib);
         QSignalSpy text(&lib, &Netlib::fetchedProfilesChanged);
@@ -406,6 +408,8 @@ private slots:
         if (listening) {
             QVERIFY(m_agent->listen());
             m_agent->setAnswer("/slice/preview", status, QByteArray("{\"path\":\"/tmp/x\"}"));
+        } else {
+            QVERIFY(portIsFree());
         }
         Netlib lib;
         lib.setLayerID(QStringLiteral("4"));
@@ -516,6 +520,8 @@ private slots:
         if (listening) {
             QVERIFY(m_agent->listen());
             m_agent->setAnswer("/slice/send", status, body);
+        } else {
+            QVERIFY(portIsFree());
         }
         Netlib lib;
         EmissionRecorder recorder(&lib);
@@ -661,6 +667,8 @@ private slots:
         if (listening) {
             QVERIFY(m_agent->listen());
             m_agent->setAnswer("/slice/download", status, body);
+        } else {
+            QVERIFY(portIsFree());
         }
         Netlib lib;
         EmissionRecorder recorder(&lib);
@@ -802,6 +810,15 @@ private slots:
     }
 
 private:
+    // The "nothing listening" cases need the port free: taking it for a
+    // moment proves that no other server has it.
+    bool portIsFree()
+    {
+        const bool free = m_agent->listen();
+        m_agent->close();
+        return free;
+    }
+
     QScopedPointer<FakeAgent> m_agent;
 };
 
