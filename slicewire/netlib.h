@@ -88,6 +88,11 @@ signals:
     void sliceSendInProgressChanged(bool sliceSendInProgress);
     void sliceDownloadInProgressChanged(bool sliceDownloadInProgress);
     void sliceDownloadFileUrlChanged(QUrl fileUrl);
+    // Outcome of one send or download, emitted once per finished request just
+    // before the in-progress property falls: sent/saved true with an empty
+    // message, or false with a sentence for the user.
+    void sliceSendResult(bool sent, QString message);
+    void sliceDownloadResult(bool saved, QString message);
 
 private slots:
     void discoveryFinished();

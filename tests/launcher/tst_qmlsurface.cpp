@@ -63,6 +63,8 @@ const QStringList netlibMethods = {
     QStringLiteral("signal public void sliceSendInProgressChanged(bool sliceSendInProgress)"),
     QStringLiteral("signal public void sliceDownloadInProgressChanged(bool sliceDownloadInProgress)"),
     QStringLiteral("signal public void sliceDownloadFileUrlChanged(QUrl fileUrl)"),
+    QStringLiteral("signal public void sliceSendResult(bool sent, QString message)"),
+    QStringLiteral("signal public void sliceDownloadResult(bool saved, QString message)"),
     QStringLiteral("slot private void discoveryFinished()"),
     QStringLiteral("slot private void slicerFinished()"),
     QStringLiteral("slot private void agentLogReady()"),
