@@ -1,10 +1,13 @@
 // SPDX-FileCopyrightText: 2026 Corvane developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "pngwriter.h"
+#include "rundeflate.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+
+#include <zlib.h>
 
 namespace {
 
@@ -36,29 +39,25 @@ void openChunk(std::vector<std::uint8_t> &out, const char *type)
 
 } // namespace
 
-PngWriter::PngWriter()
-{
-    std::memset(&m_stream, 0, sizeof m_stream);
-    m_ready = deflateInit2(&m_stream, 1, Z_DEFLATED, 15, 9, Z_RLE) == Z_OK;
-}
-
-PngWriter::~PngWriter()
-{
-    if (m_ready)
-        deflateEnd(&m_stream);
-}
-
 bool PngWriter::encode(const std::uint8_t *rows, int width, int height, int channels)
 {
     m_out.clear();
-    if (!m_ready || width <= 0 || height <= 0 || (channels != 1 && channels != 3))
+    if (width <= 0 || height <= 0 || (channels != 1 && channels != 3))
         return false;
     const std::size_t rawSize = std::size_t(height) * (1 + std::size_t(width) * channels);
-    if (rawSize > 0xFFFFFFFFu || deflateReset(&m_stream) != Z_OK)
+    if (rawSize > 0xFFFFFFFFu)
         return false;
+    if (channels == 1) {
+        runDeflate(rows, rawSize, m_compressed);
+    } else {
+        uLongf length = compressBound(uLong(rawSize));
+        m_compressed.resize(length);
+        if (compress2(m_compressed.data(), &length, rows, uLong(rawSize), Z_DEFAULT_COMPRESSION) != Z_OK)
+            return false;
+        m_compressed.resize(length);
+    }
 
     static const std::uint8_t signature[8] = { 0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n' };
-    m_out.reserve(64 + deflateBound(&m_stream, uLong(rawSize)));
     m_out.insert(m_out.end(), signature, signature + 8);
 
     std::size_t start = m_out.size();
@@ -76,18 +75,7 @@ bool PngWriter::encode(const std::uint8_t *rows, int width, int height, int chan
 
     start = m_out.size();
     openChunk(m_out, "IDAT");
-    const std::size_t dataStart = m_out.size();
-    const uLong bound = deflateBound(&m_stream, uLong(rawSize));
-    m_out.resize(dataStart + bound);
-    m_stream.next_in = const_cast<Bytef *>(rows);
-    m_stream.avail_in = uInt(rawSize);
-    m_stream.next_out = m_out.data() + dataStart;
-    m_stream.avail_out = uInt(bound);
-    if (deflate(&m_stream, Z_FINISH) != Z_STREAM_END) {
-        m_out.clear();
-        return false;
-    }
-    m_out.resize(dataStart + m_stream.total_out);
+    m_out.insert(m_out.end(), m_compressed.begin(), m_compressed.end());
     closeChunk(m_out, start);
 
     start = m_out.size();

@@ -8,20 +8,13 @@
 #include <string>
 #include <vector>
 
-#include <zlib.h>
-
 // Encodes 8-bit PNG images (greyscale or RGB) from rows that already start with their filter
-// byte. Layer images are mostly long runs of one value, and encoding them is the slicer's main
-// cost: run-length deflate at level 1 with no filtering is several times faster than the usual
-// settings and gives files of about the same size. One encoder per thread; it keeps its
-// compressor and output buffer from one image to the next.
+// byte. Layer images (greyscale) are a few long runs of 0 and 255, and encoding them would be
+// the slicer's main cost with a general compressor: they go through runDeflate, which is many
+// times faster. RGB pictures (thumbnails) use zlib. One writer per thread; it keeps its buffers
+// from one image to the next.
 class PngWriter {
 public:
-    PngWriter();
-    ~PngWriter();
-    PngWriter(const PngWriter &) = delete;
-    PngWriter &operator=(const PngWriter &) = delete;
-
     // channels: 1 (greyscale) or 3 (RGB). rows: height * (1 + width * channels) bytes.
     bool encode(const std::uint8_t *rows, int width, int height, int channels);
     const std::vector<std::uint8_t> &data() const { return m_out; }
@@ -30,9 +23,8 @@ public:
     bool save(const std::string &path, std::string &error) const;
 
 private:
-    z_stream m_stream;
-    bool m_ready = false;
     std::vector<std::uint8_t> m_out;
+    std::vector<std::uint8_t> m_compressed;
 };
 
 #endif

@@ -27,6 +27,7 @@ std::size_t Rasterizer::fill(const std::vector<Segment> &segments, LayerImage &i
                              std::uint8_t *cover)
 {
     m_crossings.clear();
+    m_spans.clear();
     const double height = image.height;
     for (const Segment &s : segments) {
         if (s.y0 == s.y1)
@@ -71,9 +72,16 @@ std::size_t Rasterizer::fill(const std::vector<Segment> &segments, LayerImage &i
                     if (coverRow)
                         std::memset(coverRow + from, 255, std::size_t(to - from));
                     cured += std::size_t(to - from);
+                    m_spans.push_back({ r, from, to });
                 }
             }
         }
     }
     return cured;
+}
+
+void Rasterizer::erase(LayerImage &image) const
+{
+    for (const Span &span : m_spans)
+        std::memset(image.row(span.row) + span.from, 0, std::size_t(span.to - span.from));
 }

@@ -38,8 +38,16 @@ class Rasterizer {
 public:
     std::size_t fill(const std::vector<Segment> &segments, LayerImage &image,
                      std::uint8_t *cover = nullptr);
+    // Sets the pixels of the last fill back to 0: cheaper than clearing a whole image that
+    // is mostly empty.
+    void erase(LayerImage &image) const;
 
 private:
+    struct Span {
+        int row;
+        long from, to;
+    };
+    std::vector<Span> m_spans;
     struct Crossing {
         int row;
         int winding;

@@ -191,11 +191,12 @@ private:
                 segments.clear();
                 for (const float *const *t = begin; t != end; ++t)
                     cutTriangle(*t, zc, m_mapping, segments);
-                image.clear();
                 m_curedPixels[std::size_t(layer)] = (long long)rasterizer.fill(segments, image, cover.data());
                 std::string error;
                 const std::string path = m_jobDir + "/" + layerFileName(m_prefix, layer);
-                if (!png.encode(image.bytes.data(), image.width, image.height, 1)) {
+                const bool encoded = png.encode(image.bytes.data(), image.width, image.height, 1);
+                rasterizer.erase(image);
+                if (!encoded) {
                     fail("Cannot encode the layer image " + path + ".");
                     return;
                 }

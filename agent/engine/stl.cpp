@@ -145,7 +145,7 @@ private:
             }
             if (m_token != "facet")
                 return fail("expected \"facet\" or \"endsolid\"", error);
-            float ignored;
+            float ignored = 0;
             if (!expect("normal", error) || !number(ignored, error) || !number(ignored, error)
                 || !number(ignored, error))
                 return false;
@@ -155,7 +155,7 @@ private:
                 if (!expect("vertex", error))
                     return false;
                 for (int k = 0; k < 3; ++k) {
-                    float v;
+                    float v = 0;
                     if (!number(v, error))
                         return false;
                     if (!std::isfinite(v)) {
