@@ -27,35 +27,55 @@ std::uint32_t reversed(std::uint32_t code, int length)
     return r;
 }
 
-// The fixed literal/length code of RFC 1951, 3.2.6.
-Code fixedCode(int symbol)
+// Canonical Huffman codes for the given code lengths (RFC 1951, 3.2.2).
+void canonicalCodes(const int *lengths, int count, Code *codes)
 {
-    if (symbol < 144)
-        return { reversed(0x30u + unsigned(symbol), 8), 8 };
-    if (symbol < 256)
-        return { reversed(0x190u + unsigned(symbol - 144), 9), 9 };
-    if (symbol < 280)
-        return { reversed(unsigned(symbol - 256), 7), 7 };
-    return { reversed(0xC0u + unsigned(symbol - 280), 8), 8 };
+    int perLength[16] = {};
+    for (int i = 0; i < count; ++i)
+        ++perLength[lengths[i]];
+    perLength[0] = 0;
+    std::uint32_t next[16] = {};
+    std::uint32_t code = 0;
+    for (int bits = 1; bits < 16; ++bits) {
+        code = (code + std::uint32_t(perLength[bits - 1])) << 1;
+        next[bits] = code;
+    }
+    for (int i = 0; i < count; ++i)
+        codes[i] = { lengths[i] ? reversed(next[lengths[i]]++, lengths[i]) : 0u, lengths[i] };
 }
 
+// One code table for every layer, sent once per image (a dynamic block whose table never
+// changes): a copy of 258 bytes costs 1 bit, the bytes 0 and 255 that start runs 3 bits, and
+// everything else 10 or 11 bits. The lengths fill the code space exactly, as decoders demand:
+// 1/2 + 2/8 + 229/1024 + 54/2048 = 1.
+constexpr int kLiteralCodes = 286; // 0..255 bytes, 256 end of block, 257..285 lengths
+constexpr int kDistanceCodes = 2;  // distance 1 (the only one used) and 2, 1 bit each
+
 struct Tables {
-    Code literal[256];
-    Code endOfBlock;
-    Code length[259]; // length symbol with its extra bits folded in, plus distance 1
+    int literalLengths[kLiteralCodes];
+    int distanceLengths[kDistanceCodes] = { 1, 1 };
+    Code literal[kLiteralCodes];
+    Code distance[kDistanceCodes];
+    Code length[259]; // a copy of that many bytes: length symbol, extra bits, distance 1
+
     Tables()
     {
-        for (int v = 0; v < 256; ++v)
-            literal[v] = fixedCode(v);
-        endOfBlock = fixedCode(256);
+        for (int symbol = 0; symbol < kLiteralCodes; ++symbol)
+            literalLengths[symbol] = symbol >= 201 && symbol <= 254 ? 11 : 10;
+        literalLengths[0] = 3;
+        literalLengths[255] = 3;
+        literalLengths[285] = 1; // length 258
+        canonicalCodes(literalLengths, kLiteralCodes, literal);
+        canonicalCodes(distanceLengths, kDistanceCodes, distance);
         for (int symbol = 0; symbol < 29; ++symbol) {
             const int last = symbol == 28 ? 258 : kLengthBase[symbol + 1] - 1;
+            const Code code = literal[257 + symbol];
             for (int len = kLengthBase[symbol]; len <= last && len <= 258; ++len) {
-                const Code code = fixedCode(257 + symbol);
                 const std::uint32_t extra = std::uint32_t(len - kLengthBase[symbol]);
-                // Then the distance code 0 (distance 1): five zero bits.
-                length[len] = { code.bits | extra << code.length,
-                                code.length + kLengthExtra[symbol] + 5 };
+                const int extraBits = kLengthExtra[symbol];
+                length[len] = { code.bits | extra << code.length
+                                    | distance[0].bits << (code.length + extraBits),
+                                code.length + extraBits + distance[0].length };
             }
         }
     }
@@ -134,8 +154,25 @@ void runDeflate(const std::uint8_t *data, std::size_t size, std::vector<std::uin
     out.push_back(0x78); // zlib header: deflate, 32 KiB window
     out.push_back(0x01); // no dictionary, fastest; header check bits make 0x7801 divisible by 31
     BitWriter writer(out);
-    writer.put(1, 1); // BFINAL: the only block
-    writer.put(1, 2); // BTYPE 01: fixed Huffman codes
+    writer.put(1, 1);                       // BFINAL: the only block
+    writer.put(2, 2);                       // BTYPE 10: codes given in the block
+    writer.put(kLiteralCodes - 257, 5);     // HLIT
+    writer.put(kDistanceCodes - 1, 5);      // HDIST
+    // The code lengths themselves are sent with a code of their own, in which the four lengths
+    // used (1, 3, 10, 11) get 2 bits each. Its lengths come in this order, up to the last used.
+    static const int order[18] = { 16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1 };
+    writer.put(18 - 4, 4);                  // HCLEN
+    for (int symbol : order)
+        writer.put(symbol == 1 || symbol == 3 || symbol == 10 || symbol == 11 ? 2 : 0, 3);
+    auto putLength = [&writer](int length) {
+        // Canonical order of the 2-bit codes: 1 -> 00, 3 -> 01, 10 -> 10, 11 -> 11.
+        const std::uint32_t code = length == 1 ? 0 : length == 3 ? 1 : length == 10 ? 2 : 3;
+        writer.put(reversed(code, 2), 2);
+    };
+    for (int length : t.literalLengths)
+        putLength(length);
+    for (int length : t.distanceLengths)
+        putLength(length);
 
     std::uint64_t a = 1, b = 0; // Adler-32 halves
     std::size_t i = 0;
@@ -163,7 +200,7 @@ void runDeflate(const std::uint8_t *data, std::size_t size, std::vector<std::uin
             writer.put(t.literal[value].bits, t.literal[value].length);
         i += n;
     }
-    writer.put(t.endOfBlock.bits, t.endOfBlock.length);
+    writer.put(t.literal[256].bits, t.literal[256].length); // end of block
     writer.flush();
     const std::uint32_t adler = std::uint32_t(b << 16 | a);
     for (int shift = 24; shift >= 0; shift -= 8)
