@@ -19,6 +19,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <sys/socket.h>
 #include <sys/stat.h>
 
 namespace {
@@ -109,6 +110,12 @@ AgentServer::AgentServer(std::string dataFolder)
     m_server->new_task_queue = [] { return new httplib::ThreadPool(8); };
     m_server->set_keep_alive_timeout(1);
     m_server->set_payload_max_length(1 << 20);
+    // The library's default adds SO_REUSEPORT, which would let a second agent bind our port and
+    // take every other request. SO_REUSEADDR alone still allows a restart right after an end.
+    m_server->set_socket_options([](socket_t socket) {
+        const int yes = 1;
+        setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    });
 
     m_server->set_pre_routing_handler([this](const Request &request, Response &response) {
         const std::string refusal = requestRefusal(request.has_header("Origin"),

@@ -3,6 +3,7 @@
 #include "agentprocess.h"
 
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileSystemWatcher>
 #include <QJsonArray>
@@ -12,6 +13,7 @@
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTcpSocket>
+#include <QTimer>
 #include <QUrl>
 #include <QUrlQuery>
 
@@ -50,11 +52,20 @@ bool AgentProcess::start(const QStringList &arguments, const QProcessEnvironment
     if (!m_process.waitForStarted(answerTimeout))
         return false;
     const QRegularExpression serving(QStringLiteral("^agent: serving http://127\\.0\\.0\\.1:(\\d+)$"));
-    QSignalSpy output(&m_process, &QProcess::readyReadStandardOutput);
-    while (!m_process.canReadLine()) {
-        if (m_process.state() != QProcess::Running || !output.wait(answerTimeout))
-            return false;
-    }
+    // Wait for the first line, or for the end of an agent that could not start serving.
+    QEventLoop loop;
+    QObject::connect(&m_process, &QProcess::readyReadStandardOutput, &loop, &QEventLoop::quit);
+    QObject::connect(&m_process, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished),
+                     &loop, &QEventLoop::quit);
+    bool timedOut = false;
+    QTimer::singleShot(answerTimeout, &loop, [&] {
+        timedOut = true;
+        loop.quit();
+    });
+    while (!m_process.canReadLine() && m_process.state() == QProcess::Running && !timedOut)
+        loop.exec();
+    if (!m_process.canReadLine())
+        return false;
     const QRegularExpressionMatch match
             = serving.match(QString::fromUtf8(m_process.readLine()).trimmed());
     m_port = match.hasMatch() ? match.captured(1).toInt() : 0;
