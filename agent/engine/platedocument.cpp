@@ -139,6 +139,13 @@ bool readPlateDocument(const std::string &path, PlateDocument &d, std::string &e
         error = "The job's plate.json (" + path + ") is damaged: it does not describe a sliced job.";
         return false;
     }
+    // The prefix names entries of the job file: plain characters only, so no entry can point
+    // outside the folder it is unpacked into.
+    if (read.jobDir.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_-")
+        != std::string::npos) {
+        error = "The job's plate.json (" + path + ") is damaged: its jobDir is no plain name.";
+        return false;
+    }
     for (const std::string &name : read.layers) {
         // Entries are names inside the job folder, never paths that lead elsewhere.
         if (name.empty() || name.find('/') != std::string::npos || name.find('\\') != std::string::npos

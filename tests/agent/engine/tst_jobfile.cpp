@@ -229,6 +229,14 @@ private slots:
                  QStringLiteral("The job's plate.json (%1/plate.json) is damaged: it names a layer image outside the job.").arg(empty));
         QVERIFY(!QFileInfo::exists(out));
 
+        QVERIFY(writeFile(empty + QStringLiteral("/plate.json"), R"({"jobDir":"../x","layerCount":1,"layers":["a.png"],
+            "pixelsX":1,"pixelsY":1,"depth":50,"items":[{"profile":{"Title":"T","ProfileID":1,"Depth":50,"PixelsX":1,
+            "PixelsY":1,"PixelSizeX":50,"Exposure":1,"MaxHeight":10}}]})"));
+        QVERIFY(!writeJobFile(empty.toStdString(), out.toStdString(), error));
+        QCOMPARE(QString::fromStdString(error),
+                 QStringLiteral("The job's plate.json (%1/plate.json) is damaged: its jobDir is no plain name.").arg(empty));
+        QVERIFY(!QFileInfo::exists(out));
+
         const QString nowhere = m_dir.filePath(QStringLiteral("no/such/folder/a.sl1"));
         QVERIFY(!writeJobFile(m_job.toStdString(), nowhere.toStdString(), error));
         QCOMPARE(QString::fromStdString(error),
