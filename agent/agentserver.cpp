@@ -19,6 +19,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <unistd.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 
@@ -61,6 +62,17 @@ bool readForm(const httplib::Request &request, httplib::Response &response, Form
         return false;
     }
     return true;
+}
+
+// A path with a "+" is ambiguous: the form encoding reads a plus as a space, while our desktop
+// client writes spaces as %20 and means every plus it leaves. Whichever spelling names something
+// that exists wins; the standard reading otherwise, so that errors name what the form said.
+std::string pathAsMeant(const std::string &value, const std::string &valueWithPlus)
+{
+    if (value == valueWithPlus || access(value.c_str(), F_OK) == 0
+        || access(valueWithPlus.c_str(), F_OK) != 0)
+        return value;
+    return valueWithPlus;
 }
 
 bool makeFolder(const std::string &path, std::string &error)
@@ -290,7 +302,7 @@ void AgentServer::handleSlice(const httplib::Request &request, httplib::Response
                                 + std::to_string(item.profileId) + ".");
             return;
         }
-        items.emplace_back(item.stlPath, *profile);
+        items.emplace_back(pathAsMeant(item.stlPath, item.stlPathWithPlus), *profile);
     }
     Plate plate;
     // The job name names the job file; an empty one would leave it nameless.
@@ -344,12 +356,12 @@ bool AgentServer::findJobFolder(const httplib::Request &request, httplib::Respon
     Form form;
     if (!readForm(request, response, form))
         return false;
-    const std::string *path = formValue(form, "path");
+    const FormField *path = formField(form, "path");
     if (!path) {
         answerError(response, 400, "The form lacks the field \"path\".");
         return false;
     }
-    folder = *path;
+    folder = pathAsMeant(path->value, path->valueWithPlus);
     status = m_jobs.find(folder, jobName);
     if (status.state == JobStatus::State::None) {
         answerError(response, 403,

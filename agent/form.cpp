@@ -116,11 +116,13 @@ bool parseForm(std::string_view body, Form &form, std::string &error)
                 = equals == std::string_view::npos ? std::string_view() : piece.substr(equals + 1);
         std::string key;
         std::string value;
-        if (!percentDecode(rawKey, true, key) || !percentDecode(rawValue, true, value)) {
+        std::string valueWithPlus;
+        if (!percentDecode(rawKey, true, key) || !percentDecode(rawValue, true, value)
+            || !percentDecode(rawValue, false, valueWithPlus)) {
             error = "The form has a \"%\" that is not followed by two hexadecimal digits.";
             return false;
         }
-        if (!isUtf8(key) || !isUtf8(value)) {
+        if (!isUtf8(key) || !isUtf8(valueWithPlus)) { // a plus and a space are both ASCII
             error = "The form holds text that is not UTF-8.";
             return false;
         }
@@ -128,18 +130,24 @@ bool parseForm(std::string_view body, Form &form, std::string &error)
             error = "The form gives the field " + quoted(key) + " more than once.";
             return false;
         }
-        form.emplace_back(std::move(key), std::move(value));
+        form.push_back({ std::move(key), std::move(value), std::move(valueWithPlus) });
     }
     return true;
 }
 
-const std::string *formValue(const Form &form, std::string_view key)
+const FormField *formField(const Form &form, std::string_view key)
 {
-    for (const auto &field : form) {
-        if (field.first == key)
-            return &field.second;
+    for (const FormField &field : form) {
+        if (field.key == key)
+            return &field;
     }
     return nullptr;
+}
+
+const std::string *formValue(const Form &form, std::string_view key)
+{
+    const FormField *field = formField(form, key);
+    return field ? &field->value : nullptr;
 }
 
 bool isFormContentType(std::string_view contentType)

@@ -9,8 +9,17 @@
 #include <utility>
 #include <vector>
 
-// The fields of an application/x-www-form-urlencoded body, in the order sent.
-using Form = std::vector<std::pair<std::string, std::string>>;
+// One field of an application/x-www-form-urlencoded body.
+struct FormField {
+    std::string key;
+    std::string value;         // "+" read as a space, as the form encoding has it
+    // The same value with every "+" kept a plus. Our desktop client writes spaces as %20 and
+    // leaves a plus as it is, so for a file path that has a "+" this is the spelling it meant.
+    std::string valueWithPlus;
+};
+
+// The fields of a form body, in the order sent.
+using Form = std::vector<FormField>;
 
 // Decodes %XX escapes (and "+" as a space when plusIsSpace). False on a "%" that is not
 // followed by two hexadecimal digits.
@@ -24,6 +33,8 @@ bool isUtf8(std::string_view text);
 // twice give false and one plain sentence.
 bool parseForm(std::string_view body, Form &form, std::string &error);
 
+// The named field, or nullptr when the form lacks it.
+const FormField *formField(const Form &form, std::string_view key);
 // The value of the named field, or nullptr when the form lacks it.
 const std::string *formValue(const Form &form, std::string_view key);
 

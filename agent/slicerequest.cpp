@@ -37,6 +37,7 @@ bool readItem(const Form &form, const std::string &stlKey, const std::string &pr
     if (!requireField(form, stlKey, item.stlPath, error)
         || !requireField(form, profileKey, profile, error))
         return false;
+    item.stlPathWithPlus = formField(form, stlKey)->valueWithPlus;
     // Relative paths would depend on the agent's working directory, which the client never sees.
     if (item.stlPath.empty() || item.stlPath.front() != '/') {
         error = "The field \"" + stlKey + "\" must hold an absolute path to an STL file.";

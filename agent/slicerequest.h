@@ -12,6 +12,7 @@
 
 struct SliceItem {
     std::string stlPath;
+    std::string stlPathWithPlus; // the path with every "+" kept (see FormField)
     int profileId = 0;
 };
 

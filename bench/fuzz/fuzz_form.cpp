@@ -29,11 +29,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     Form form;
     std::string error;
     if (parseForm(input, form, error)) {
-        for (const auto &field : form) {
+        for (const FormField &field : form) {
             // Decoding never grows text, and what the server reads is always UTF-8.
-            check(field.first.size() + field.second.size() <= size);
-            check(isUtf8(field.first) && isUtf8(field.second));
-            check(formValue(form, field.first) == &field.second); // names are unique
+            check(field.key.size() + field.value.size() <= size);
+            check(isUtf8(field.key) && isUtf8(field.value) && isUtf8(field.valueWithPlus));
+            check(formValue(form, field.key) == &field.value); // names are unique
+            // The two readings differ only where a plus stood.
+            check(field.value.size() == field.valueWithPlus.size());
+            for (std::size_t i = 0; i < field.value.size(); ++i)
+                check(field.value[i] == field.valueWithPlus[i]
+                      || (field.value[i] == ' ' && field.valueWithPlus[i] == '+'));
         }
         SliceRequest request;
         std::string sliceError;

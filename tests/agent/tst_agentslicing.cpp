@@ -12,6 +12,8 @@
 #include <QJsonDocument>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUrl>
+#include <QUrlQuery>
 #include <QtEndian>
 
 #include <algorithm>
@@ -145,6 +147,8 @@ private slots:
     void layersShowTheModel_data();
     void layersShowTheModel();
     void itemsShareOnePlate();
+    void readsPathsAsSent_data();
+    void readsPathsAsSent();
     void refusesBadModels_data();
     void refusesBadModels();
     void refusesBadRequests_data();
@@ -305,6 +309,38 @@ void TestAgentSlicing::itemsShareOnePlate()
     QCOMPARE(items.at(0).toObject().value(QStringLiteral("exposure")).toDouble(), 5.0);
     QCOMPARE(items.at(1).toObject().value(QStringLiteral("stl")).toString(), second);
     QCOMPARE(items.at(1).toObject().value(QStringLiteral("exposure")).toDouble(), 8.0);
+}
+
+void TestAgentSlicing::readsPathsAsSent_data()
+{
+    QTest::addColumn<QString>("fileName");
+    QTest::addColumn<bool>("plusForSpace"); // a body as web forms write it, else as our client
+    QTest::newRow("client: plus and space") << QStringLiteral("C++ part.stl") << false;
+    QTest::newRow("client: only plus") << QStringLiteral("a+b.stl") << false;
+    QTest::newRow("form: space as plus") << QStringLiteral("my part.stl") << true;
+    QTest::newRow("client: non-ASCII") << QStringLiteral("pi\u00e8ce \u00e9t\u00e9.stl") << false;
+}
+
+void TestAgentSlicing::readsPathsAsSent()
+{
+    QFETCH(QString, fileName);
+    QFETCH(bool, plusForSpace);
+    const QString path = writeModel(fileName, StlBuilder().box({ -1, -1, 0 }, { 1, 1, 0.3f }));
+    QVERIFY(!path.isEmpty());
+    QUrlQuery query;
+    query.addQueryItem(QStringLiteral("stl"), path);
+    query.addQueryItem(QStringLiteral("printer"), testHost);
+    query.addQueryItem(QStringLiteral("profile"), QStringLiteral("1"));
+    query.addQueryItem(QStringLiteral("name"), QStringLiteral("paths"));
+    QByteArray body = query.toString(QUrl::FullyEncoded).toUtf8();
+    if (plusForSpace)
+        body.replace("%20", "+");
+    const HttpAnswer answer = m_agent->post(QStringLiteral("/slice/preview"), body);
+    QCOMPARE(answer.status, 200);
+    const QString folder = answer.object().value(QStringLiteral("path")).toString();
+    QCOMPARE(m_agent->waitForJob(folder).object().value(QStringLiteral("percentage")).toString(), QStringLiteral("100"));
+    const QJsonArray items = readJson(folder + QStringLiteral("/plate.json")).value(QStringLiteral("items")).toArray();
+    QCOMPARE(items.at(0).toObject().value(QStringLiteral("stl")).toString(), path);
 }
 
 void TestAgentSlicing::refusesBadModels_data()

@@ -35,23 +35,27 @@ void TestForm::decodesFields_data()
 {
     QTest::addColumn<QByteArray>("body");
     QTest::addColumn<QStringList>("expected"); // key, value, key, value ...
+    QTest::addColumn<QStringList>("valuesWithPlus");
 
     QTest::newRow("client body") << QByteArray("stl=/home/u/jobs/part.stl&printer=192.0.2.10:80"
                                                "&profile=3&name=job%20one")
                                  << strings({ "stl", "/home/u/jobs/part.stl", "printer",
                                                   "192.0.2.10:80", "profile", "3", "name",
-                                                  "job one" });
-    QTest::newRow("plus is a space") << QByteArray("name=a+b") << strings({ "name", "a b" });
-    QTest::newRow("escaped plus stays") << QByteArray("name=a%2Bb") << strings({ "name", "a+b" });
+                                                  "job one" }) << strings({ "/home/u/jobs/part.stl", "192.0.2.10:80", "3", "job one" });
+    QTest::newRow("plus is a space") << QByteArray("name=a+b") << strings({ "name", "a b" }) << strings({ "a+b" });
+    QTest::newRow("escaped plus stays") << QByteArray("name=a%2Bb") << strings({ "name", "a+b" }) << strings({ "a+b" });
     QTest::newRow("escaped delimiters")
-            << QByteArray("name=a%20%26%20b&path=x%3Dy%23z") << strings({ "name", "a & b", "path", "x=y#z" });
-    QTest::newRow("lower-case hex") << QByteArray("k=%c3%a9") << strings({ "k", "\u00e9" });
-    QTest::newRow("utf-8 escapes") << QByteArray("k=%E2%82%AC") << strings({ "k", "\u20ac" });
-    QTest::newRow("empty pieces skipped") << QByteArray("&a=1&&b=2&") << strings({ "a", "1", "b", "2" });
-    QTest::newRow("no equals sign") << QByteArray("flag&b=") << strings({ "flag", "", "b", "" });
-    QTest::newRow("equals in value") << QByteArray("a=b=c") << strings({ "a", "b=c" });
-    QTest::newRow("escaped key") << QByteArray("st%6C=x") << strings({ "stl", "x" });
-    QTest::newRow("empty body") << QByteArray() << QStringList();
+            << QByteArray("name=a%20%26%20b&path=x%3Dy%23z") << strings({ "name", "a & b", "path", "x=y#z" }) << strings({ "a & b", "x=y#z" });
+    QTest::newRow("lower-case hex") << QByteArray("k=%c3%a9") << strings({ "k", "\u00e9" }) << strings({ "\u00e9" });
+    QTest::newRow("utf-8 escapes") << QByteArray("k=%E2%82%AC") << strings({ "k", "\u20ac" }) << strings({ "\u20ac" });
+    QTest::newRow("empty pieces skipped") << QByteArray("&a=1&&b=2&") << strings({ "a", "1", "b", "2" }) << strings({ "1", "2" });
+    QTest::newRow("no equals sign") << QByteArray("flag&b=") << strings({ "flag", "", "b", "" }) << strings({ "", "" });
+    QTest::newRow("equals in value") << QByteArray("a=b=c") << strings({ "a", "b=c" }) << strings({ "b=c" });
+    QTest::newRow("escaped key") << QByteArray("st%6C=x") << strings({ "stl", "x" }) << strings({ "x" });
+    QTest::newRow("client's plus in a path")
+            << QByteArray("stl=/home/u/C++%20parts/a.stl") << strings({ "stl", "/home/u/C   parts/a.stl" })
+            << strings({ "/home/u/C++ parts/a.stl" });
+    QTest::newRow("empty body") << QByteArray() << QStringList() << QStringList();
 }
 
 void TestForm::decodesFields()
@@ -62,9 +66,13 @@ void TestForm::decodesFields()
     std::string error;
     QVERIFY(parseForm(body.toStdString(), form, error));
     QStringList actual;
-    for (const auto &field : form)
-        actual << QString::fromStdString(field.first) << QString::fromStdString(field.second);
+    QStringList withPlus;
+    for (const FormField &field : form) {
+        actual << QString::fromStdString(field.key) << QString::fromStdString(field.value);
+        withPlus << QString::fromStdString(field.valueWithPlus);
+    }
     QCOMPARE(actual, expected);
+    QTEST(withPlus, "valuesWithPlus");
     QVERIFY(error.empty());
 }
 

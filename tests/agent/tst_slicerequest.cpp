@@ -18,7 +18,8 @@ Form formOf(const QStringList &pairs)
 {
     Form form;
     for (int i = 0; i + 1 < pairs.size(); i += 2)
-        form.emplace_back(pairs.at(i).toStdString(), pairs.at(i + 1).toStdString());
+        form.push_back({ pairs.at(i).toStdString(), pairs.at(i + 1).toStdString(),
+                         pairs.at(i + 1).toStdString() });
     return form;
 }
 
@@ -39,6 +40,7 @@ class TestSliceRequest : public QObject {
 
 private slots:
     void readsPreviewForm();
+    void keepsThePlusSpelling();
     void readsAdvancedForm();
     void refusesBadForms_data();
     void refusesBadForms();
@@ -59,6 +61,21 @@ void TestSliceRequest::readsPreviewForm()
     QCOMPARE(request.printerIp, std::string("192.0.2.10"));
     QCOMPARE(request.printerPort, std::string("80"));
     QCOMPARE(itemsOf(request), (strings({ "/home/u/jobs/part.stl", "3" })));
+    QCOMPARE(request.items.front().stlPathWithPlus, std::string("/home/u/jobs/part.stl"));
+}
+
+void TestSliceRequest::keepsThePlusSpelling()
+{
+    // What "stl=/j/C++%20a.stl" decodes to: both readings travel with the item.
+    const Form form { { "stl", "/j/C   a.stl", "/j/C++ a.stl" },
+                      { "printer", "a:1", "a:1" },
+                      { "profile", "3", "3" },
+                      { "name", "n", "n" } };
+    SliceRequest request;
+    std::string error;
+    QVERIFY(parsePreviewForm(form, request, error));
+    QCOMPARE(request.items.front().stlPath, std::string("/j/C   a.stl"));
+    QCOMPARE(request.items.front().stlPathWithPlus, std::string("/j/C++ a.stl"));
 }
 
 void TestSliceRequest::readsAdvancedForm()
@@ -69,8 +86,9 @@ void TestSliceRequest::readsAdvancedForm()
     QStringList expected;
     for (int i = 1; i <= 10; ++i) {
         const QString path = QStringLiteral("/j/%1.stl").arg(i);
-        form.emplace_back("stls_" + std::to_string(i), path.toStdString());
-        form.emplace_back("profiles_" + std::to_string(i), std::to_string(100 + i));
+        form.push_back({ "stls_" + std::to_string(i), path.toStdString(), path.toStdString() });
+        form.push_back({ "profiles_" + std::to_string(i), std::to_string(100 + i),
+                         std::to_string(100 + i) });
         expected << path << QString::number(100 + i);
     }
     QVERIFY(parseAdvancedForm(form, request, error));
