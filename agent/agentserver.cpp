@@ -130,7 +130,9 @@ AgentServer::AgentServer(std::string dataFolder)
     });
 
     m_server->set_pre_routing_handler([this](const Request &request, Response &response) {
-        const std::string refusal = requestRefusal(request.has_header("Origin"),
+        const bool fetchMetadata = request.has_header("Sec-Fetch-Site")
+                || request.has_header("Sec-Fetch-Mode") || request.has_header("Sec-Fetch-Dest");
+        const std::string refusal = requestRefusal(request.has_header("Origin"), fetchMetadata,
                                                    request.get_header_value_count("Host"),
                                                    request.get_header_value("Host"), m_port);
         if (refusal.empty())

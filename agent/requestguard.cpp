@@ -20,10 +20,13 @@ bool equalsIgnoringCase(std::string_view a, std::string_view b)
 
 } // namespace
 
-std::string requestRefusal(bool hasOrigin, std::size_t hostCount, std::string_view host, int port)
+std::string requestRefusal(bool hasOrigin, bool hasFetchMetadata, std::size_t hostCount,
+                           std::string_view host, int port)
 {
     if (hasOrigin)
         return "The agent does not serve requests that carry an Origin header.";
+    if (hasFetchMetadata)
+        return "The agent does not serve requests sent by a web browser.";
     if (hostCount != 1)
         return "The agent serves only requests with exactly one Host header.";
     const std::string suffix = ":" + std::to_string(port);

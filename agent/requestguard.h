@@ -13,6 +13,11 @@
 // header to such requests, and a page that reaches us through a name of its own (DNS rebinding)
 // carries that name in Host. So we serve only requests without Origin whose one Host header
 // names this very socket: 127.0.0.1:port or localhost:port.
-std::string requestRefusal(bool hasOrigin, std::size_t hostCount, std::string_view host, int port);
+//
+// A page can still make the browser send a plain GET without Origin (an image's address, say),
+// and "/terminate" is a GET. Browsers mark every request they send with Sec-Fetch-* headers,
+// which our desktop client never sends, so a request that carries them is refused as well.
+std::string requestRefusal(bool hasOrigin, bool hasFetchMetadata, std::size_t hostCount,
+                           std::string_view host, int port);
 
 #endif

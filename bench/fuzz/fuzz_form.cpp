@@ -75,9 +75,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
               || input.substr(0, 2) == "-0");
 
     // The guard lets through only the two names of this socket, whatever the Host says.
-    const bool allowed = requestRefusal(false, 1, input, 18383).empty();
+    const bool allowed = requestRefusal(false, false, 1, input, 18383).empty();
     if (allowed)
         check(input.size() > 6 && input.substr(input.size() - 6) == ":18383");
-    check(!requestRefusal(true, 1, input, 18383).empty());
+    check(!requestRefusal(true, false, 1, input, 18383).empty());
+    check(!requestRefusal(false, true, 1, input, 18383).empty());
     return 0;
 }

@@ -54,6 +54,9 @@ void TestAgentSecurity::judgesOriginAndHost_data()
     QTest::newRow("origin on a form") << QByteArray("POST /slice/download HTTP/1.1\r\nHost: 127.0.0.1:%PORT\r\nOrigin: https://evil.example\r\n"
                                                     "Content-Type: application/x-www-form-urlencoded\r\nContent-Length: 7\r\n" + end + "path=/x")
                                       << 403 << origin;
+    QTest::newRow("browser image") << QByteArray("GET /terminate HTTP/1.1\r\nHost: 127.0.0.1:%PORT\r\nSec-Fetch-Site: cross-site\r\n"
+                                                 "Sec-Fetch-Mode: no-cors\r\nSec-Fetch-Dest: image\r\n" + end)
+                                   << 403 << QStringLiteral("The agent does not serve requests sent by a web browser.");
     QTest::newRow("rebound name") << QByteArray("GET /printer-details HTTP/1.1\r\nHost: evil.example:%PORT\r\n" + end) << 403 << host;
     QTest::newRow("other port") << QByteArray("GET /printer-details HTTP/1.1\r\nHost: 127.0.0.1:1\r\n" + end) << 403 << host;
     QTest::newRow("no port") << QByteArray("GET /printer-details HTTP/1.1\r\nHost: 127.0.0.1\r\n" + end) << 403 << host;
