@@ -4,6 +4,7 @@
 
 #include "slicer.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -74,6 +75,16 @@ bool JobRegistry::start(Plate plate, std::string &folder, std::string &error)
         if (older->state != JobStatus::State::Running && older->thread.joinable())
             older->thread.join();
     }
+    // Failed and cancelled jobs can never be packed: their layer images only take up room.
+    const auto unusable = [](const std::unique_ptr<Job> &older) {
+        // Only a joined thread lets its job go; one that failed just now goes next time.
+        if (older->state != JobStatus::State::Failed || older->thread.joinable())
+            return false;
+        std::error_code ignored;
+        std::filesystem::remove_all(older->folder, ignored);
+        return true;
+    };
+    m_jobs.erase(std::remove_if(m_jobs.begin(), m_jobs.end(), unusable), m_jobs.end());
     raw->thread = std::thread([raw, plate = std::move(plate)] {
         std::string sliceError;
         const bool sliced = slicePlate(

@@ -23,8 +23,9 @@ struct JobStatus {
 
 // The slicing jobs this agent has started. Each job slices into a folder of its own, created here,
 // on a thread of its own; only the newest job is reported, and starting a job cancels the ones
-// still running, so the progress of two jobs never mixes. Only folders listed here may be packed
-// into job files or sent. Every member may be called from any thread.
+// still running, so the progress of two jobs never mixes; the folders of failed and cancelled
+// jobs are removed when the next job starts. Only folders listed here may be packed into job
+// files or sent. Every member may be called from any thread.
 class JobRegistry {
 public:
     explicit JobRegistry(std::string jobsFolder);
