@@ -10,6 +10,8 @@ namespace {
 
 // Exported scenes carry float rounding: a model that touches the edge exactly must still fit.
 constexpr double kToleranceMm = 1e-3;
+// Far beyond any build height at any layer height: guards the counts against absurd profiles.
+constexpr int kMostLayers = 1000000;
 
 std::string millimetres(double value)
 {
@@ -105,7 +107,13 @@ bool loadPlate(const std::string &jobName, const Printer &printer,
     // Layer i covers [i*h, (i+1)*h); the tolerance keeps a 60 mm model at 0.05 mm from
     // getting a 1201st, empty layer out of float rounding.
     const double h = first.depthUm / 1000.0;
-    loaded.layerCount = std::max(1, int(std::ceil(top / h - 1e-3)));
+    const double layers = std::ceil(top / h - 1e-3);
+    if (layers > kMostLayers) {
+        error = "The job would have " + std::to_string((long long)layers) + " layers, more than "
+            + std::to_string(kMostLayers) + ".";
+        return false;
+    }
+    loaded.layerCount = std::max(1, int(layers));
     plate = std::move(loaded);
     return true;
 }

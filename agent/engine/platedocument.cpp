@@ -129,8 +129,10 @@ bool readPlateDocument(const std::string &path, PlateDocument &d, std::string &e
     }
     for (const QJsonValue &value : root.value(QStringLiteral("layers")).toArray())
         read.layers.push_back(ss(value));
-    for (const QJsonValue &value : root.value(QStringLiteral("curedPixels")).toArray())
-        read.curedPixels.push_back(static_cast<long long>(value.toDouble()));
+    for (const QJsonValue &value : root.value(QStringLiteral("curedPixels")).toArray()) {
+        const double count = value.toDouble();
+        read.curedPixels.push_back(count >= 0 && count < 1e15 ? static_cast<long long>(count) : 0);
+    }
     for (const QJsonValue &value : root.value(QStringLiteral("thumbnails")).toArray())
         read.thumbnails.push_back(ss(value));
 

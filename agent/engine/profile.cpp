@@ -56,7 +56,7 @@ bool readString(const QJsonObject &record, const char *key, std::string &value, 
         return true;
     }
     // Ports are often written as numbers; the record keeps them as text.
-    if (v.isDouble() && v.toDouble() == std::floor(v.toDouble())) {
+    if (v.isDouble() && v.toDouble() == std::floor(v.toDouble()) && std::fabs(v.toDouble()) < 1e15) {
         value = std::to_string(static_cast<long long>(v.toDouble()));
         return true;
     }

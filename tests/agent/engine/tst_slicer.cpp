@@ -344,6 +344,15 @@ private slots:
         QCOMPARE(QString::fromStdString(error), QStringLiteral("Cannot open the STL file %1: No such file or directory.").arg(stl));
         QVERIFY(!loadPlate("x", printer, {}, plate, error));
         QCOMPARE(error, std::string("The job has no models to slice."));
+
+        // A printers file may describe absurd printers; their counts must not overflow.
+        Profile absurd = testProfile();
+        absurd.depthUm = 1;
+        absurd.maxHeightMm = 1e7;
+        const QString tall = m_dir.filePath(QStringLiteral("tall.stl"));
+        QVERIFY(writeFile(tall, binaryStl(box(0, 0, 0, 1, 1, 2000))));
+        QVERIFY(!loadPlate("x", printer, { { tall.toStdString(), absurd } }, plate, error));
+        QCOMPARE(error, std::string("The job would have 2000000 layers, more than 1000000."));
     }
 };
 
