@@ -153,7 +153,7 @@ AgentServer::AgentServer(std::string dataFolder)
             sentence = "The request is too large for the agent.";
             break;
         case 400:
-            sentence = "The request is not valid HTTP.";
+            sentence = "The agent cannot read this request.";
             break;
         default:
             sentence = "The agent cannot answer this request (HTTP status "

@@ -63,6 +63,12 @@ void TestAgentSecurity::judgesOriginAndHost_data()
     QTest::newRow("no host") << QByteArray("GET /printer-details HTTP/1.1\r\n" + end) << 403 << hostCount;
     QTest::newRow("two hosts") << QByteArray("GET /printer-details HTTP/1.1\r\nHost: 127.0.0.1:%PORT\r\nHost: evil.example\r\n" + end)
                                << 403 << hostCount;
+    QTest::newRow("body too large") << QByteArray("POST /slice/preview HTTP/1.1\r\nHost: 127.0.0.1:%PORT\r\n"
+                                                  "Content-Type: application/x-www-form-urlencoded\r\nContent-Length: 2000000\r\n" + end)
+                                    << 413 << QStringLiteral("The request is too large for the agent.");
+    QTest::newRow("post without length") << QByteArray("POST /slice/preview HTTP/1.1\r\nHost: 127.0.0.1:%PORT\r\n"
+                                                       "Content-Type: application/x-www-form-urlencoded\r\n" + end)
+                                         << 400 << QStringLiteral("The agent cannot read this request.");
     QTest::newRow("host on unknown route") << QByteArray("GET /nowhere HTTP/1.1\r\nHost: evil.example\r\n" + end) << 403 << host;
 }
 
