@@ -187,6 +187,34 @@ private slots:
         QCOMPARE(r.plate.value(QStringLiteral("mirrorY")).toBool(), mirrorY);
     }
 
+    void thumbnailsShowThePlateFromAbove_data() { mirrorFlags_data(); }
+
+    void thumbnailsShowThePlateFromAbove()
+    {
+        QFETCH(bool, mirrorX);
+        QFETCH(bool, mirrorY);
+        Profile profile = testProfile();
+        profile.mirrorX = mirrorX;
+        profile.mirrorY = mirrorY;
+        // A large part left and up, a small one right and down: mirrored layer images must not
+        // turn the picture around.
+        const Result r = slice({ { box(-6, 1, 0, -2, 5, 1) + box(3, -4, 0, 4, -3, 1), profile } });
+        QVERIFY2(r.ok, r.error.c_str());
+        const QImage picture(r.jobDir + QStringLiteral("/thumbnail/thumbnail400x400.png"));
+        QCOMPARE(picture.size(), QSize(400, 400));
+        int left = 0, right = 0, top = 0, bottom = 0;
+        for (int y = 0; y < 400; ++y) {
+            for (int x = 0; x < 400; ++x) {
+                if (qRed(picture.pixel(x, y)) < 150)
+                    continue;
+                (x < 200 ? left : right) += 1;
+                (y < 200 ? top : bottom) += 1;
+            }
+        }
+        QVERIFY2(left > 4 * right && right > 0, qPrintable(QStringLiteral("%1 %2").arg(left).arg(right)));
+        QVERIFY2(top > 4 * bottom && bottom > 0, qPrintable(QStringLiteral("%1 %2").arg(top).arg(bottom)));
+    }
+
     void refusesModelsOffThePlate_data()
     {
         QTest::addColumn<float>("x1");
