@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "stl.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cfloat>
 #include <charconv>
@@ -59,6 +60,25 @@ bool looksLikeText(const unsigned char *data, std::size_t size)
     return true;
 }
 
+// Decodes `count` 50-byte records into 9 floats each; `first` numbers the first of them in
+// sentences.
+bool decodeRecords(const unsigned char *record, std::size_t count, std::size_t first, float *out,
+                   std::string &error)
+{
+    for (std::size_t t = 0; t < count; ++t, record += kRecordSize) {
+        // The stored normal (first 12 bytes) is ignored: orientation comes from the corner order.
+        for (int k = 0; k < 9; ++k) {
+            const float v = readFloatLE(record + 12 + 4 * k);
+            if (!std::isfinite(v)) {
+                error = notFiniteSentence(first + t);
+                return false;
+            }
+            *out++ = v;
+        }
+    }
+    return true;
+}
+
 bool parseBinary(const unsigned char *data, std::size_t size, Mesh &mesh, std::string &error)
 {
     if (size < kHeaderSize + 4) {
@@ -85,21 +105,7 @@ bool parseBinary(const unsigned char *data, std::size_t size, Mesh &mesh, std::s
         return false;
     }
     mesh.xyz.resize(count * 9);
-    const unsigned char *record = data + kHeaderSize + 4;
-    float *out = mesh.xyz.data();
-    for (std::uint64_t t = 0; t < count; ++t, record += kRecordSize) {
-        // The stored normal (first 12 bytes) is ignored: orientation comes from the corner order.
-        for (int k = 0; k < 9; ++k) {
-            const float v = readFloatLE(record + 12 + 4 * k);
-            if (!std::isfinite(v)) {
-                mesh.xyz.clear();
-                error = notFiniteSentence(t);
-                return false;
-            }
-            *out++ = v;
-        }
-    }
-    return true;
+    return decodeRecords(data + kHeaderSize + 4, count, 0, mesh.xyz.data(), error);
 }
 
 // Reads the text form: "solid name", then facets of "facet normal n n n", "outer loop", three
@@ -274,21 +280,48 @@ bool readStlFile(const std::string &path, Mesh &mesh, std::string &error)
         error = "The STL path " + path + " is not a regular file.";
         return false;
     }
-    std::vector<unsigned char> data;
-    // Size the buffer once: a large model should not be copied while it grows.
-    data.reserve(std::size_t(info.st_size));
-    unsigned char buffer[1 << 16];
-    std::size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0)
-        data.insert(data.end(), buffer, buffer + got);
+    // A binary file whose size fits its count (the usual case, and the large one) is decoded
+    // while it is read, so it never sits in memory twice; anything else is read whole and judged
+    // by parseStl, which has the sentences for every fault.
+    unsigned char header[kHeaderSize + 4];
+    const std::size_t headerRead = std::fread(header, 1, sizeof header, file);
+    const std::uint64_t size = std::uint64_t(info.st_size);
+    const std::uint64_t count = headerRead == sizeof header ? readUint32LE(header + kHeaderSize) : 0;
+    bool ok = true;
+    if (count > 0 && size == kHeaderSize + 4 + count * kRecordSize) {
+        mesh.xyz.resize(count * 9);
+        std::vector<unsigned char> records(std::size_t(4096) * kRecordSize);
+        for (std::uint64_t done = 0; ok && done < count;) {
+            const std::size_t batch = std::size_t(std::min<std::uint64_t>(4096, count - done));
+            if (std::fread(records.data(), kRecordSize, batch, file) != batch) {
+                error = "Cannot read the STL file " + path + ": it ended while being read.";
+                std::fclose(file);
+                mesh.xyz.clear();
+                return false;
+            }
+            ok = decodeRecords(records.data(), batch, done, mesh.xyz.data() + done * 9, error);
+            done += batch;
+        }
+    } else {
+        std::vector<unsigned char> data(header, header + headerRead);
+        data.reserve(std::size_t(info.st_size));
+        unsigned char buffer[1 << 16];
+        std::size_t got;
+        while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0)
+            data.insert(data.end(), buffer, buffer + got);
+        if (std::ferror(file) == 0)
+            ok = parseStl(data.data(), data.size(), mesh, error);
+    }
     const bool readError = std::ferror(file) != 0;
     const int readErrno = errno;
     std::fclose(file);
     if (readError) {
+        mesh.xyz.clear();
         error = "Cannot read the STL file " + path + ": " + std::strerror(readErrno) + ".";
         return false;
     }
-    if (!parseStl(data.data(), data.size(), mesh, error)) {
+    if (!ok) {
+        mesh.xyz.clear();
         // Name the file: the sentence reaches a user who may have sent several.
         error = error.substr(0, error.size() - 1) + " (" + path + ").";
         return false;

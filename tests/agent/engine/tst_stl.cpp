@@ -177,6 +177,25 @@ private slots:
         QCOMPARE(QString::fromStdString(error),
                  QStringLiteral("The STL file is truncated: it declares 12 triangles, which need 684 bytes, but it has 100 (%1).").arg(cut));
 
+        // Large binary files are decoded while read, in batches: same corners, same sentences.
+        std::vector<Triangle> many;
+        for (int i = 0; i < 5000; ++i)
+            many.push_back({ float(i), 0.5f, 1, 2, float(-i), 3, 4, 5, 6.25f });
+        QByteArray bytes = binaryStl(many);
+        const QString big = dir.filePath(QStringLiteral("big.stl"));
+        QVERIFY(writeFile(big, bytes));
+        Mesh parsed;
+        QVERIFY(readStlFile(big.toStdString(), mesh, error));
+        QVERIFY(parse(bytes, parsed, error));
+        QCOMPARE(mesh.xyz, parsed.xyz);
+        QCOMPARE(mesh.xyz[4500 * 9], 4500.f);
+        qToLittleEndian<float>(std::numeric_limits<float>::quiet_NaN(), bytes.data() + 84 + 50 * 4500 + 12 + 16);
+        QVERIFY(writeFile(big, bytes));
+        QVERIFY(!readStlFile(big.toStdString(), mesh, error));
+        QCOMPARE(QString::fromStdString(error),
+                 QStringLiteral("The STL file has a coordinate that is not a finite number (triangle 4501) (%1).").arg(big));
+        QVERIFY(mesh.xyz.empty());
+
         const QString missing = dir.filePath(QStringLiteral("missing.stl"));
         QVERIFY(!readStlFile(missing.toStdString(), mesh, error));
         QCOMPARE(QString::fromStdString(error),
