@@ -64,6 +64,18 @@ bool readForm(const httplib::Request &request, httplib::Response &response, Form
     return true;
 }
 
+// Marks a slicing request as reading its models for as long as it lives, whatever throws.
+class LoadingMark {
+public:
+    explicit LoadingMark(JobRegistry &jobs) : m_jobs(jobs) { m_jobs.beginLoading(); }
+    ~LoadingMark() { m_jobs.endLoading(); }
+    LoadingMark(const LoadingMark &) = delete;
+    LoadingMark &operator=(const LoadingMark &) = delete;
+
+private:
+    JobRegistry &m_jobs;
+};
+
 // A path with a "+" is ambiguous: the form encoding reads a plus as a space, while our desktop
 // client writes spaces as %20 and means every plus it leaves. Whichever spelling names something
 // that exists wins; the standard reading otherwise, so that errors name what the form said.
@@ -309,13 +321,16 @@ void AgentServer::handleSlice(const httplib::Request &request, httplib::Response
     Plate plate;
     // The job name names the job file; an empty one would leave it nameless.
     const std::string jobName = slice.jobName.empty() ? std::string("job") : slice.jobName;
-    if (!loadPlate(jobName, *printer, items, plate, error)) {
-        answerError(response, 400, error);
-        return;
-    }
     std::string folder;
-    if (!m_jobs.start(std::move(plate), folder, error)) {
-        answerError(response, 500, error);
+    bool loaded = false;
+    bool started = false;
+    {
+        const LoadingMark loading(m_jobs);
+        loaded = loadPlate(jobName, *printer, items, plate, error);
+        started = loaded && m_jobs.start(std::move(plate), folder, error);
+    }
+    if (!started) {
+        answerError(response, loaded ? 500 : 400, error);
         return;
     }
     answer(response, 200, QJsonObject { { QStringLiteral("path"), text(folder) } });
@@ -331,6 +346,7 @@ void AgentServer::handleProgress(const httplib::Request &, httplib::Response &re
     case JobStatus::State::Failed:
         answerError(response, 500, status.error);
         return;
+    case JobStatus::State::Loading:
     case JobStatus::State::Running:
     case JobStatus::State::Finished:
         break;

@@ -119,9 +119,26 @@ JobStatus JobRegistry::statusOf(const Job &job)
     return status;
 }
 
+void JobRegistry::beginLoading()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    ++m_loading;
+}
+
+void JobRegistry::endLoading()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    --m_loading;
+}
+
 JobStatus JobRegistry::newest() const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_loading > 0) {
+        JobStatus loading;
+        loading.state = JobStatus::State::Loading;
+        return loading;
+    }
     if (m_jobs.empty())
         return {};
     return statusOf(*m_jobs.back());

@@ -14,7 +14,7 @@
 
 // Where one job stands, as the progress poll reports it.
 struct JobStatus {
-    enum class State { None, Running, Finished, Failed };
+    enum class State { None, Loading, Running, Finished, Failed };
     State state = State::None;
     int layersDone = 0;
     int layerCount = 0;
@@ -41,6 +41,12 @@ public:
     // to hand to the client. False and one sentence when no folder can be made.
     bool start(Plate plate, std::string &folder, std::string &error);
 
+    // A slicing request is reading its models. The client polls while it waits for the answer,
+    // so until endLoading() the newest job is one that has not begun (State::Loading), never the
+    // end or the failure of the job before it.
+    void beginLoading();
+    void endLoading();
+
     JobStatus newest() const;
 
     // The status of the job whose folder is path (any spelling of it that resolves to the same
@@ -57,6 +63,7 @@ private:
     const std::string m_jobsFolder;
     mutable std::mutex m_mutex;
     std::vector<std::unique_ptr<Job>> m_jobs; // oldest first
+    int m_loading = 0;                        // slicing requests reading their models
 };
 
 #endif
