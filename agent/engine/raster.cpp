@@ -13,8 +13,6 @@ void LayerImage::resize(int w, int h)
     bytes.assign(std::size_t(h) * (std::size_t(w) + 1), 0);
 }
 
-void LayerImage::clear() { std::memset(bytes.data(), 0, bytes.size()); }
-
 namespace {
 
 // First pixel index whose centre is at or right of (below) v.

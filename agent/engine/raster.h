@@ -20,8 +20,7 @@ struct LayerImage {
     int height = 0;
     std::vector<std::uint8_t> bytes; // height * (width + 1)
 
-    void resize(int w, int h);
-    void clear(); // all pixels 0 (not cured), filter bytes 0
+    void resize(int w, int h); // all pixels 0 (not cured)
     std::uint8_t *row(int r) { return bytes.data() + std::size_t(r) * (std::size_t(width) + 1) + 1; }
     const std::uint8_t *row(int r) const
     {
