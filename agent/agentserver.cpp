@@ -1,0 +1,432 @@
+// SPDX-FileCopyrightText: 2026 Corvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "agentserver.h"
+
+#include "form.h"
+#include "jobfile.h"
+#include "jobfilename.h"
+#include "printercatalog.h"
+#include "requestguard.h"
+#include "slicerequest.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QString>
+
+#include <httplib.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <unistd.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+
+namespace {
+
+const char *const jsonType = "application/json; charset=utf-8";
+const char *const localHost = "127.0.0.1";
+
+QString text(const std::string &utf8) { return QString::fromStdString(utf8); }
+
+void answer(httplib::Response &response, int status, const QJsonObject &object)
+{
+    response.status = status;
+    response.set_content(QJsonDocument(object).toJson(QJsonDocument::Compact).toStdString(),
+                         jsonType);
+}
+
+void answerError(httplib::Response &response, int status, const std::string &sentence)
+{
+    answer(response, status, QJsonObject { { QStringLiteral("error"), text(sentence) } });
+}
+
+// Client-chosen text inside our sentences is cut short.
+std::string shortened(const std::string &text)
+{
+    constexpr std::size_t shown = 80;
+    return text.size() <= shown ? text : text.substr(0, shown) + "...";
+}
+
+bool readForm(const httplib::Request &request, httplib::Response &response, Form &form)
+{
+    if (!isFormContentType(request.get_header_value("Content-Type"))) {
+        answerError(response, 415,
+                    "The request body must be a form (application/x-www-form-urlencoded).");
+        return false;
+    }
+    std::string error;
+    if (!parseForm(request.body, form, error)) {
+        answerError(response, 400, error);
+        return false;
+    }
+    return true;
+}
+
+// Marks a slicing request as reading its models for as long as it lives, whatever throws.
+class LoadingMark {
+public:
+    explicit LoadingMark(JobRegistry &jobs) : m_jobs(jobs) { m_jobs.beginLoading(); }
+    ~LoadingMark() { m_jobs.endLoading(); }
+    LoadingMark(const LoadingMark &) = delete;
+    LoadingMark &operator=(const LoadingMark &) = delete;
+
+private:
+    JobRegistry &m_jobs;
+};
+
+// A path with a "+" is ambiguous: the form encoding reads a plus as a space, while our desktop
+// client writes spaces as %20 and means every plus it leaves. Whichever spelling names something
+// that exists wins; the standard reading otherwise, so that errors name what the form said.
+std::string pathAsMeant(const std::string &value, const std::string &valueWithPlus)
+{
+    if (value == valueWithPlus || access(value.c_str(), F_OK) == 0
+        || access(valueWithPlus.c_str(), F_OK) != 0)
+        return value;
+    return valueWithPlus;
+}
+
+bool makeFolder(const std::string &path, std::string &error)
+{
+    if (mkdir(path.c_str(), 0700) == 0 || errno == EEXIST) {
+        struct stat info;
+        if (stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
+            return true;
+        error = "The agent's data path " + path + " is not a folder.";
+        return false;
+    }
+    error = "The agent cannot create its folder " + path + ": " + std::strerror(errno) + ".";
+    return false;
+}
+
+// mkdir -p for the data folder itself, which may lie several levels below an existing folder.
+bool makeFolders(const std::string &path, std::string &error)
+{
+    for (std::size_t slash = path.find('/', 1); slash != std::string::npos;
+         slash = path.find('/', slash + 1)) {
+        const std::string parent = path.substr(0, slash);
+        if (mkdir(parent.c_str(), 0700) != 0 && errno != EEXIST) {
+            error = "The agent cannot create its folder " + parent + ": " + std::strerror(errno)
+                    + ".";
+            return false;
+        }
+    }
+    return makeFolder(path, error);
+}
+
+} // namespace
+
+AgentServer::AgentServer(std::string dataFolder)
+    : m_dataFolder(std::move(dataFolder)),
+      m_jobsFolder(m_dataFolder + "/jobs"),
+      m_downloadsFolder(m_dataFolder + "/downloads"),
+      m_printersFile(m_dataFolder + "/printers.json"),
+      m_jobs(m_jobsFolder),
+      m_server(std::make_unique<httplib::Server>())
+{
+    using httplib::Request;
+    using httplib::Response;
+    using HandlerResponse = httplib::Server::HandlerResponse;
+
+    // Few clients, one at a time mostly; idle connections are let go soon so that an ending
+    // agent does not wait for them.
+    m_server->new_task_queue = [] { return new httplib::ThreadPool(8); };
+    m_server->set_keep_alive_timeout(1);
+    m_server->set_payload_max_length(1 << 20);
+    // The library's default adds SO_REUSEPORT, which would let a second agent bind our port and
+    // take every other request. SO_REUSEADDR alone still allows a restart right after an end.
+    m_server->set_socket_options([](socket_t socket) {
+        const int yes = 1;
+        setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    });
+
+    m_server->set_pre_routing_handler([this](const Request &request, Response &response) {
+        const bool fetchMetadata = request.has_header("Sec-Fetch-Site")
+                || request.has_header("Sec-Fetch-Mode") || request.has_header("Sec-Fetch-Dest");
+        const std::string refusal = requestRefusal(request.has_header("Origin"), fetchMetadata,
+                                                   request.get_header_value_count("Host"),
+                                                   request.get_header_value("Host"), m_port);
+        if (refusal.empty())
+            return HandlerResponse::Unhandled;
+        answerError(response, 403, refusal);
+        return HandlerResponse::Handled;
+    });
+    m_server->set_error_handler([](const Request &request, Response &response) {
+        if (!response.body.empty())
+            return; // one of our own answers
+        std::string sentence;
+        switch (response.status) {
+        case 404:
+            sentence = "The agent has no endpoint " + request.method + " "
+                    + shortened(request.path) + ".";
+            break;
+        case 413:
+            sentence = "The request is too large for the agent.";
+            break;
+        case 400:
+            sentence = "The agent cannot read this request.";
+            break;
+        default:
+            sentence = "The agent cannot answer this request (HTTP status "
+                    + std::to_string(response.status) + ").";
+        }
+        answerError(response, response.status, sentence);
+    });
+    m_server->set_exception_handler(
+            [](const Request &, Response &response, std::exception_ptr failure) {
+                std::string what = "an unknown error";
+                try {
+                    std::rethrow_exception(failure);
+                } catch (const std::exception &exception) {
+                    what = exception.what();
+                } catch (...) {
+                }
+                answerError(response, 500, "The agent failed while answering: " + what + ".");
+            });
+
+    m_server->Get("/printer-details", [this](const Request &request, Response &response) {
+        handlePrinterDetails(request, response);
+    });
+    m_server->Get("/printer-profiles/.*", [this](const Request &request, Response &response) {
+        handlePrinterProfiles(request, response);
+    });
+    m_server->Post("/slice/preview", [this](const Request &request, Response &response) {
+        handleSlice(request, response, false);
+    });
+    m_server->Post("/advanced-slice", [this](const Request &request, Response &response) {
+        handleSlice(request, response, true);
+    });
+    m_server->Get("/slice", [this](const Request &request, Response &response) {
+        handleProgress(request, response);
+    });
+    m_server->Post("/slice/download", [this](const Request &request, Response &response) {
+        handleDownload(request, response);
+    });
+    m_server->Post("/slice/send", [this](const Request &request, Response &response) {
+        handleSend(request, response);
+    });
+    m_server->Get("/terminate", [this](const Request &, Response &response) {
+        answer(response, 200, QJsonObject { { QStringLiteral("terminating"), true } });
+        response.set_header("Connection", "close");
+        // Only the listening socket closes here: this answer is still written before run() ends.
+        stop();
+    });
+}
+
+AgentServer::~AgentServer() = default;
+
+bool AgentServer::bind(int port, std::string &error)
+{
+    if (!makeFolders(m_dataFolder, error) || !makeFolder(m_jobsFolder, error)
+        || !makeFolder(m_downloadsFolder, error))
+        return false;
+    if (port == 0) {
+        m_port = m_server->bind_to_any_port(localHost);
+        if (m_port <= 0) {
+            error = "The agent cannot listen on any port of 127.0.0.1.";
+            return false;
+        }
+    } else {
+        if (!m_server->bind_to_port(localHost, port)) {
+            error = "The agent cannot listen on 127.0.0.1:" + std::to_string(port)
+                    + " (another agent may be running).";
+            return false;
+        }
+        m_port = port;
+    }
+    // Only now that this agent owns its port is it the one that may tidy the jobs folder.
+    m_jobs.removeOldFolders();
+    return true;
+}
+
+void AgentServer::run()
+{
+    m_server->listen_after_bind();
+    m_jobs.stopAll();
+}
+
+void AgentServer::stop() { m_server->stop(); }
+
+void AgentServer::handlePrinterDetails(const httplib::Request &, httplib::Response &response)
+{
+    const PrinterCatalog catalog = loadPrinterCatalog(m_printersFile);
+    std::string document = printersDocument(catalog.printers);
+    if (!catalog.fileError.empty()) {
+        // The built-in printers stay usable; the reason the file was skipped rides along.
+        QJsonObject object = QJsonDocument::fromJson(QByteArray::fromStdString(document)).object();
+        object.insert(QStringLiteral("printers_file_error"), text(catalog.fileError));
+        document = QJsonDocument(object).toJson(QJsonDocument::Compact).toStdString();
+    }
+    response.status = 200;
+    response.set_content(document, jsonType);
+}
+
+void AgentServer::handlePrinterProfiles(const httplib::Request &request,
+                                        httplib::Response &response)
+{
+    // The raw target, not the decoded path: the address is decoded once, here, by our own rules.
+    static const std::string prefix = "/printer-profiles/";
+    std::string target = request.target.substr(0, request.target.find('?'));
+    std::string address;
+    std::string ip;
+    std::string port;
+    if (target.compare(0, prefix.size(), prefix) != 0
+        || !percentDecode(std::string_view(target).substr(prefix.size()), false, address)
+        || !splitPrinterAddress(address, ip, port)) {
+        answerError(response, 400, "The printer must be given as /printer-profiles/address:port.");
+        return;
+    }
+    const PrinterCatalog catalog = loadPrinterCatalog(m_printersFile);
+    const Printer *printer = findPrinter(catalog.printers, ip, port);
+    if (!printer) {
+        answerError(response, 404, "No printer is known at " + shortened(address) + ".");
+        return;
+    }
+    response.status = 200;
+    response.set_content(profilesDocument(printer->profiles), jsonType);
+}
+
+void AgentServer::handleSlice(const httplib::Request &request, httplib::Response &response,
+                              bool advanced)
+{
+    Form form;
+    if (!readForm(request, response, form))
+        return;
+    SliceRequest slice;
+    std::string error;
+    if (!(advanced ? parseAdvancedForm(form, slice, error) : parsePreviewForm(form, slice, error))) {
+        answerError(response, 400, error);
+        return;
+    }
+    const PrinterCatalog catalog = loadPrinterCatalog(m_printersFile);
+    const Printer *printer = findPrinter(catalog.printers, slice.printerIp, slice.printerPort);
+    if (!printer) {
+        answerError(response, 400,
+                    "No printer is known at " + shortened(slice.printerIp + ":" + slice.printerPort)
+                            + ".");
+        return;
+    }
+    std::vector<std::pair<std::string, Profile>> items;
+    for (const SliceItem &item : slice.items) {
+        const Profile *profile = findProfile(*printer, item.profileId);
+        if (!profile) {
+            answerError(response, 400,
+                        "The printer " + printer->name + " has no profile "
+                                + std::to_string(item.profileId) + ".");
+            return;
+        }
+        items.emplace_back(pathAsMeant(item.stlPath, item.stlPathWithPlus), *profile);
+    }
+    Plate plate;
+    // The job name names the job file; an empty one would leave it nameless.
+    const std::string jobName = slice.jobName.empty() ? std::string("job") : slice.jobName;
+    std::string folder;
+    bool loaded = false;
+    bool started = false;
+    {
+        const LoadingMark loading(m_jobs);
+        loaded = loadPlate(jobName, *printer, items, plate, error);
+        started = loaded && m_jobs.start(std::move(plate), folder, error);
+    }
+    if (!started) {
+        answerError(response, loaded ? 500 : 400, error);
+        return;
+    }
+    answer(response, 200, QJsonObject { { QStringLiteral("path"), text(folder) } });
+}
+
+void AgentServer::handleProgress(const httplib::Request &, httplib::Response &response)
+{
+    const JobStatus status = m_jobs.newest();
+    switch (status.state) {
+    case JobStatus::State::None:
+        answerError(response, 404, "No slicing job has been started.");
+        return;
+    case JobStatus::State::Failed:
+        answerError(response, 500, status.error);
+        return;
+    case JobStatus::State::Loading:
+    case JobStatus::State::Running:
+    case JobStatus::State::Finished:
+        break;
+    }
+    const bool finished = status.state == JobStatus::State::Finished;
+    const int layersDone = finished ? status.layerCount : status.layersDone;
+    int percentage = 100;
+    if (!finished) {
+        // "100" promises that every image and "plate.json" are on disk, so a running job stops
+        // at 99 even when its last layer is done.
+        const long long share = status.layerCount > 0
+                ? static_cast<long long>(layersDone) * 100 / status.layerCount
+                : 0;
+        percentage = static_cast<int>(std::min<long long>(share, 99));
+    }
+    answer(response, 200,
+           QJsonObject { { QStringLiteral("layerID"), QString::number(layersDone) },
+                         { QStringLiteral("layerCount"), QString::number(status.layerCount) },
+                         { QStringLiteral("percentage"), QString::number(percentage) } });
+}
+
+bool AgentServer::findJobFolder(const httplib::Request &request, httplib::Response &response,
+                                std::string &folder, std::string &jobName, JobStatus &status)
+{
+    Form form;
+    if (!readForm(request, response, form))
+        return false;
+    const FormField *path = formField(form, "path");
+    if (!path) {
+        answerError(response, 400, "The form lacks the field \"path\".");
+        return false;
+    }
+    folder = pathAsMeant(path->value, path->valueWithPlus);
+    status = m_jobs.find(folder, jobName);
+    if (status.state == JobStatus::State::None) {
+        answerError(response, 403,
+                    "The folder " + shortened(folder) + " is not a job folder of this agent.");
+        return false;
+    }
+    return true;
+}
+
+void AgentServer::handleDownload(const httplib::Request &request, httplib::Response &response)
+{
+    std::string folder;
+    std::string jobName;
+    JobStatus status;
+    if (!findJobFolder(request, response, folder, jobName, status))
+        return;
+    if (status.state == JobStatus::State::Running) {
+        answerError(response, 409, "The job in " + shortened(folder) + " is still being sliced.");
+        return;
+    }
+    if (status.state != JobStatus::State::Finished) {
+        answerError(response, 409,
+                    "The job in " + shortened(folder)
+                            + " did not finish slicing, so there is nothing to pack.");
+        return;
+    }
+    std::string file;
+    std::string error;
+    if (!claimJobFilePath(m_downloadsFolder, jobName, file, error)) {
+        answerError(response, 500, error);
+        return;
+    }
+    if (!writeJobFile(folder, file, error)) {
+        std::remove(file.c_str()); // the empty file that held the name
+        answerError(response, 500, error);
+        return;
+    }
+    answer(response, 200, QJsonObject { { QStringLiteral("file"), text(file) } });
+}
+
+void AgentServer::handleSend(const httplib::Request &request, httplib::Response &response)
+{
+    std::string folder;
+    std::string jobName;
+    JobStatus status;
+    if (!findJobFolder(request, response, folder, jobName, status))
+        return;
+    answerError(response, 501,
+                "Sending jobs to printer hosts is not supported yet; save the job file instead.");
+}

@@ -1,0 +1,61 @@
+// SPDX-FileCopyrightText: 2026 Corvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#ifndef AGENT_AGENTSERVER_H
+#define AGENT_AGENTSERVER_H
+
+#include "jobregistry.h"
+
+#include <memory>
+#include <string>
+
+namespace httplib {
+class Server;
+struct Request;
+struct Response;
+}
+
+// The agent's HTTP side: printer discovery and profiles, slicing jobs and their progress, job
+// files, and the request to end. Listens on 127.0.0.1 only.
+//
+// The data folder holds "printers.json" (configured printer hosts), "jobs/" (one folder of layer
+// images per slicing job) and "downloads/" (job files waiting for the client to move them).
+class AgentServer {
+public:
+    explicit AgentServer(std::string dataFolder);
+    ~AgentServer();
+    AgentServer(const AgentServer &) = delete;
+    AgentServer &operator=(const AgentServer &) = delete;
+
+    // Creates the data folder's layout and binds 127.0.0.1:port (0 picks a free port). False and
+    // one sentence on failure.
+    bool bind(int port, std::string &error);
+    int port() const { return m_port; }
+
+    // Serves until stop() is called or a client asks for "/terminate"; then cancels the running
+    // jobs and waits for them, so that no job folder is left with a half-written file.
+    void run();
+    // May be called from any thread, also before run().
+    void stop();
+
+private:
+    void handlePrinterDetails(const httplib::Request &request, httplib::Response &response);
+    void handlePrinterProfiles(const httplib::Request &request, httplib::Response &response);
+    void handleSlice(const httplib::Request &request, httplib::Response &response, bool advanced);
+    void handleProgress(const httplib::Request &request, httplib::Response &response);
+    void handleDownload(const httplib::Request &request, httplib::Response &response);
+    void handleSend(const httplib::Request &request, httplib::Response &response);
+    // Reads the form's "path" and finds the job of that folder; false with the error answered
+    // when the form is bad or the folder is not one of our job folders.
+    bool findJobFolder(const httplib::Request &request, httplib::Response &response,
+                       std::string &folder, std::string &jobName, JobStatus &status);
+
+    const std::string m_dataFolder;
+    const std::string m_jobsFolder;
+    const std::string m_downloadsFolder;
+    const std::string m_printersFile;
+    int m_port = 0;
+    JobRegistry m_jobs;
+    std::unique_ptr<httplib::Server> m_server;
+};
+
+#endif

@@ -1,0 +1,53 @@
+// SPDX-FileCopyrightText: 2026 Corvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#ifndef AGENT_ENGINE_PLATEDOCUMENT_H
+#define AGENT_ENGINE_PLATEDOCUMENT_H
+
+#include "profile.h"
+
+#include <string>
+#include <vector>
+
+// What "plate.json" in a job folder says about the sliced job: enough to pack the job file
+// without the models or the request that made it.
+struct PlateDocument {
+    struct Item {
+        std::string stlPath;
+        Profile profile; // its exposure, bottom exposure and bottom layers are the item's own
+    };
+
+    std::string name;       // the job name as the user gave it
+    std::string jobDir;     // file-name-safe form of the name, prefix of the layer images
+    std::string printerName;
+    std::string printerModel;
+    std::string printerIp;
+    std::string printerPort;
+    bool printerLocal = true;
+    int layerCount = 0;
+    int depthUm = 0;
+    int pixelsX = 0;
+    int pixelsY = 0;
+    double pixelUmX = 0;
+    double pixelUmY = 0;
+    bool mirrorX = false;
+    bool mirrorY = false;
+    double maxHeightMm = 0;
+    // The plate is exposed as one image per layer, so the job uses the longest exposures of its
+    // items: every item then cures at least as long as its own profile asks.
+    double exposureS = 0;
+    double bottomExposureS = 0;
+    int bottomLayers = 0;
+    double usedMaterialMl = 0;
+    double printTimeS = 0;
+    std::string created; // UTC, "yyyy-MM-ddTHH:mm:ssZ"
+    std::vector<Item> items;
+    std::vector<std::string> layers;      // file names in the job folder, bottom layer first
+    std::vector<long long> curedPixels;   // per layer
+    std::vector<std::string> thumbnails;  // paths relative to the job folder
+};
+
+// Writes the document atomically (temporary file, then rename).
+bool writePlateDocument(const PlateDocument &document, const std::string &path, std::string &error);
+bool readPlateDocument(const std::string &path, PlateDocument &document, std::string &error);
+
+#endif

@@ -1,0 +1,289 @@
+// SPDX-FileCopyrightText: 2026 Corvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "profile.h"
+#include "profile_p.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonValue>
+
+#include <cmath>
+#include <set>
+
+namespace {
+
+Profile makeProfile(int id, const char *title, int depthUm, int pixelsX, int pixelsY,
+                    double pixelUm, double exposureS, double bottomExposureS, int bottomLayers,
+                    double maxHeightMm, bool mirrorX = false)
+{
+    Profile p;
+    p.title = title;
+    p.profileId = id;
+    p.depthUm = depthUm;
+    p.pixelsX = pixelsX;
+    p.pixelsY = pixelsY;
+    p.pixelUmX = pixelUm;
+    p.pixelUmY = pixelUm;
+    p.exposureS = exposureS;
+    p.bottomExposureS = bottomExposureS;
+    p.bottomLayers = bottomLayers;
+    p.mirrorX = mirrorX;
+    p.maxHeightMm = maxHeightMm;
+    return p;
+}
+
+Printer makePrinter(const char *name, const char *port, const char *model)
+{
+    Printer printer;
+    printer.name = name;
+    // Built-in printers are no network hosts: the address only has to come back to us intact,
+    // so it is a plain word that survives a URL path and a form value unchanged.
+    printer.ip = "local";
+    printer.port = port;
+    printer.model = model;
+    printer.local = true;
+    return printer;
+}
+
+QString qs(const std::string &text) { return QString::fromStdString(text); }
+
+bool readString(const QJsonObject &record, const char *key, std::string &value, std::string &why)
+{
+    const QJsonValue v = record.value(QLatin1String(key));
+    if (v.isString() && !v.toString().isEmpty()) {
+        value = v.toString().toStdString();
+        return true;
+    }
+    // Ports are often written as numbers; the record keeps them as text.
+    if (v.isDouble() && v.toDouble() == std::floor(v.toDouble()) && std::fabs(v.toDouble()) < 1e15) {
+        value = std::to_string(static_cast<long long>(v.toDouble()));
+        return true;
+    }
+    why = std::string("it has no text \"") + key + "\"";
+    return false;
+}
+
+bool readNumber(const QJsonObject &record, const char *key, double &value, std::string &why,
+                double minimum, bool optional = false)
+{
+    const QJsonValue v = record.value(QLatin1String(key));
+    if (v.isUndefined() && optional)
+        return true;
+    if (!v.isDouble()) {
+        why = std::string("it has no number \"") + key + "\"";
+        return false;
+    }
+    const double d = v.toDouble();
+    if (!(d >= minimum) || d > 1e7) {
+        why = std::string("its \"") + key + "\" is out of range";
+        return false;
+    }
+    value = d;
+    return true;
+}
+
+bool readInt(const QJsonObject &record, const char *key, int &value, std::string &why, int minimum,
+             bool optional = false)
+{
+    double d = value;
+    if (!readNumber(record, key, d, why, minimum, optional))
+        return false;
+    if (d != std::floor(d)) {
+        why = std::string("its \"") + key + "\" is not a whole number";
+        return false;
+    }
+    value = int(d);
+    return true;
+}
+
+bool readBool(const QJsonObject &record, const char *key, bool &value, std::string &why)
+{
+    const QJsonValue v = record.value(QLatin1String(key));
+    if (v.isUndefined())
+        return true;
+    if (!v.isBool()) {
+        why = std::string("its \"") + key + "\" is not true or false";
+        return false;
+    }
+    value = v.toBool();
+    return true;
+}
+
+QJsonObject printerRecord(const Printer &printer)
+{
+    QJsonArray profiles;
+    for (const Profile &profile : printer.profiles)
+        profiles.append(profileRecord(profile));
+    QJsonObject record;
+    record.insert(QStringLiteral("name"), qs(printer.name));
+    record.insert(QStringLiteral("ip"), qs(printer.ip));
+    record.insert(QStringLiteral("port"), qs(printer.port));
+    record.insert(QStringLiteral("model"), qs(printer.model));
+    record.insert(QStringLiteral("local"), printer.local);
+    record.insert(QStringLiteral("profiles_array"), profiles);
+    return record;
+}
+
+} // namespace
+
+QJsonObject profileRecord(const Profile &profile)
+{
+    QJsonObject record;
+    record.insert(QStringLiteral("Title"), qs(profile.title));
+    record.insert(QStringLiteral("ProfileID"), profile.profileId);
+    record.insert(QStringLiteral("Depth"), profile.depthUm);
+    record.insert(QStringLiteral("PixelsX"), profile.pixelsX);
+    record.insert(QStringLiteral("PixelsY"), profile.pixelsY);
+    record.insert(QStringLiteral("PixelSizeX"), profile.pixelUmX);
+    record.insert(QStringLiteral("PixelSizeY"), profile.pixelUmY);
+    record.insert(QStringLiteral("Exposure"), profile.exposureS);
+    record.insert(QStringLiteral("BottomExposure"), profile.bottomExposureS);
+    record.insert(QStringLiteral("BottomLayers"), profile.bottomLayers);
+    record.insert(QStringLiteral("MirrorX"), profile.mirrorX);
+    record.insert(QStringLiteral("MirrorY"), profile.mirrorY);
+    record.insert(QStringLiteral("MaxHeight"), profile.maxHeightMm);
+    return record;
+}
+
+bool profileFromRecord(const QJsonObject &record, Profile &profile, std::string &why)
+{
+    Profile p;
+    double profileId = 0;
+    if (!readString(record, "Title", p.title, why) || !readNumber(record, "ProfileID", profileId, why, 0)
+        || !readInt(record, "Depth", p.depthUm, why, 1) || !readInt(record, "PixelsX", p.pixelsX, why, 1)
+        || !readInt(record, "PixelsY", p.pixelsY, why, 1)
+        || !readNumber(record, "PixelSizeX", p.pixelUmX, why, 0.001))
+        return false;
+    if (profileId != std::floor(profileId) || profileId > 2147483647.0) {
+        why = "its \"ProfileID\" is not a whole number";
+        return false;
+    }
+    p.profileId = int(profileId);
+    // Square pixels are the rule: "PixelSizeY" may be left out.
+    p.pixelUmY = p.pixelUmX;
+    if (!readNumber(record, "PixelSizeY", p.pixelUmY, why, 0.001, true)
+        || !readNumber(record, "Exposure", p.exposureS, why, 0.001))
+        return false;
+    p.bottomExposureS = p.exposureS;
+    if (!readNumber(record, "BottomExposure", p.bottomExposureS, why, 0.001, true)
+        || !readInt(record, "BottomLayers", p.bottomLayers, why, 0, true)
+        || !readBool(record, "MirrorX", p.mirrorX, why) || !readBool(record, "MirrorY", p.mirrorY, why)
+        || !readNumber(record, "MaxHeight", p.maxHeightMm, why, 0.001))
+        return false;
+    if (double(p.pixelsX) * p.pixelsY > 200e6) {
+        why = "its resolution is too large";
+        return false;
+    }
+    profile = p;
+    return true;
+}
+
+std::vector<Printer> builtinPrinters()
+{
+    // Typical panels of each class; exposures are starting points for a standard resin.
+    Printer lcd2k = makePrinter("Resin LCD 2K", "lcd2k", "LCD-2K");
+    lcd2k.profiles = {
+        makeProfile(101, "0.05 mm standard", 50, 2560, 1440, 47.25, 6.0, 50.0, 6, 150.0),
+        makeProfile(102, "0.025 mm fine", 25, 2560, 1440, 47.25, 4.0, 45.0, 8, 150.0),
+        makeProfile(103, "0.1 mm draft", 100, 2560, 1440, 47.25, 10.0, 60.0, 5, 150.0),
+    };
+    Printer lcd4k = makePrinter("Resin LCD 4K", "lcd4k", "LCD-4K");
+    lcd4k.profiles = {
+        makeProfile(201, "0.05 mm standard", 50, 3840, 2400, 35.0, 2.2, 25.0, 5, 165.0),
+        makeProfile(202, "0.025 mm fine", 25, 3840, 2400, 35.0, 1.6, 22.0, 6, 165.0),
+        makeProfile(203, "0.1 mm draft", 100, 3840, 2400, 35.0, 3.0, 30.0, 4, 165.0),
+    };
+    Printer lcd6k = makePrinter("Resin LCD 6K", "lcd6k", "LCD-6K");
+    lcd6k.profiles = {
+        makeProfile(301, "0.05 mm standard", 50, 5760, 3600, 34.4, 2.0, 25.0, 5, 220.0),
+        makeProfile(302, "0.025 mm fine", 25, 5760, 3600, 34.4, 1.5, 20.0, 6, 220.0),
+    };
+    // The projector shines through a mirror, so its images are mirrored in x.
+    Printer dlp = makePrinter("Resin DLP 1080p", "dlp1080", "DLP-1080P");
+    dlp.profiles = {
+        makeProfile(401, "0.05 mm standard", 50, 1920, 1080, 50.0, 1.5, 10.0, 4, 100.0, true),
+        makeProfile(402, "0.025 mm fine", 25, 1920, 1080, 50.0, 1.0, 8.0, 5, 100.0, true),
+    };
+    return { lcd2k, lcd4k, lcd6k, dlp };
+}
+
+bool readPrintersFile(const std::string &path, std::vector<Printer> &printers, std::string &error)
+{
+    printers.clear();
+    QFile file(qs(path));
+    if (!file.exists())
+        return true;
+    if (!file.open(QIODevice::ReadOnly)) {
+        error = "Cannot read the printers file " + path + ": " + file.errorString().toStdString()
+            + ".";
+        return false;
+    }
+    QJsonParseError parseError;
+    const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &parseError);
+    if (parseError.error != QJsonParseError::NoError) {
+        error = "The printers file " + path + " is not valid JSON: "
+            + parseError.errorString().toStdString() + " at offset "
+            + std::to_string(parseError.offset) + ".";
+        return false;
+    }
+    const QJsonValue list = document.object().value(QStringLiteral("printers_array"));
+    if (!document.isObject() || !list.isArray()) {
+        error = "The printers file " + path + " has no \"printers_array\" list.";
+        return false;
+    }
+    std::vector<Printer> read;
+    const QJsonArray array = list.toArray();
+    for (int i = 0; i < array.size(); ++i) {
+        const std::string where = "The printers file " + path + " is not valid: printer "
+            + std::to_string(i + 1);
+        const QJsonObject record = array.at(i).toObject();
+        Printer printer;
+        printer.local = false;
+        std::string why;
+        if (!readString(record, "name", printer.name, why) || !readString(record, "ip", printer.ip, why)
+            || !readString(record, "port", printer.port, why)) {
+            error = where + ": " + why + ".";
+            return false;
+        }
+        printer.model = record.value(QStringLiteral("model")).toString().toStdString();
+        if (printer.model.empty())
+            printer.model = printer.name;
+        const QJsonArray profiles = record.value(QStringLiteral("profiles_array")).toArray();
+        std::set<int> ids;
+        for (int k = 0; k < profiles.size(); ++k) {
+            Profile profile;
+            if (!profileFromRecord(profiles.at(k).toObject(), profile, why)) {
+                error = where + ", profile " + std::to_string(k + 1) + ": " + why + ".";
+                return false;
+            }
+            if (!ids.insert(profile.profileId).second) {
+                error = where + ": the \"ProfileID\" " + std::to_string(profile.profileId)
+                    + " appears twice.";
+                return false;
+            }
+            printer.profiles.push_back(profile);
+        }
+        read.push_back(printer);
+    }
+    printers = read;
+    return true;
+}
+
+std::string printersDocument(const std::vector<Printer> &printers)
+{
+    QJsonArray array;
+    for (const Printer &printer : printers)
+        array.append(printerRecord(printer));
+    QJsonObject document;
+    document.insert(QStringLiteral("printers_array"), array);
+    return QJsonDocument(document).toJson(QJsonDocument::Compact).toStdString();
+}
+
+std::string profilesDocument(const std::vector<Profile> &profiles)
+{
+    QJsonArray array;
+    for (const Profile &profile : profiles)
+        array.append(profileRecord(profile));
+    return QJsonDocument(array).toJson(QJsonDocument::Compact).toStdString();
+}

@@ -1,0 +1,69 @@
+// SPDX-FileCopyrightText: 2026 Corvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#ifndef AGENT_JOBREGISTRY_H
+#define AGENT_JOBREGISTRY_H
+
+#include "plate.h"
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+// Where one job stands, as the progress poll reports it.
+struct JobStatus {
+    enum class State { None, Loading, Running, Finished, Failed };
+    State state = State::None;
+    int layersDone = 0;
+    int layerCount = 0;
+    std::string error; // one sentence, when Failed
+};
+
+// The slicing jobs this agent has started. Each job slices into a folder of its own, created here,
+// on a thread of its own; only the newest job is reported, and starting a job cancels the ones
+// still running, so the progress of two jobs never mixes; the folders of failed and cancelled
+// jobs are removed when the next job starts. Only folders listed here may be packed into job
+// files or sent. Every member may be called from any thread.
+class JobRegistry {
+public:
+    explicit JobRegistry(std::string jobsFolder);
+    ~JobRegistry(); // cancels the running jobs and waits for their threads
+    JobRegistry(const JobRegistry &) = delete;
+    JobRegistry &operator=(const JobRegistry &) = delete;
+
+    // Removes the job folders an earlier run of the agent left behind: nothing can name them any
+    // more, since only folders of this run are accepted.
+    void removeOldFolders();
+
+    // Creates a new job folder and starts slicing the plate into it. folder is the absolute path
+    // to hand to the client. False and one sentence when no folder can be made.
+    bool start(Plate plate, std::string &folder, std::string &error);
+
+    // A slicing request is reading its models. The client polls while it waits for the answer,
+    // so until endLoading() the newest job is one that has not begun (State::Loading), never the
+    // end or the failure of the job before it.
+    void beginLoading();
+    void endLoading();
+
+    JobStatus newest() const;
+
+    // The status of the job whose folder is path (any spelling of it that resolves to the same
+    // folder), with the job's name; State::None when path is not one of our job folders.
+    JobStatus find(const std::string &path, std::string &jobName) const;
+
+    // Cancels every running job and waits for its thread: the agent is about to end.
+    void stopAll();
+
+private:
+    struct Job;
+    static JobStatus statusOf(const Job &job);
+
+    const std::string m_jobsFolder;
+    mutable std::mutex m_mutex;
+    std::vector<std::unique_ptr<Job>> m_jobs; // oldest first
+    int m_loading = 0;                        // slicing requests reading their models
+};
+
+#endif

@@ -1,0 +1,272 @@
+// SPDX-FileCopyrightText: 2026 Corvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Slices a one-million-triangle sphere (60 mm) at 2560 x 1440 pixels on a 120 x 68 mm display with
+// 0.05 mm layers, whole job from the STL file to the last layer image and "plate.json", and, in
+// the same run, the same model with prusa-slicer when it is installed. Each slicer runs as a child
+// process, so its time and peak memory are its own. Prints medians over the rounds and how well
+// the two sets of layer images agree.
+//
+//   bench_slicing [--rounds N] [--keep DIR]
+#include "jobfile.h"
+#include "plate.h"
+#include "slicer.h"
+#include "spherestl.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QImage>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr int kPixelsX = 2560;
+constexpr int kPixelsY = 1440;
+constexpr double kDisplayWidthMm = 120.0;
+constexpr double kDisplayHeightMm = 68.0;
+constexpr int kLayerUm = 50;
+
+struct Run {
+    bool ok = false;
+    double seconds = 0;
+    double peakMiB = 0;
+};
+
+// Runs a program and waits for it; its own wall time and peak resident memory.
+Run runChild(const std::vector<std::string> &command, bool quiet)
+{
+    Run run;
+    std::fflush(stdout); // else a child that reopens stdout writes our buffer a second time
+    const auto start = std::chrono::steady_clock::now();
+    const pid_t pid = fork();
+    if (pid < 0)
+        return run;
+    if (pid == 0) {
+        if (quiet) {
+            std::freopen("/dev/null", "w", stdout);
+            std::freopen("/dev/null", "w", stderr);
+        }
+        std::vector<char *> argv;
+        for (const std::string &part : command)
+            argv.push_back(const_cast<char *>(part.c_str()));
+        argv.push_back(nullptr);
+        execvp(argv[0], argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    struct rusage usage {};
+    if (wait4(pid, &status, 0, &usage) != pid)
+        return run;
+    run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    run.peakMiB = usage.ru_maxrss / 1024.0; // kilobytes on Linux
+    run.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    return run;
+}
+
+// The child side: the whole job as the agent runs it.
+int sliceOnly(const std::string &stl, const std::string &jobDir)
+{
+    Profile profile;
+    profile.title = "bench 0.05 mm";
+    profile.profileId = 1;
+    profile.depthUm = kLayerUm;
+    profile.pixelsX = kPixelsX;
+    profile.pixelsY = kPixelsY;
+    profile.pixelUmX = kDisplayWidthMm * 1000.0 / kPixelsX;
+    profile.pixelUmY = kDisplayHeightMm * 1000.0 / kPixelsY;
+    profile.exposureS = 2.5;
+    profile.bottomExposureS = 25;
+    profile.bottomLayers = 5;
+    profile.maxHeightMm = 150;
+    Printer printer;
+    printer.name = "bench";
+    printer.model = "bench";
+    Plate plate;
+    std::string error;
+    std::atomic<bool> cancel { false };
+    if (!loadPlate("sphere", printer, { { stl, profile } }, plate, error)
+        || !slicePlate(plate, jobDir, {}, cancel, error)) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        return 1;
+    }
+    return 0;
+}
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    const std::size_t n = values.size();
+    return n == 0 ? 0 : n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+// Cured pixels (grey >= 128) of every layer image in the folder, in name order.
+std::vector<long long> curedPerLayer(const QString &folder)
+{
+    std::vector<long long> counts;
+    const QStringList names = QDir(folder).entryList({ QStringLiteral("*.png") }, QDir::Files, QDir::Name);
+    for (const QString &name : names) {
+        QImage image(folder + QLatin1Char('/') + name);
+        image = image.convertToFormat(QImage::Format_Grayscale8);
+        long long cured = 0;
+        for (int y = 0; y < image.height(); ++y) {
+            const uchar *line = image.constScanLine(y);
+            for (int x = 0; x < image.width(); ++x)
+                cured += line[x] >= 128;
+        }
+        counts.push_back(cured);
+    }
+    return counts;
+}
+
+void compare(const std::vector<long long> &ours, const std::vector<long long> &theirs)
+{
+    long long ourTotal = 0, theirTotal = 0;
+    for (long long c : ours)
+        ourTotal += c;
+    for (long long c : theirs)
+        theirTotal += c;
+    const double totalDeviation = theirTotal ? 100.0 * double(ourTotal - theirTotal) / double(theirTotal) : 0;
+    std::printf("agreement: layers ours %zu, prusa-slicer %zu\n", ours.size(), theirs.size());
+    std::printf("agreement: cured pixels over all layers ours %lld, prusa-slicer %lld: %+.3f %% (goal within 0.5 %%)\n",
+                ourTotal, theirTotal, totalDeviation);
+    int compared = 0, over = 0;
+    double worst = 0;
+    int worstLayer = -1;
+    const std::size_t n = std::min(ours.size(), theirs.size());
+    for (std::size_t i = 0; i < n; ++i) {
+        if (theirs[i] <= 10000 && ours[i] <= 10000)
+            continue;
+        ++compared;
+        const double deviation = 100.0 * std::fabs(double(ours[i] - theirs[i])) / double(std::max(theirs[i], 1LL));
+        if (deviation > 2.0)
+            ++over;
+        if (deviation > worst) {
+            worst = deviation;
+            worstLayer = int(i);
+        }
+    }
+    std::printf("agreement: %d layers with over 10000 cured pixels, %d beyond 2 %%, worst %.3f %% (layer %d)\n",
+                compared, over, worst, worstLayer);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (argc == 4 && std::string(argv[1]) == "--slice")
+        return sliceOnly(argv[2], argv[3]);
+
+    QCoreApplication app(argc, argv);
+    int rounds = 3;
+    QString keep;
+    const QStringList args = app.arguments();
+    for (int i = 1; i < args.size(); ++i) {
+        if (args[i] == QLatin1String("--rounds") && i + 1 < args.size())
+            rounds = std::max(1, args[++i].toInt());
+        else if (args[i] == QLatin1String("--keep") && i + 1 < args.size())
+            keep = args[++i];
+    }
+
+    QTemporaryDir temporary;
+    const QString work = keep.isEmpty() ? temporary.path() : keep;
+    QDir().mkpath(work);
+    const std::string stl = (work + QStringLiteral("/sphere.stl")).toStdString();
+    if (!writeSphereStl(stl, 30.0, 1000, 501)) {
+        std::fprintf(stderr, "cannot write %s\n", stl.c_str());
+        return 1;
+    }
+    std::printf("model: UV sphere, 60 mm, 1000000 triangles; %dx%d px on %.0fx%.0f mm, %.2f mm layers\n",
+                kPixelsX, kPixelsY, kDisplayWidthMm, kDisplayHeightMm, kLayerUm / 1000.0);
+
+    const bool haveReference = runChild({ "prusa-slicer", "--help" }, true).ok;
+    if (!haveReference)
+        std::printf("prusa-slicer is not installed: only our own figures follow\n");
+
+    const std::string self = QCoreApplication::applicationFilePath().toStdString();
+    std::vector<double> ourTimes, ourPeaks, theirTimes, theirPeaks;
+    QString ourJob, theirJob;
+    for (int round = 0; round < rounds; ++round) {
+        const QString jobDir = work + QStringLiteral("/ours-%1").arg(round);
+        QDir(jobDir).removeRecursively();
+        QDir().mkpath(jobDir);
+        const Run ours = runChild({ self, "--slice", stl, jobDir.toStdString() }, false);
+        if (!ours.ok) {
+            std::fprintf(stderr, "our slicer failed\n");
+            return 1;
+        }
+        ourTimes.push_back(ours.seconds);
+        ourPeaks.push_back(ours.peakMiB);
+        ourJob = jobDir;
+        std::printf("round %d: ours %.2f s, %.1f MiB", round + 1, ours.seconds, ours.peakMiB);
+        if (haveReference) {
+            const std::string out = (work + QStringLiteral("/prusa-%1.sl1").arg(round)).toStdString();
+            const Run theirs = runChild({ "prusa-slicer", "--export-sla", "--printer-technology", "SLA",
+                                          "--layer-height", "0.05", "--initial-layer-height", "0.05",
+                                          "--display-pixels-x", "2560", "--display-pixels-y", "1440",
+                                          "--display-width", "120", "--display-height", "68",
+                                          "--display-orientation", "landscape", "--no-supports-enable",
+                                          "--no-pad-enable", "--output", out, stl },
+                                        true);
+            if (theirs.ok) {
+                theirTimes.push_back(theirs.seconds);
+                theirPeaks.push_back(theirs.peakMiB);
+                theirJob = QString::fromStdString(out);
+                std::printf("; prusa-slicer %.2f s, %.1f MiB", theirs.seconds, theirs.peakMiB);
+            } else {
+                std::printf("; prusa-slicer failed");
+            }
+        }
+        std::printf("\n");
+        std::fflush(stdout);
+    }
+
+    const int layers = int(QDir(ourJob).entryList({ QStringLiteral("*.png") }, QDir::Files).size());
+    const double ourTime = median(ourTimes);
+    std::printf("ours: median %.2f s over %d rounds, %.1f layers/s, peak memory %.1f MiB (median)\n",
+                ourTime, rounds, layers / ourTime, median(ourPeaks));
+
+    // Packing the job file is a separate request; timed once, for the record.
+    const std::string jobFile = (work + QStringLiteral("/ours.sl1")).toStdString();
+    std::string error;
+    const auto packStart = std::chrono::steady_clock::now();
+    if (!writeJobFile(ourJob.toStdString(), jobFile, error)) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        return 1;
+    }
+    std::printf("ours: job file packed in %.2f s, %.1f MiB\n",
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - packStart).count(),
+                QFileInfo(QString::fromStdString(jobFile)).size() / 1048576.0);
+    if (theirTimes.empty())
+        return 0;
+    const double theirTime = median(theirTimes);
+    std::printf("prusa-slicer: median %.2f s over %zu rounds, %.1f layers/s, peak memory %.1f MiB (median)\n",
+                theirTime, theirTimes.size(), layers / theirTime, median(theirPeaks));
+    std::printf("ratio: ours is %.2fx faster (goal 2x); peak memory %.2f of theirs (goal at most 0.5)\n",
+                theirTime / ourTime, median(ourPeaks) / median(theirPeaks));
+
+    const QString unpacked = work + QStringLiteral("/prusa-unpacked");
+    QDir(unpacked).removeRecursively();
+    if (!runChild({ "unzip", "-q", "-o", theirJob.toStdString(), "*.png", "-x", "thumbnail/*", "-d",
+                    unpacked.toStdString() },
+                  true)
+             .ok) {
+        std::fprintf(stderr, "cannot unpack %s\n", qPrintable(theirJob));
+        return 1;
+    }
+    compare(curedPerLayer(ourJob), curedPerLayer(unpacked));
+    return 0;
+}

@@ -1,0 +1,189 @@
+// SPDX-FileCopyrightText: 2026 Corvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "profile.h"
+#include "enginetestutil.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <set>
+
+class TestProfile : public QObject {
+    Q_OBJECT
+
+private:
+    static QJsonObject parseObject(const std::string &text)
+    {
+        return QJsonDocument::fromJson(QByteArray::fromStdString(text)).object();
+    }
+
+    static bool sameProfile(const Profile &a, const Profile &b)
+    {
+        return a.title == b.title && a.profileId == b.profileId && a.depthUm == b.depthUm
+            && a.pixelsX == b.pixelsX && a.pixelsY == b.pixelsY && a.pixelUmX == b.pixelUmX
+            && a.pixelUmY == b.pixelUmY && a.exposureS == b.exposureS
+            && a.bottomExposureS == b.bottomExposureS && a.bottomLayers == b.bottomLayers
+            && a.mirrorX == b.mirrorX && a.mirrorY == b.mirrorY && a.maxHeightMm == b.maxHeightMm;
+    }
+
+private slots:
+    void catalogueHasTheFourClasses()
+    {
+        const std::vector<Printer> printers = builtinPrinters();
+        QCOMPARE(printers.size(), std::size_t(4));
+        const int widths[4] = { 2560, 3840, 5760, 1920 };
+        std::set<std::string> addresses;
+        std::set<int> ids;
+        for (std::size_t i = 0; i < printers.size(); ++i) {
+            const Printer &printer = printers[i];
+            QVERIFY(printer.local);
+            QVERIFY(!printer.name.empty() && !printer.model.empty());
+            QVERIFY(addresses.insert(printer.ip + ":" + printer.port).second);
+            // The address travels in a URL path and a form value: plain characters only.
+            for (char c : printer.ip + printer.port)
+                QVERIFY(std::isalnum((unsigned char)c) || c == '.');
+            QVERIFY(printer.profiles.size() >= 2);
+            bool hasFine = false, hasStandard = false;
+            for (const Profile &p : printer.profiles) {
+                QVERIFY(ids.insert(p.profileId).second);
+                QCOMPARE(p.pixelsX, widths[i]);
+                QVERIFY(p.pixelsY > 0 && p.pixelUmX > 20 && p.pixelUmX < 60);
+                QVERIFY(p.exposureS > 0 && p.bottomExposureS > p.exposureS && p.bottomLayers > 0);
+                QVERIFY(p.maxHeightMm >= 100);
+                hasFine |= p.depthUm == 25;
+                hasStandard |= p.depthUm == 50;
+            }
+            QVERIFY(hasFine && hasStandard);
+        }
+        // The projector's image is mirrored, the panels' are not.
+        QVERIFY(printers[3].profiles[0].mirrorX);
+        QVERIFY(!printers[0].profiles[0].mirrorX);
+    }
+
+    void documentsCarryTheKeysAndTypes()
+    {
+        const std::vector<Printer> printers = builtinPrinters();
+        const QJsonObject root = parseObject(printersDocument(printers));
+        const QJsonArray list = root.value(QStringLiteral("printers_array")).toArray();
+        QCOMPARE(list.size(), 4);
+        const QJsonObject first = list.at(0).toObject();
+        QCOMPARE(first.value(QStringLiteral("name")).toString(), QStringLiteral("Resin LCD 2K"));
+        QVERIFY(first.value(QStringLiteral("ip")).isString());
+        QVERIFY(first.value(QStringLiteral("port")).isString());
+        const QJsonObject profile = first.value(QStringLiteral("profiles_array")).toArray().at(0).toObject();
+        QCOMPARE(profile.value(QStringLiteral("Title")).toString(), QStringLiteral("0.05 mm standard"));
+        QCOMPARE(profile.value(QStringLiteral("ProfileID")).toDouble(), 101.0);
+        QCOMPARE(profile.value(QStringLiteral("Depth")).toDouble(), 50.0);
+        QCOMPARE(profile.value(QStringLiteral("PixelsX")).toDouble(), 2560.0);
+        QCOMPARE(profile.value(QStringLiteral("PixelSizeX")).toDouble(), 47.25);
+        QCOMPARE(profile.value(QStringLiteral("MirrorX")).toBool(true), false);
+
+        const QJsonArray profiles = QJsonDocument::fromJson(QByteArray::fromStdString(
+                                                                 profilesDocument(printers[3].profiles)))
+                                        .array();
+        QCOMPARE(profiles.size(), int(printers[3].profiles.size()));
+        QCOMPARE(profiles.at(1).toObject().value(QStringLiteral("Depth")).toDouble(), 25.0);
+        QCOMPARE(profiles.at(1).toObject().value(QStringLiteral("MirrorX")).toBool(), true);
+        QCOMPARE(profilesDocument({}), std::string("[]"));
+    }
+
+    void printersFileRoundTrip()
+    {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        std::vector<Printer> written = builtinPrinters();
+        written[1].ip = "192.168.1.50";
+        written[1].port = "80";
+        const QString path = dir.filePath(QStringLiteral("printers.json"));
+        QVERIFY(writeFile(path, QByteArray::fromStdString(printersDocument(written))));
+        std::vector<Printer> read;
+        std::string error;
+        QVERIFY2(readPrintersFile(path.toStdString(), read, error), error.c_str());
+        QCOMPARE(read.size(), written.size());
+        for (std::size_t i = 0; i < read.size(); ++i) {
+            QCOMPARE(read[i].name, written[i].name);
+            QCOMPARE(read[i].ip, written[i].ip);
+            QCOMPARE(read[i].port, written[i].port);
+            QCOMPARE(read[i].model, written[i].model);
+            QVERIFY(!read[i].local); // a file describes hosts on the network
+            QCOMPARE(read[i].profiles.size(), written[i].profiles.size());
+            for (std::size_t k = 0; k < read[i].profiles.size(); ++k)
+                QVERIFY(sameProfile(read[i].profiles[k], written[i].profiles[k]));
+        }
+    }
+
+    void printersFileDefaults()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("printers.json"));
+        QVERIFY(writeFile(path, R"({"printers_array":[{"name":"Shop","ip":"10.0.0.7","port":8080,
+            "profiles_array":[{"Title":"T","ProfileID":7,"Depth":30,"PixelsX":100,"PixelsY":50,
+            "PixelSizeX":40,"Exposure":3,"MaxHeight":120}]}]})"));
+        std::vector<Printer> read;
+        std::string error;
+        QVERIFY2(readPrintersFile(path.toStdString(), read, error), error.c_str());
+        QCOMPARE(read.size(), std::size_t(1));
+        QCOMPARE(read[0].port, std::string("8080"));
+        QCOMPARE(read[0].model, std::string("Shop"));
+        const Profile &p = read[0].profiles.at(0);
+        QCOMPARE(p.pixelUmY, 40.0);
+        QCOMPARE(p.bottomExposureS, 3.0);
+        QCOMPARE(p.bottomLayers, 0);
+        QVERIFY(!p.mirrorX && !p.mirrorY);
+    }
+
+    void printersFileErrors_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("tail");
+        const QByteArray profile = R"("Title":"T","ProfileID":7,"Depth":30,"PixelsX":100,"PixelsY":50,"PixelSizeX":40,"Exposure":3,"MaxHeight":120)";
+        auto file = [&](const QByteArray &printer, const QByteArray &profiles) {
+            return QByteArray(R"({"printers_array":[{)" + printer + R"(,"profiles_array":[)" + profiles + "]}]}");
+        };
+        const QByteArray host = R"("name":"Shop","ip":"10.0.0.7","port":"80")";
+        QTest::newRow("not JSON") << QByteArray("{\"printers_array\": [") << " is not valid JSON: unterminated array at offset 20.";
+        QTest::newRow("no list") << QByteArray("{\"printers\":[]}") << " has no \"printers_array\" list.";
+        QTest::newRow("no ip") << file(R"("name":"Shop","port":"80")", "{" + profile + "}")
+                               << " is not valid: printer 1: it has no text \"ip\".";
+        QTest::newRow("no resolution") << file(host, R"({"Title":"T","ProfileID":7,"Depth":30})")
+                                       << " is not valid: printer 1, profile 1: it has no number \"PixelsX\".";
+        QTest::newRow("zero layer height")
+            << file(host, "{" + QByteArray(profile).replace("\"Depth\":30", "\"Depth\":0") + "}")
+            << " is not valid: printer 1, profile 1: its \"Depth\" is out of range.";
+        QTest::newRow("mirror as text")
+            << file(host, "{" + profile + R"(,"MirrorX":"yes"})")
+            << " is not valid: printer 1, profile 1: its \"MirrorX\" is not true or false.";
+        QTest::newRow("same id twice") << file(host, "{" + profile + "},{" + profile + "}")
+                                       << " is not valid: printer 1: the \"ProfileID\" 7 appears twice.";
+    }
+
+    void printersFileErrors()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(QString, tail);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("printers.json"));
+        QVERIFY(writeFile(path, content));
+        std::vector<Printer> read = builtinPrinters();
+        std::string error;
+        QVERIFY(!readPrintersFile(path.toStdString(), read, error));
+        QCOMPARE(QString::fromStdString(error), QStringLiteral("The printers file ") + path + tail);
+        QVERIFY(read.empty());
+    }
+
+    void missingPrintersFileIsNoPrinters()
+    {
+        QTemporaryDir dir;
+        std::vector<Printer> read = builtinPrinters();
+        std::string error;
+        QVERIFY(readPrintersFile(dir.filePath(QStringLiteral("none.json")).toStdString(), read, error));
+        QVERIFY(read.empty());
+        QVERIFY(error.empty());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestProfile)
+#include "tst_profile.moc"

@@ -1,0 +1,124 @@
+// SPDX-FileCopyrightText: 2026 Corvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "agentprocess.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+class TestAgentSecurity : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void judgesOriginAndHost_data();
+    void judgesOriginAndHost();
+    void unknownRoutesAnswerJson_data();
+    void unknownRoutesAnswerJson();
+    void clientRequestsPass();
+
+private:
+    QTemporaryDir m_dir;
+    AgentProcess *m_agent = nullptr;
+};
+
+void TestAgentSecurity::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    m_agent = new AgentProcess(m_dir.filePath(QStringLiteral("data")));
+    QVERIFY(m_agent->start());
+}
+
+void TestAgentSecurity::cleanupTestCase() { delete m_agent; }
+
+void TestAgentSecurity::judgesOriginAndHost_data()
+{
+    QTest::addColumn<QByteArray>("request"); // %PORT stands for the port served
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("sentence");
+
+    const QString origin = QStringLiteral("The agent does not serve requests that carry an Origin header.");
+    const QString host = QStringLiteral("The agent serves only requests addressed to 127.0.0.1:%PORT or localhost:%PORT.");
+    const QString hostCount = QStringLiteral("The agent serves only requests with exactly one Host header.");
+    const QByteArray end = "Connection: close\r\n\r\n";
+    QTest::newRow("plain") << QByteArray("GET /printer-details HTTP/1.1\r\nHost: 127.0.0.1:%PORT\r\n" + end) << 200 << QString();
+    QTest::newRow("localhost") << QByteArray("GET /printer-details HTTP/1.1\r\nHost: localhost:%PORT\r\n" + end) << 200 << QString();
+    QTest::newRow("origin") << QByteArray("GET /printer-details HTTP/1.1\r\nHost: 127.0.0.1:%PORT\r\nOrigin: https://evil.example\r\n" + end)
+                            << 403 << origin;
+    QTest::newRow("null origin") << QByteArray("GET /printer-details HTTP/1.1\r\nHost: 127.0.0.1:%PORT\r\nOrigin: null\r\n" + end)
+                                 << 403 << origin;
+    QTest::newRow("origin of ourselves") << QByteArray("GET /slice HTTP/1.1\r\nHost: 127.0.0.1:%PORT\r\nOrigin: http://127.0.0.1:%PORT\r\n" + end)
+                                         << 403 << origin;
+    QTest::newRow("origin on terminate") << QByteArray("GET /terminate HTTP/1.1\r\nHost: 127.0.0.1:%PORT\r\nOrigin: https://evil.example\r\n" + end)
+                                         << 403 << origin;
+    QTest::newRow("origin on a form") << QByteArray("POST /slice/download HTTP/1.1\r\nHost: 127.0.0.1:%PORT\r\nOrigin: https://evil.example\r\n"
+                                                    "Content-Type: application/x-www-form-urlencoded\r\nContent-Length: 7\r\n" + end + "path=/x")
+                                      << 403 << origin;
+    QTest::newRow("browser image") << QByteArray("GET /terminate HTTP/1.1\r\nHost: 127.0.0.1:%PORT\r\nSec-Fetch-Site: cross-site\r\n"
+                                                 "Sec-Fetch-Mode: no-cors\r\nSec-Fetch-Dest: image\r\n" + end)
+                                   << 403 << QStringLiteral("The agent does not serve requests sent by a web browser.");
+    QTest::newRow("rebound name") << QByteArray("GET /printer-details HTTP/1.1\r\nHost: evil.example:%PORT\r\n" + end) << 403 << host;
+    QTest::newRow("other port") << QByteArray("GET /printer-details HTTP/1.1\r\nHost: 127.0.0.1:1\r\n" + end) << 403 << host;
+    QTest::newRow("no port") << QByteArray("GET /printer-details HTTP/1.1\r\nHost: 127.0.0.1\r\n" + end) << 403 << host;
+    QTest::newRow("no host") << QByteArray("GET /printer-details HTTP/1.1\r\n" + end) << 403 << hostCount;
+    QTest::newRow("two hosts") << QByteArray("GET /printer-details HTTP/1.1\r\nHost: 127.0.0.1:%PORT\r\nHost: evil.example\r\n" + end)
+                               << 403 << hostCount;
+    QTest::newRow("body too large") << QByteArray("POST /slice/preview HTTP/1.1\r\nHost: 127.0.0.1:%PORT\r\n"
+                                                  "Content-Type: application/x-www-form-urlencoded\r\nContent-Length: 2000000\r\n" + end)
+                                    << 413 << QStringLiteral("The request is too large for the agent.");
+    QTest::newRow("post without length") << QByteArray("POST /slice/preview HTTP/1.1\r\nHost: 127.0.0.1:%PORT\r\n"
+                                                       "Content-Type: application/x-www-form-urlencoded\r\n" + end)
+                                         << 400 << QStringLiteral("The agent cannot read this request.");
+    QTest::newRow("host on unknown route") << QByteArray("GET /nowhere HTTP/1.1\r\nHost: evil.example\r\n" + end) << 403 << host;
+}
+
+void TestAgentSecurity::judgesOriginAndHost()
+{
+    QFETCH(QByteArray, request);
+    QFETCH(int, status);
+    QFETCH(QString, sentence);
+    const QByteArray port = QByteArray::number(m_agent->port());
+    const HttpAnswer answer = m_agent->raw(request.replace("%PORT", port));
+    QCOMPARE(answer.status, status);
+    QCOMPARE(answer.error(), sentence.replace(QStringLiteral("%PORT"), QString::fromLatin1(port)));
+    if (status == 200)
+        QVERIFY(answer.object().value(QStringLiteral("printers_array")).isArray());
+}
+
+void TestAgentSecurity::unknownRoutesAnswerJson_data()
+{
+    QTest::addColumn<QByteArray>("method");
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("sentence");
+    QTest::newRow("unknown") << QByteArray("GET") << QStringLiteral("/nowhere")
+                             << QStringLiteral("The agent has no endpoint GET /nowhere.");
+    QTest::newRow("slice by POST") << QByteArray("POST") << QStringLiteral("/slice")
+                                   << QStringLiteral("The agent has no endpoint POST /slice.");
+    QTest::newRow("preview by GET") << QByteArray("GET") << QStringLiteral("/slice/preview")
+                                    << QStringLiteral("The agent has no endpoint GET /slice/preview.");
+    QTest::newRow("discovery by POST") << QByteArray("POST") << QStringLiteral("/printer-details")
+                                       << QStringLiteral("The agent has no endpoint POST /printer-details.");
+    QTest::newRow("trailing slash") << QByteArray("GET") << QStringLiteral("/printer-details/")
+                                    << QStringLiteral("The agent has no endpoint GET /printer-details/.");
+}
+
+void TestAgentSecurity::unknownRoutesAnswerJson()
+{
+    QFETCH(QByteArray, method);
+    QFETCH(QString, path);
+    QFETCH(QString, sentence);
+    const HttpAnswer answer = method == "GET" ? m_agent->get(path) : m_agent->postForm(path, {});
+    QCOMPARE(answer.status, 404);
+    QCOMPARE(answer.error(), sentence);
+}
+
+void TestAgentSecurity::clientRequestsPass()
+{
+    // What the desktop client sends: Qt's own Host header, a content type, no Origin.
+    const HttpAnswer answer = m_agent->get(QStringLiteral("/printer-details"));
+    QCOMPARE(answer.status, 200);
+    QVERIFY(answer.error().isEmpty());
+}
+
+QTEST_GUILESS_MAIN(TestAgentSecurity)
+#include "tst_agentsecurity.moc"

@@ -1,0 +1,190 @@
+// SPDX-FileCopyrightText: 2026 Corvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "jobregistry.h"
+
+#include "stlbuilder.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QFileSystemWatcher>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+// A small display, or a large one whose layers take a while to slice.
+Printer testPrinter(bool large)
+{
+    Profile profile;
+    profile.title = "Coarse";
+    profile.profileId = 1;
+    profile.depthUm = 100;
+    profile.pixelsX = large ? 5000 : 40;
+    profile.pixelsY = large ? 4000 : 30;
+    profile.pixelUmX = large ? 20 : 100;
+    profile.pixelUmY = profile.pixelUmX;
+    profile.exposureS = 5;
+    profile.bottomExposureS = 20;
+    profile.bottomLayers = 2;
+    profile.maxHeightMm = 100;
+    Printer printer;
+    printer.name = "Test";
+    printer.ip = "local";
+    printer.port = "test";
+    printer.model = "TEST";
+    printer.profiles = { profile };
+    return printer;
+}
+
+} // namespace
+
+class TestJobRegistry : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void nothingBeforeTheFirstJob();
+    void loadingHidesThePreviousJob();
+    void findsJobsByAnySpelling();
+    void failedJobFoldersGoWithTheNextJob();
+    void removesOldFoldersOnly();
+
+private:
+    // A plate with one box of the given height (in mm) on the test printer.
+    Plate plate(const QString &name, float height, bool large = false);
+    // Waits until the job in folder is no longer running: each new layer image wakes us.
+    JobStatus waitForEnd(JobRegistry &jobs, const std::string &folder);
+
+    QTemporaryDir *m_dir = nullptr;
+    QString m_jobs;
+};
+
+void TestJobRegistry::init()
+{
+    delete m_dir;
+    m_dir = new QTemporaryDir;
+    QVERIFY(m_dir->isValid());
+    m_jobs = m_dir->filePath(QStringLiteral("jobs"));
+    QVERIFY(QDir().mkpath(m_jobs));
+}
+
+Plate TestJobRegistry::plate(const QString &name, float height, bool large)
+{
+    const QString stl = m_dir->filePath(name + QStringLiteral(".stl"));
+    Plate plate;
+    std::string error;
+    const Printer printer = testPrinter(large);
+    if (!StlBuilder().box({ -1, -1, 0 }, { 1, 1, height }).write(stl)
+        || !loadPlate(name.toStdString(), printer, { { stl.toStdString(), printer.profiles.front() } },
+                      plate, error))
+        qWarning("%s", error.c_str());
+    return plate;
+}
+
+JobStatus TestJobRegistry::waitForEnd(JobRegistry &jobs, const std::string &folder)
+{
+    QFileSystemWatcher watcher({ QString::fromStdString(folder) });
+    QSignalSpy changed(&watcher, &QFileSystemWatcher::directoryChanged);
+    std::string name;
+    JobStatus status = jobs.find(folder, name);
+    while (status.state == JobStatus::State::Running) {
+        changed.wait(200);
+        status = jobs.find(folder, name);
+    }
+    return status;
+}
+
+void TestJobRegistry::nothingBeforeTheFirstJob()
+{
+    JobRegistry jobs(m_jobs.toStdString());
+    QCOMPARE(jobs.newest().state, JobStatus::State::None);
+    std::string name;
+    QCOMPARE(jobs.find(m_jobs.toStdString(), name).state, JobStatus::State::None);
+}
+
+void TestJobRegistry::loadingHidesThePreviousJob()
+{
+    JobRegistry jobs(m_jobs.toStdString());
+    std::string folder;
+    std::string error;
+    QVERIFY(jobs.start(plate(QStringLiteral("first"), 0.5f), folder, error));
+    QCOMPARE(waitForEnd(jobs, folder).state, JobStatus::State::Finished);
+    QCOMPARE(jobs.newest().state, JobStatus::State::Finished);
+    QCOMPARE(jobs.newest().layerCount, 5);
+    QCOMPARE(jobs.newest().layersDone, 5);
+
+    // While the next request reads its models, the finished job must not be reported.
+    jobs.beginLoading();
+    const JobStatus loading = jobs.newest();
+    QCOMPARE(loading.state, JobStatus::State::Loading);
+    QCOMPARE(loading.layerCount, 0);
+    QCOMPARE(loading.layersDone, 0);
+    jobs.beginLoading(); // a second request at the same time
+    jobs.endLoading();
+    QCOMPARE(jobs.newest().state, JobStatus::State::Loading);
+    jobs.endLoading();
+    QCOMPARE(jobs.newest().state, JobStatus::State::Finished);
+}
+
+void TestJobRegistry::findsJobsByAnySpelling()
+{
+    JobRegistry jobs(m_jobs.toStdString());
+    std::string folder;
+    std::string error;
+    QVERIFY(jobs.start(plate(QStringLiteral("named job"), 0.3f), folder, error));
+    QCOMPARE(QFileInfo(QString::fromStdString(folder)).absolutePath(), m_jobs);
+    QVERIFY(QFileInfo(QString::fromStdString(folder)).fileName().startsWith(QLatin1String("job-")));
+    waitForEnd(jobs, folder);
+
+    const QString link = m_dir->filePath(QStringLiteral("link"));
+    QVERIFY(QFile::link(QString::fromStdString(folder), link));
+    for (const std::string &spelling : { folder, folder + "/", folder + "/../" + QFileInfo(QString::fromStdString(folder)).fileName().toStdString(), link.toStdString() }) {
+        std::string name;
+        QCOMPARE(jobs.find(spelling, name).state, JobStatus::State::Finished);
+        QCOMPARE(name, std::string("named job"));
+    }
+    std::string name;
+    QCOMPARE(jobs.find(m_jobs.toStdString(), name).state, JobStatus::State::None);
+    QCOMPARE(jobs.find(folder + "x", name).state, JobStatus::State::None);
+}
+
+void TestJobRegistry::failedJobFoldersGoWithTheNextJob()
+{
+    JobRegistry jobs(m_jobs.toStdString());
+    std::string tall;
+    std::string small;
+    std::string last;
+    std::string error;
+    QVERIFY(jobs.start(plate(QStringLiteral("tall"), 90, true), tall, error));
+    // The next job cancels the tall one, which then counts as failed.
+    QVERIFY(jobs.start(plate(QStringLiteral("small"), 0.2f), small, error));
+    QCOMPARE(waitForEnd(jobs, tall).state, JobStatus::State::Failed);
+    QCOMPARE(waitForEnd(jobs, small).state, JobStatus::State::Finished);
+    QVERIFY(QFileInfo(QString::fromStdString(tall)).isDir());
+
+    QVERIFY(jobs.start(plate(QStringLiteral("last"), 0.2f), last, error));
+    QVERIFY(!QFileInfo::exists(QString::fromStdString(tall)));
+    std::string name;
+    QCOMPARE(jobs.find(tall, name).state, JobStatus::State::None);
+    // A finished job stays: it can still be packed.
+    QVERIFY(QFileInfo(QString::fromStdString(small) + QStringLiteral("/plate.json")).isFile());
+    QCOMPARE(jobs.find(small, name).state, JobStatus::State::Finished);
+}
+
+void TestJobRegistry::removesOldFoldersOnly()
+{
+    QVERIFY(QDir().mkpath(m_jobs + QStringLiteral("/job-a1b2c3/deep")));
+    QVERIFY(QDir().mkpath(m_jobs + QStringLiteral("/keep")));
+    QFile notAFolder(m_jobs + QStringLiteral("/job-file"));
+    QVERIFY(notAFolder.open(QIODevice::WriteOnly));
+    notAFolder.close();
+    JobRegistry jobs(m_jobs.toStdString());
+    jobs.removeOldFolders();
+    QCOMPARE(QDir(m_jobs).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+             (QStringList { QStringLiteral("job-file"), QStringLiteral("keep") }));
+}
+
+QTEST_GUILESS_MAIN(TestJobRegistry)
+#include "tst_jobregistry.moc"
