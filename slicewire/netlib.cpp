@@ -81,7 +81,9 @@ Netlib::~Netlib()
         // Reap the killed agent here rather than in ~QProcess, which warns.
         m_agentProcess->waitForFinished();
     }
+    // The owned members go in reverse order of their declaration.
     delete m_progressTimer;
+    delete m_agentProcess;
     delete m_networkManager;
 }
 
@@ -378,17 +380,24 @@ void Netlib::sliceDownloadFinished()
     if (reply->error() != QNetworkReply::NoError) {
         emit sliceDownloadResult(false, agentErrorText(reply->readAll(), reply->errorString()));
     } else {
-        const QJsonObject answer = replyObject(reply);
+        const QByteArray body = reply->readAll();
+        const QJsonObject answer = QJsonDocument::fromJson(body).object();
         const QLatin1String fileKey("file");
         if (answer.contains(fileKey)) {
             // The destination is read now: the QML may change it while the
-            // agent works.
-            const QString failure = moveJobFile(
-                answer.value(fileKey).toString(), m_sliceDownloadFileUrl.toLocalFile());
+            // agent works. A URL that names no local file (a bare path given
+            // to a url property has no scheme) is not "no destination".
+            const QUrl destination = m_sliceDownloadFileUrl;
+            const QString failure = !destination.isEmpty() && destination.toLocalFile().isEmpty()
+                ? QStringLiteral("The job file was not saved to %1: it is not a local file.")
+                      .arg(destination.toString())
+                : moveJobFile(answer.value(fileKey).toString(), destination.toLocalFile());
             emit sliceDownloadResult(failure.isEmpty(), failure);
         } else {
-            emit sliceDownloadResult(
-                false, QStringLiteral("The job file was not saved: the agent named no job file."));
+            // The agent may say why it wrote no job file.
+            emit sliceDownloadResult(false,
+                agentErrorText(body,
+                    QStringLiteral("The job file was not saved: the agent named no job file.")));
         }
     }
     setSliceDownloadInProgress(false);

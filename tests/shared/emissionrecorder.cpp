@@ -11,6 +11,8 @@
 #include <QUrl>
 #include <QVariant>
 
+#include <atomic>
+
 // Qt Core's hooks for watching signal emissions (used by the test library's
 // signal dumper; stable within Qt 5.15).
 struct QSignalSpyCallbackSet {
@@ -24,6 +26,10 @@ void Q_CORE_EXPORT qt_register_signal_spy_callbacks(QSignalSpyCallbackSet* callb
 namespace {
 
 EmissionRecorder* activeRecorder = nullptr;
+// The thread that owns the recorder. Other threads (the network layer's) call
+// the hook too, and may do so while the recorder is being destroyed; they
+// only ever read this, never the recorder.
+std::atomic<QThread*> recordingThread { nullptr };
 QObject* activeWatched = nullptr;
 QSignalSpyCallbackSet callbacks = { nullptr, nullptr, nullptr, nullptr };
 
@@ -59,6 +65,7 @@ EmissionRecorder::EmissionRecorder(QObject* watched)
     Q_ASSERT(!activeRecorder);
     activeRecorder = this;
     activeWatched = watched;
+    recordingThread.store(QThread::currentThread());
     callbacks.signal_begin_callback = &EmissionRecorder::signalBegins;
     qt_register_signal_spy_callbacks(&callbacks);
 }
@@ -72,14 +79,16 @@ EmissionRecorder::EmissionRecorder(const char* className)
 EmissionRecorder::~EmissionRecorder()
 {
     qt_register_signal_spy_callbacks(nullptr);
+    recordingThread.store(nullptr);
     activeRecorder = nullptr;
     activeWatched = nullptr;
 }
 
 void EmissionRecorder::signalBegins(QObject* caller, int signalIndex, void** argv)
 {
-    // Other threads emit too (the network layer); only the watched object counts.
-    if (!activeRecorder || QThread::currentThread() != activeRecorder->thread())
+    // Other threads emit too (the network layer); only the watched object,
+    // on the recorder's own thread, counts.
+    if (QThread::currentThread() != recordingThread.load() || !activeRecorder)
         return;
     const bool watched = activeWatched
         ? caller == activeWatched

@@ -11,11 +11,13 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 namespace {
 
@@ -536,8 +538,9 @@ private slots:
 
     void download_data()
     {
-        // destination: "new", "existing", "none" (never set) or "late" (set
-        // after the request left). file: how the answer names the job file.
+        // destination: "new", "existing", "none" (never set), "bare path" (a
+        // URL without scheme) or "late" (set after the request left). file:
+        // how the answer names the job file.
         QTest::addColumn<QString>("destination");
         QTest::addColumn<QString>("file");
         QTest::addColumn<bool>("moved");
@@ -553,12 +556,18 @@ private slots:
         QTest::newRow("no destination")
             << QStringLiteral("none") << QStringLiteral("string") << false
             << QStringLiteral("The job file was not saved: no destination file was chosen.");
+        QTest::newRow("destination not a local file URL")
+            << QStringLiteral("bare path") << QStringLiteral("string") << false
+            << QStringLiteral("The job file was not saved to %1: it is not a local file.");
         QTest::newRow("file is a number")
             << QStringLiteral("new") << QStringLiteral("number") << false
             << QStringLiteral("The job file was not saved to %1: the agent named no job file.");
         QTest::newRow("no file member")
             << QStringLiteral("new") << QStringLiteral("missing") << false
             << QStringLiteral("The job file was not saved: the agent named no job file.");
+        QTest::newRow("no file member, the agent says why")
+            << QStringLiteral("new") << QStringLiteral("error") << false
+            << QStringLiteral("no job in that folder");
         QTest::newRow("answer not JSON")
             << QStringLiteral("new") << QStringLiteral("garbage") << false
             << QStringLiteral("The job file was not saved: the agent named no job file.");
@@ -592,6 +601,8 @@ private slots:
             answer = "{\"path\":" + jsonString(source) + '}';
         else if (file == QLatin1String("gone"))
             answer = "{\"file\":" + jsonString(gone) + '}';
+        else if (file == QLatin1String("error"))
+            answer = "{\"error\":\"no job in that folder\"}";
         else
             answer = "file";
         QVERIFY(m_agent->listen());
@@ -600,6 +611,8 @@ private slots:
         Netlib lib;
         if (destination == QLatin1String("new") || destination == QLatin1String("existing"))
             lib.setSliceDownloadFileUrl(QUrl::fromLocalFile(target));
+        else if (destination == QLatin1String("bare path"))
+            lib.setSliceDownloadFileUrl(QUrl(target));
         else if (destination == QLatin1String("late"))
             lib.setSliceDownloadFileUrl(
                 QUrl::fromLocalFile(dir.filePath(QStringLiteral("first.bin"))));
@@ -773,6 +786,30 @@ private slots:
         QCOMPARE(requests.at(1).path, QByteArray("/printer-details"));
         QCOMPARE(requests.at(1).contentType, jsonType);
         QCOMPARE(requests.at(1).body, QByteArray());
+    }
+
+    void ownedObjectsGoInReverseOrder()
+    {
+        ObjectTracker tracker;
+        tracker.start();
+        auto* lib = new Netlib;
+        tracker.stop();
+        QStringList released;
+        const auto watch = [&released, lib](QObject* object, bool owned, const QString& name) {
+            if (owned)
+                connect(object, &QObject::destroyed, [&released, name] { released << name; });
+        };
+        for (const QPointer<QTimer>& timer : tracker.alive<QTimer>())
+            watch(timer, timer->parent() == lib, QStringLiteral("timer"));
+        for (const QPointer<QProcess>& process : tracker.alive<QProcess>())
+            watch(process, process->parent() == lib, QStringLiteral("process"));
+        for (const QPointer<QNetworkAccessManager>& manager :
+            tracker.alive<QNetworkAccessManager>())
+            watch(manager, true, QStringLiteral("manager"));
+        delete lib;
+        QCOMPARE(released,
+            QStringList(
+                { QStringLiteral("timer"), QStringLiteral("process"), QStringLiteral("manager") }));
     }
 
     void repliesAreReleased()
