@@ -171,15 +171,19 @@ void Exportable::prepareReader()
     }
 }
 
-void Exportable::loadMatrices()
+bool Exportable::loadMatrices()
 {
     matrices.resize(transforms.size() * 16);
     float *out = matrices.data();
-    for (const Qt3DCore::QTransform *transform : qAsConst(transforms)) {
+    for (const QPointer<Qt3DCore::QTransform> &transform : qAsConst(transforms)) {
+        // The mesh can no longer be placed in the scene.
+        if (!transform)
+            return false;
         const QMatrix4x4 matrix = transform->matrix();
         std::copy(matrix.constData(), matrix.constData() + 16, out);
         out += 16;
     }
+    return true;
 }
 
 quint64 Exportable::quietTriangles(quint64 remaining) const
@@ -210,7 +214,8 @@ bool Exportable::writeTriangles(QFile &file, quint64 flushStep, QByteArray &reco
     const int bufferSize = int(batchCapacity * StlRecord::recordSize);
     if (recordBuffer.size() < bufferSize)
         recordBuffer.resize(bufferSize);
-    loadMatrices();
+    if (!loadMatrices())
+        return false;
 
     quint64 i = 0;
     while (i < triangles) {
@@ -223,8 +228,11 @@ bool Exportable::writeTriangles(QFile &file, quint64 flushStep, QByteArray &reco
             *progressCounter += quint32(count);
         } else {
             emit trianglesExportedChanged();
-            // Code run by the signal may have moved a transform.
-            loadMatrices();
+            // Code run by the signal may have moved a transform, or
+            // destroyed one: then the records since the last flush are
+            // dropped, as on a cancel.
+            if (!loadMatrices())
+                return false;
             count = 1;
         }
         if (!writeRange(file, i, i + count, recordBuffer))
