@@ -96,8 +96,8 @@ void Exportable::collectAttributes()
             positionAttribute = attribute;
             positionByteOffset = attribute->byteOffset();
             positionByteStride = attribute->byteStride();
-            positionKind = MeshReader::Kind::None;
-            positionData.clear();
+            // A type we cannot read takes no data: what an earlier position
+            // attribute provided stays.
             switch (attribute->vertexBaseType()) {
             case QAttribute::Float:
                 positionElementSize = 4;
@@ -108,20 +108,16 @@ void Exportable::collectAttributes()
                 positionKind = MeshReader::Kind::Double;
                 break;
             default:
-                break;
+                continue;
             }
-            if (positionKind != MeshReader::Kind::None) {
-                positionBuffer = attribute->buffer();
-                positionData = bufferBytes(positionBuffer);
-            }
+            positionBuffer = attribute->buffer();
+            positionData = bufferBytes(positionBuffer);
         } else if (attribute->name() == QAttribute::defaultNormalAttributeName()) {
             // The written normal is computed from the corners, never taken
             // from the mesh.
         } else if (attribute->attributeType() == QAttribute::IndexAttribute) {
             indexAttribute = attribute;
             indexByteOffset = attribute->byteOffset();
-            indexKind = MeshReader::Kind::None;
-            indexData.clear();
             switch (attribute->vertexBaseType()) {
             case QAttribute::UnsignedShort:
                 indexElementSize = 2;
@@ -132,12 +128,10 @@ void Exportable::collectAttributes()
                 indexKind = MeshReader::Kind::UInt;
                 break;
             default:
-                break;
+                continue;
             }
-            if (indexKind != MeshReader::Kind::None) {
-                Qt3DRender::QBuffer *buffer = attribute->buffer();
-                indexData = buffer && buffer == positionBuffer ? positionData : bufferBytes(buffer);
-            }
+            Qt3DRender::QBuffer *buffer = attribute->buffer();
+            indexData = buffer && buffer == positionBuffer ? positionData : bufferBytes(buffer);
         }
     }
 }
