@@ -340,6 +340,46 @@ private slots:
         QCOMPARE(readAll(path(QStringLiteral("progress.stl"))), fileStart(quint32(body.size() / 50)) + body);
     }
 
+    // The user interface only gets the events at the progress steps: a call
+    // queued before the run, which queues itself again each time it runs,
+    // runs once per step and sees that step's value.
+    void eventsProcessedAtProgressSteps_data()
+    {
+        QTest::addColumn<QVector<int>>("meshes");
+        QTest::addColumn<QVector<float>>("values");
+        QTest::newRow("17856: never") << QVector<int> { 17856 } << QVector<float>();
+        QTest::newRow("40000 over three meshes: twice")
+            << QVector<int> { 10000, 7857, 22143 }
+            << QVector<float> { float(17857 * 100.0 / 40000), float(2 * 17857 * 100.0 / 40000) };
+    }
+
+    void eventsProcessedAtProgressSteps()
+    {
+        QFETCH(QVector<int>, meshes);
+        QFETCH(QVector<float>, values);
+        QEntity root;
+        QVector<QEntity *> list;
+        for (int count : meshes) {
+            QVector<QVector3D> vertices;
+            QVector<quint32> indices;
+            strip(count, vertices, indices);
+            list.append(meshEntity(&root, vertices, indices, nullptr));
+            addTransform(list.last());
+        }
+        Facetlab facetlab;
+        facetlab.setProgressbarVal(12.5f);
+        QVector<float> seen;
+        auto context = std::make_unique<QObject>();
+        std::function<void()> poll = [&] {
+            seen.append(facetlab.progressbarVal());
+            QMetaObject::invokeMethod(context.get(), poll, Qt::QueuedConnection);
+        };
+        QMetaObject::invokeMethod(context.get(), poll, Qt::QueuedConnection);
+        QVERIFY(facetlab.exportStl(folder(), QStringLiteral("events"), entityList(list)));
+        context.reset(); // drops the call still queued
+        QCOMPARE(seen, values);
+    }
+
     void cancel_data()
     {
         QTest::addColumn<QVector<int>>("meshes");
