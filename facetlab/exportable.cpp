@@ -96,8 +96,8 @@ void Exportable::collectAttributes()
             positionAttribute = attribute;
             positionByteOffset = attribute->byteOffset();
             positionByteStride = attribute->byteStride();
-            positionKind = MeshReader::Kind::None;
-            positionData.clear();
+            // A type we cannot read takes no data: what an earlier position
+            // attribute provided stays.
             switch (attribute->vertexBaseType()) {
             case QAttribute::Float:
                 positionElementSize = 4;
@@ -108,20 +108,16 @@ void Exportable::collectAttributes()
                 positionKind = MeshReader::Kind::Double;
                 break;
             default:
-                break;
+                continue;
             }
-            if (positionKind != MeshReader::Kind::None) {
-                positionBuffer = attribute->buffer();
-                positionData = bufferBytes(positionBuffer);
-            }
+            positionBuffer = attribute->buffer();
+            positionData = bufferBytes(positionBuffer);
         } else if (attribute->name() == QAttribute::defaultNormalAttributeName()) {
             // The written normal is computed from the corners, never taken
             // from the mesh.
         } else if (attribute->attributeType() == QAttribute::IndexAttribute) {
             indexAttribute = attribute;
             indexByteOffset = attribute->byteOffset();
-            indexKind = MeshReader::Kind::None;
-            indexData.clear();
             switch (attribute->vertexBaseType()) {
             case QAttribute::UnsignedShort:
                 indexElementSize = 2;
@@ -132,12 +128,10 @@ void Exportable::collectAttributes()
                 indexKind = MeshReader::Kind::UInt;
                 break;
             default:
-                break;
+                continue;
             }
-            if (indexKind != MeshReader::Kind::None) {
-                Qt3DRender::QBuffer *buffer = attribute->buffer();
-                indexData = buffer && buffer == positionBuffer ? positionData : bufferBytes(buffer);
-            }
+            Qt3DRender::QBuffer *buffer = attribute->buffer();
+            indexData = buffer && buffer == positionBuffer ? positionData : bufferBytes(buffer);
         }
     }
 }
@@ -171,15 +165,19 @@ void Exportable::prepareReader()
     }
 }
 
-void Exportable::loadMatrices()
+bool Exportable::loadMatrices()
 {
     matrices.resize(transforms.size() * 16);
     float *out = matrices.data();
-    for (const Qt3DCore::QTransform *transform : qAsConst(transforms)) {
+    for (const QPointer<Qt3DCore::QTransform> &transform : qAsConst(transforms)) {
+        // The mesh can no longer be placed in the scene.
+        if (!transform)
+            return false;
         const QMatrix4x4 matrix = transform->matrix();
         std::copy(matrix.constData(), matrix.constData() + 16, out);
         out += 16;
     }
+    return true;
 }
 
 quint64 Exportable::quietTriangles(quint64 remaining) const
@@ -210,7 +208,8 @@ bool Exportable::writeTriangles(QFile &file, quint64 flushStep, QByteArray &reco
     const int bufferSize = int(batchCapacity * StlRecord::recordSize);
     if (recordBuffer.size() < bufferSize)
         recordBuffer.resize(bufferSize);
-    loadMatrices();
+    if (!loadMatrices())
+        return false;
 
     quint64 i = 0;
     while (i < triangles) {
@@ -223,8 +222,11 @@ bool Exportable::writeTriangles(QFile &file, quint64 flushStep, QByteArray &reco
             *progressCounter += quint32(count);
         } else {
             emit trianglesExportedChanged();
-            // Code run by the signal may have moved a transform.
-            loadMatrices();
+            // Code run by the signal may have moved a transform, or
+            // destroyed one: then the records since the last flush are
+            // dropped, as on a cancel.
+            if (!loadMatrices())
+                return false;
             count = 1;
         }
         if (!writeRange(file, i, i + count, recordBuffer))

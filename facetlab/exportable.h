@@ -7,15 +7,13 @@
 
 #include <QByteArray>
 #include <QObject>
+#include <QPointer>
 #include <QVector>
+#include <Qt3DCore/QTransform>
 
 #include <memory>
 
 class QFile;
-
-namespace Qt3DCore {
-class QTransform;
-}
 
 namespace Qt3DRender {
 class QAttribute;
@@ -34,14 +32,17 @@ public:
     Exportable(Qt3DRender::QGeometryRenderer *geometryRenderer, QObject *parent);
     ~Exportable() override;
 
-    // Own transform first, then the ancestors' up to the root.
-    QVector<Qt3DCore::QTransform *> transforms;
+    // Own transform first, then the ancestors' up to the root. Guarded:
+    // code run during a progress update may destroy an entity and its
+    // transforms.
+    QVector<QPointer<Qt3DCore::QTransform>> transforms;
 
     quint64 triangleCount() const { return triangles; }
 
     // Writes every triangle to file, in batches flushed after triangle 0 and
     // every flushStep triangles after it. Returns false when the run was
-    // canceled or the file refused a write.
+    // canceled, a transform of the chain was destroyed or the file refused
+    // a write.
     bool writeTriangles(QFile &file, quint64 flushStep);
     // The same, collecting the records in recordBuffer so that a run of many
     // meshes reuses one allocation.
@@ -63,7 +64,7 @@ private:
     void collectAttributes();
     QByteArray bufferBytes(Qt3DRender::QBuffer *buffer);
     void prepareReader();
-    void loadMatrices();
+    bool loadMatrices();
     quint64 quietTriangles(quint64 remaining) const;
     bool writeRange(QFile &file, quint64 first, quint64 end, QByteArray &recordBuffer);
     bool writeBatch(QFile &file, QByteArray &recordBuffer, bool flush);

@@ -180,7 +180,9 @@ void Facetlab::updateExportables(QVector<Exportable *> &exportables, QVector<Qt3
 
         auto *exportable = new Exportable(renderer, nullptr);
         exportable->transforms.append(transform);
-        exportable->transforms.append(getParentsTransforms(entity));
+        const QVector<Qt3DCore::QTransform *> ancestors = getParentsTransforms(entity);
+        for (Qt3DCore::QTransform *ancestor : ancestors)
+            exportable->transforms.append(ancestor);
         const QMetaObject::Connection progress = connect(exportable, &Exportable::trianglesExportedChanged, this,
             &Facetlab::handleTrianglesExportedChanged);
         connect(this, &Facetlab::exportCanceledChanged, exportable, &Exportable::handleExportCanceledChanged);

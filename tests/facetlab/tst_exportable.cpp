@@ -241,6 +241,41 @@ private slots:
         QCOMPARE(write(exportable).mid(8, 4), QByteArray::fromHex("000080bf")); // normal (0, 0, -1)
     }
 
+    // A later attribute of the same role replaces the earlier one's offset,
+    // stride and count; when its type cannot be read, the data of the earlier
+    // one stays in use.
+    void laterAttributeOfUnreadableType_data()
+    {
+        QTest::addColumn<bool>("index");
+        QTest::addColumn<QVector<Triangle>>("expected");
+        QTest::newRow("position") << false << triangles(fourVertices, { 0, 1, 2, 3, 2, 1 });
+        QTest::newRow("index") << true << triangles(fourVertices, { 0, 1, 2 });
+    }
+
+    void laterAttributeOfUnreadableType()
+    {
+        QFETCH(bool, index);
+        QFETCH(QVector<Triangle>, expected);
+        Qt3DCore::QEntity root;
+        Qt3DRender::QGeometryRenderer *renderer = makeRenderer(&root, fourVertices, { 0, 1, 2, 3, 2, 1 });
+        auto *other = new Qt3DRender::QBuffer(renderer->geometry());
+        other->setData(QByteArray(64, char(0x41)));
+        Layout layout;
+        QAttribute *later = nullptr;
+        if (index) {
+            layout.indexType = QAttribute::UnsignedByte;
+            later = indexAttribute(other, 3, layout);
+        } else {
+            layout.positionType = QAttribute::Int;
+            later = positionAttribute(other, 4, layout);
+        }
+        renderer->geometry()->addAttribute(later);
+
+        Exportable exportable(renderer, nullptr);
+        QCOMPARE(exportable.triangleCount(), quint64(expected.size()));
+        QCOMPARE(write(exportable), records(expected, {}));
+    }
+
     void batches_data()
     {
         QTest::addColumn<int>("count");

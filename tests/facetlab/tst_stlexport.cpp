@@ -340,6 +340,46 @@ private slots:
         QCOMPARE(readAll(path(QStringLiteral("progress.stl"))), fileStart(quint32(body.size() / 50)) + body);
     }
 
+    // The user interface only gets the events at the progress steps: a call
+    // queued before the run, which queues itself again each time it runs,
+    // runs once per step and sees that step's value.
+    void eventsProcessedAtProgressSteps_data()
+    {
+        QTest::addColumn<QVector<int>>("meshes");
+        QTest::addColumn<QVector<float>>("values");
+        QTest::newRow("17856: never") << QVector<int> { 17856 } << QVector<float>();
+        QTest::newRow("40000 over three meshes: twice")
+            << QVector<int> { 10000, 7857, 22143 }
+            << QVector<float> { float(17857 * 100.0 / 40000), float(2 * 17857 * 100.0 / 40000) };
+    }
+
+    void eventsProcessedAtProgressSteps()
+    {
+        QFETCH(QVector<int>, meshes);
+        QFETCH(QVector<float>, values);
+        QEntity root;
+        QVector<QEntity *> list;
+        for (int count : meshes) {
+            QVector<QVector3D> vertices;
+            QVector<quint32> indices;
+            strip(count, vertices, indices);
+            list.append(meshEntity(&root, vertices, indices, nullptr));
+            addTransform(list.last());
+        }
+        Facetlab facetlab;
+        facetlab.setProgressbarVal(12.5f);
+        QVector<float> seen;
+        auto context = std::make_unique<QObject>();
+        std::function<void()> poll = [&] {
+            seen.append(facetlab.progressbarVal());
+            QMetaObject::invokeMethod(context.get(), poll, Qt::QueuedConnection);
+        };
+        QMetaObject::invokeMethod(context.get(), poll, Qt::QueuedConnection);
+        QVERIFY(facetlab.exportStl(folder(), QStringLiteral("events"), entityList(list)));
+        context.reset(); // drops the call still queued
+        QCOMPARE(seen, values);
+    }
+
     void cancel_data()
     {
         QTest::addColumn<QVector<int>>("meshes");
@@ -393,6 +433,56 @@ private slots:
         QCOMPARE(bytes, fileStart(total) + body.left(50 * kept));
         // A reader that checks the size against the count tells a canceled file.
         QCOMPARE(bytes.size() == 84 + 50 * int(total), result);
+    }
+
+    // QML may destroy an entity from code that runs during a progress
+    // update. A mesh whose transforms are gone can no longer be placed in the
+    // scene: the run stops there like a canceled one, and reports failure.
+    void objectDeletedDuringRun_data()
+    {
+        QTest::addColumn<int>("deleted"); // object destroyed at the first progress update
+        QTest::addColumn<int>("kept"); // records on disk
+        QTest::addColumn<bool>("result");
+        // The update falls on the second mesh's triangle 7857; it has flushed one record.
+        QTest::newRow("the entity being written") << 0 << 10001 << false;
+        QTest::newRow("a transform of its parent") << 1 << 10001 << false;
+        QTest::newRow("an entity not yet written") << 2 << 30000 << false;
+        QTest::newRow("an entity already written") << 3 << 40000 << true;
+    }
+
+    void objectDeletedDuringRun()
+    {
+        QFETCH(int, deleted);
+        QFETCH(int, kept);
+        QFETCH(bool, result);
+        QEntity root;
+        auto *parent = new QEntity(&root);
+        Qt3DCore::QTransform *parentTransform = addTransform(parent);
+        parentTransform->setTranslation(QVector3D(0, 0, 4));
+        QVector<QEntity *> list;
+        QByteArray body;
+        for (int count : { 10000, 20000, 10000 }) {
+            QVector<QVector3D> vertices;
+            QVector<quint32> indices;
+            strip(count, vertices, indices);
+            const bool child = list.size() == 1;
+            list.append(meshEntity(child ? parent : &root, vertices, indices, nullptr));
+            Qt3DCore::QTransform *own = addTransform(list.last());
+            own->setTranslation(QVector3D(float(list.size()), 0, 0));
+            QVector<QMatrix4x4> chain = { own->matrix() };
+            if (child)
+                chain.append(parentTransform->matrix());
+            body += records(triangles(vertices, indices), chain);
+        }
+        QObject *const objects[] = { list[1], parentTransform, list[2], list[0] };
+        QPointer<QObject> victim = objects[deleted];
+
+        Facetlab facetlab;
+        connect(&facetlab, &Facetlab::progressbarValChanged, this, [&] { delete victim; });
+        QCOMPARE(facetlab.exportStl(folder(), QStringLiteral("deleted"), entityList(list)), result);
+        QVERIFY(!victim);
+        QCOMPARE(facetlab.stlExportInProgress(), false);
+        QCOMPARE(readAll(path(QStringLiteral("deleted.stl"))), fileStart(40000) + body.left(50 * kept));
     }
 
     void cancelBeforeTheRunIsCleared()
