@@ -147,10 +147,22 @@ AgentServer::AgentServer(std::string dataFolder)
         const std::string refusal = requestRefusal(request.has_header("Origin"), fetchMetadata,
                                                    request.get_header_value_count("Host"),
                                                    request.get_header_value("Host"), m_port);
-        if (refusal.empty())
-            return HandlerResponse::Unhandled;
-        answerError(response, 403, refusal);
-        return HandlerResponse::Handled;
+        if (!refusal.empty()) {
+            answerError(response, 403, refusal);
+            return HandlerResponse::Handled;
+        }
+        // The payload limit holds a body to its Content-Length only: a chunked body, or one the
+        // library unpacks, could grow without bound. Our client sends neither.
+        if (request.has_header("Transfer-Encoding")) {
+            answerError(response, 411,
+                        "The agent reads only request bodies of a stated length (Content-Length).");
+            return HandlerResponse::Handled;
+        }
+        if (request.has_header("Content-Encoding")) {
+            answerError(response, 415, "The agent does not read compressed request bodies.");
+            return HandlerResponse::Handled;
+        }
+        return HandlerResponse::Unhandled;
     });
     m_server->set_error_handler([](const Request &request, Response &response) {
         if (!response.body.empty())
