@@ -391,11 +391,11 @@ bool AgentServer::findJobFolder(const httplib::Request &request, httplib::Respon
         answerError(response, 400, "The form lacks the field \"path\".");
         return false;
     }
-    folder = pathAsMeant(path->value, path->valueWithPlus);
-    status = m_jobs.find(folder, jobName);
+    const std::string asSent = pathAsMeant(path->value, path->valueWithPlus);
+    status = m_jobs.find(asSent, jobName, &folder);
     if (status.state == JobStatus::State::None) {
         answerError(response, 403,
-                    "The folder " + shortened(folder) + " is not a job folder of this agent.");
+                    "The folder " + shortened(asSent) + " is not a job folder of this agent.");
         return false;
     }
     return true;

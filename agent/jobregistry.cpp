@@ -144,7 +144,8 @@ JobStatus JobRegistry::newest() const
     return statusOf(*m_jobs.back());
 }
 
-JobStatus JobRegistry::find(const std::string &path, std::string &jobName) const
+JobStatus JobRegistry::find(const std::string &path, std::string &jobName,
+                            std::string *jobFolder) const
 {
     const std::string canonical = canonicalPath(path);
     if (canonical.empty())
@@ -153,6 +154,8 @@ JobStatus JobRegistry::find(const std::string &path, std::string &jobName) const
     for (const auto &job : m_jobs) {
         if (job->canonical == canonical) {
             jobName = job->name;
+            if (jobFolder)
+                *jobFolder = job->folder;
             return statusOf(*job);
         }
     }

@@ -50,8 +50,11 @@ public:
     JobStatus newest() const;
 
     // The status of the job whose folder is path (any spelling of it that resolves to the same
-    // folder), with the job's name; State::None when path is not one of our job folders.
-    JobStatus find(const std::string &path, std::string &jobName) const;
+    // folder), with the job's name; State::None when path is not one of our job folders. The
+    // folder as this registry made it goes to jobFolder: work on the job uses that, never the
+    // caller's spelling, whose links may point elsewhere by the time it is opened.
+    JobStatus find(const std::string &path, std::string &jobName,
+                   std::string *jobFolder = nullptr) const;
 
     // Cancels every running job and waits for its thread: the agent is about to end.
     void stopAll();
