@@ -69,6 +69,7 @@ bool JobRegistry::start(Plate plate, std::string &folder, std::string &error)
     Job *raw = job.get();
 
     std::lock_guard<std::mutex> lock(m_mutex);
+    m_refusal.clear();
     for (const auto &older : m_jobs) {
         older->cancel = true;
         // Threads that have ended are joined now rather than piling up until the agent ends.
@@ -125,10 +126,12 @@ void JobRegistry::beginLoading()
     ++m_loading;
 }
 
-void JobRegistry::endLoading()
+void JobRegistry::endLoading(const std::string &failure)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     --m_loading;
+    if (!failure.empty())
+        m_refusal = failure;
 }
 
 JobStatus JobRegistry::newest() const
@@ -138,6 +141,12 @@ JobStatus JobRegistry::newest() const
         JobStatus loading;
         loading.state = JobStatus::State::Loading;
         return loading;
+    }
+    if (!m_refusal.empty()) {
+        JobStatus refused;
+        refused.state = JobStatus::State::Failed;
+        refused.error = m_refusal;
+        return refused;
     }
     if (m_jobs.empty())
         return {};

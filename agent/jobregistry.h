@@ -43,9 +43,11 @@ public:
 
     // A slicing request is reading its models. The client polls while it waits for the answer,
     // so until endLoading() the newest job is one that has not begun (State::Loading), never the
-    // end or the failure of the job before it.
+    // end or the failure of the job before it. A request that fails passes its sentence to
+    // endLoading(): until the next job starts, that failure is the newest job (State::Failed), so
+    // a poll answered after the refusal cannot report the job before as this one's end.
     void beginLoading();
-    void endLoading();
+    void endLoading(const std::string &failure = std::string());
 
     JobStatus newest() const;
 
@@ -67,6 +69,7 @@ private:
     mutable std::mutex m_mutex;
     std::vector<std::unique_ptr<Job>> m_jobs; // oldest first
     int m_loading = 0;                        // slicing requests reading their models
+    std::string m_refusal; // the sentence of the last failed request, until a job starts
 };
 
 #endif

@@ -126,6 +126,20 @@ void TestJobRegistry::loadingHidesThePreviousJob()
     QCOMPARE(jobs.newest().state, JobStatus::State::Loading);
     jobs.endLoading();
     QCOMPARE(jobs.newest().state, JobStatus::State::Finished);
+
+    // A refused request stands as the newest job until the next one starts.
+    jobs.beginLoading();
+    jobs.endLoading("The model is broken.");
+    const JobStatus refused = jobs.newest();
+    QCOMPARE(refused.state, JobStatus::State::Failed);
+    QCOMPARE(refused.error, std::string("The model is broken."));
+    QCOMPARE(refused.layerCount, 0);
+    std::string name;
+    QCOMPARE(jobs.find(folder, name).state, JobStatus::State::Finished); // still packable
+    QVERIFY(jobs.start(plate(QStringLiteral("second"), 0.2f), folder, error));
+    QCOMPARE(waitForEnd(jobs, folder).state, JobStatus::State::Finished);
+    QCOMPARE(jobs.newest().state, JobStatus::State::Finished);
+    QCOMPARE(jobs.newest().layerCount, 2);
 }
 
 void TestJobRegistry::findsJobsByAnySpelling()
