@@ -279,11 +279,15 @@ bool readStlFile(const std::string &path, Mesh &mesh, std::string &error)
         return false;
     }
     struct stat info;
-    std::FILE *file = nullptr;
-    if (fstat(descriptor, &info) != 0 || !S_ISREG(info.st_mode)
-        || !(file = fdopen(descriptor, "rb"))) {
+    if (fstat(descriptor, &info) != 0 || !S_ISREG(info.st_mode)) {
         close(descriptor);
         error = "The STL path " + path + " is not a regular file.";
+        return false;
+    }
+    std::FILE *file = fdopen(descriptor, "rb");
+    if (!file) {
+        error = "Cannot open the STL file " + path + ": " + std::strerror(errno) + ".";
+        close(descriptor);
         return false;
     }
     // A binary file whose size fits its count (the usual case, and the large one) is decoded
