@@ -64,16 +64,33 @@ bool readForm(const httplib::Request &request, httplib::Response &response, Form
     return true;
 }
 
-// Marks a slicing request as reading its models for as long as it lives, whatever throws.
+// Marks a slicing request as under way for as long as it lives, whatever throws. A refused
+// request leaves the sentence of its answer as the newest job's failure.
 class LoadingMark {
 public:
-    explicit LoadingMark(JobRegistry &jobs) : m_jobs(jobs) { m_jobs.beginLoading(); }
-    ~LoadingMark() { m_jobs.endLoading(); }
+    LoadingMark(JobRegistry &jobs, const httplib::Response &response)
+        : m_jobs(jobs), m_response(response)
+    {
+        m_jobs.beginLoading();
+    }
+    ~LoadingMark()
+    {
+        std::string failure;
+        if (m_response.status >= 400) {
+            failure = QJsonDocument::fromJson(QByteArray::fromStdString(m_response.body))
+                              .object()
+                              .value(QStringLiteral("error"))
+                              .toString()
+                              .toStdString();
+        }
+        m_jobs.endLoading(failure);
+    }
     LoadingMark(const LoadingMark &) = delete;
     LoadingMark &operator=(const LoadingMark &) = delete;
 
 private:
     JobRegistry &m_jobs;
+    const httplib::Response &m_response;
 };
 
 // A path with a "+" is ambiguous: the form encoding reads a plus as a space, while our desktop
@@ -147,10 +164,22 @@ AgentServer::AgentServer(std::string dataFolder)
         const std::string refusal = requestRefusal(request.has_header("Origin"), fetchMetadata,
                                                    request.get_header_value_count("Host"),
                                                    request.get_header_value("Host"), m_port);
-        if (refusal.empty())
-            return HandlerResponse::Unhandled;
-        answerError(response, 403, refusal);
-        return HandlerResponse::Handled;
+        if (!refusal.empty()) {
+            answerError(response, 403, refusal);
+            return HandlerResponse::Handled;
+        }
+        // The payload limit holds a body to its Content-Length only: a chunked body, or one the
+        // library unpacks, could grow without bound. Our client sends neither.
+        if (request.has_header("Transfer-Encoding")) {
+            answerError(response, 411,
+                        "The agent reads only request bodies of a stated length (Content-Length).");
+            return HandlerResponse::Handled;
+        }
+        if (request.has_header("Content-Encoding")) {
+            answerError(response, 415, "The agent does not read compressed request bodies.");
+            return HandlerResponse::Handled;
+        }
+        return HandlerResponse::Unhandled;
     });
     m_server->set_error_handler([](const Request &request, Response &response) {
         if (!response.body.empty())
@@ -290,6 +319,8 @@ void AgentServer::handlePrinterProfiles(const httplib::Request &request,
 void AgentServer::handleSlice(const httplib::Request &request, httplib::Response &response,
                               bool advanced)
 {
+    // From the start: a poll answered while the request is checked must not report the job before.
+    const LoadingMark loading(m_jobs, response);
     Form form;
     if (!readForm(request, response, form))
         return;
@@ -322,13 +353,8 @@ void AgentServer::handleSlice(const httplib::Request &request, httplib::Response
     // The job name names the job file; an empty one would leave it nameless.
     const std::string jobName = slice.jobName.empty() ? std::string("job") : slice.jobName;
     std::string folder;
-    bool loaded = false;
-    bool started = false;
-    {
-        const LoadingMark loading(m_jobs);
-        loaded = loadPlate(jobName, *printer, items, plate, error);
-        started = loaded && m_jobs.start(std::move(plate), folder, error);
-    }
+    const bool loaded = loadPlate(jobName, *printer, items, plate, error);
+    const bool started = loaded && m_jobs.start(std::move(plate), folder, error);
     if (!started) {
         answerError(response, loaded ? 500 : 400, error);
         return;
@@ -379,11 +405,11 @@ bool AgentServer::findJobFolder(const httplib::Request &request, httplib::Respon
         answerError(response, 400, "The form lacks the field \"path\".");
         return false;
     }
-    folder = pathAsMeant(path->value, path->valueWithPlus);
-    status = m_jobs.find(folder, jobName);
+    const std::string asSent = pathAsMeant(path->value, path->valueWithPlus);
+    status = m_jobs.find(asSent, jobName, &folder);
     if (status.state == JobStatus::State::None) {
         answerError(response, 403,
-                    "The folder " + shortened(folder) + " is not a job folder of this agent.");
+                    "The folder " + shortened(asSent) + " is not a job folder of this agent.");
         return false;
     }
     return true;

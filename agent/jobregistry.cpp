@@ -69,6 +69,7 @@ bool JobRegistry::start(Plate plate, std::string &folder, std::string &error)
     Job *raw = job.get();
 
     std::lock_guard<std::mutex> lock(m_mutex);
+    m_refusal.clear();
     for (const auto &older : m_jobs) {
         older->cancel = true;
         // Threads that have ended are joined now rather than piling up until the agent ends.
@@ -125,10 +126,12 @@ void JobRegistry::beginLoading()
     ++m_loading;
 }
 
-void JobRegistry::endLoading()
+void JobRegistry::endLoading(const std::string &failure)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     --m_loading;
+    if (!failure.empty())
+        m_refusal = failure;
 }
 
 JobStatus JobRegistry::newest() const
@@ -139,12 +142,19 @@ JobStatus JobRegistry::newest() const
         loading.state = JobStatus::State::Loading;
         return loading;
     }
+    if (!m_refusal.empty()) {
+        JobStatus refused;
+        refused.state = JobStatus::State::Failed;
+        refused.error = m_refusal;
+        return refused;
+    }
     if (m_jobs.empty())
         return {};
     return statusOf(*m_jobs.back());
 }
 
-JobStatus JobRegistry::find(const std::string &path, std::string &jobName) const
+JobStatus JobRegistry::find(const std::string &path, std::string &jobName,
+                            std::string *jobFolder) const
 {
     const std::string canonical = canonicalPath(path);
     if (canonical.empty())
@@ -153,6 +163,8 @@ JobStatus JobRegistry::find(const std::string &path, std::string &jobName) const
     for (const auto &job : m_jobs) {
         if (job->canonical == canonical) {
             jobName = job->name;
+            if (jobFolder)
+                *jobFolder = job->folder;
             return statusOf(*job);
         }
     }

@@ -43,15 +43,20 @@ public:
 
     // A slicing request is reading its models. The client polls while it waits for the answer,
     // so until endLoading() the newest job is one that has not begun (State::Loading), never the
-    // end or the failure of the job before it.
+    // end or the failure of the job before it. A request that fails passes its sentence to
+    // endLoading(): until the next job starts, that failure is the newest job (State::Failed), so
+    // a poll answered after the refusal cannot report the job before as this one's end.
     void beginLoading();
-    void endLoading();
+    void endLoading(const std::string &failure = std::string());
 
     JobStatus newest() const;
 
     // The status of the job whose folder is path (any spelling of it that resolves to the same
-    // folder), with the job's name; State::None when path is not one of our job folders.
-    JobStatus find(const std::string &path, std::string &jobName) const;
+    // folder), with the job's name; State::None when path is not one of our job folders. The
+    // folder as this registry made it goes to jobFolder: work on the job uses that, never the
+    // caller's spelling, whose links may point elsewhere by the time it is opened.
+    JobStatus find(const std::string &path, std::string &jobName,
+                   std::string *jobFolder = nullptr) const;
 
     // Cancels every running job and waits for its thread: the agent is about to end.
     void stopAll();
@@ -64,6 +69,7 @@ private:
     mutable std::mutex m_mutex;
     std::vector<std::unique_ptr<Job>> m_jobs; // oldest first
     int m_loading = 0;                        // slicing requests reading their models
+    std::string m_refusal; // the sentence of the last failed request, until a job starts
 };
 
 #endif

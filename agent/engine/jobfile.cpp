@@ -35,8 +35,14 @@ std::string creationStamp(const std::string &isoUtc)
     return isoUtc;
 }
 
-std::string line(const char *key, const std::string &value)
+// Names and titles come from the printers file: a line break in one would start a key of its
+// own, which readers would take over ours.
+std::string line(const char *key, std::string value)
 {
+    for (char &c : value) {
+        if (c == '\n' || c == '\r')
+            c = ' ';
+    }
     return std::string(key) + " = " + value + "\n";
 }
 

@@ -11,7 +11,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -269,15 +271,23 @@ bool parseStl(const unsigned char *data, std::size_t size, Mesh &mesh, std::stri
 bool readStlFile(const std::string &path, Mesh &mesh, std::string &error)
 {
     mesh.xyz.clear();
-    std::FILE *file = std::fopen(path.c_str(), "rb");
-    if (!file) {
+    // Without O_NONBLOCK, opening a named pipe waits for a writer that may never come, and the
+    // agent could not end while a request waits on it; for a regular file the flag changes nothing.
+    const int descriptor = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (descriptor < 0) {
         error = "Cannot open the STL file " + path + ": " + std::strerror(errno) + ".";
         return false;
     }
     struct stat info;
-    if (fstat(fileno(file), &info) != 0 || !S_ISREG(info.st_mode)) {
-        std::fclose(file);
+    if (fstat(descriptor, &info) != 0 || !S_ISREG(info.st_mode)) {
+        close(descriptor);
         error = "The STL path " + path + " is not a regular file.";
+        return false;
+    }
+    std::FILE *file = fdopen(descriptor, "rb");
+    if (!file) {
+        error = "Cannot open the STL file " + path + ": " + std::strerror(errno) + ".";
+        close(descriptor);
         return false;
     }
     // A binary file whose size fits its count (the usual case, and the large one) is decoded

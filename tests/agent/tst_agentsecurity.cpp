@@ -69,6 +69,17 @@ void TestAgentSecurity::judgesOriginAndHost_data()
     QTest::newRow("post without length") << QByteArray("POST /slice/preview HTTP/1.1\r\nHost: 127.0.0.1:%PORT\r\n"
                                                        "Content-Type: application/x-www-form-urlencoded\r\n" + end)
                                          << 400 << QStringLiteral("The agent cannot read this request.");
+    // Bodies the size limit cannot hold to: chunked, or compressed and unpacked by the server.
+    QTest::newRow("chunked body") << QByteArray("POST /slice/preview HTTP/1.1\r\nHost: 127.0.0.1:%PORT\r\n"
+                                                "Content-Type: application/x-www-form-urlencoded\r\nTransfer-Encoding: chunked\r\n"
+                                                + end + "6\r\nname=x\r\n0\r\n\r\n")
+                                  << 411 << QStringLiteral("The agent reads only request bodies of a stated length (Content-Length).");
+    const QByteArray deflated = qCompress(QByteArray("name=x")).mid(4); // a zlib stream
+    QTest::newRow("compressed body") << QByteArray("POST /slice/preview HTTP/1.1\r\nHost: 127.0.0.1:%PORT\r\n"
+                                                   "Content-Type: application/x-www-form-urlencoded\r\nContent-Encoding: deflate\r\n"
+                                                   "Content-Length: " + QByteArray::number(deflated.size()) + "\r\n"
+                                                   + end + deflated)
+                                     << 415 << QStringLiteral("The agent does not read compressed request bodies.");
     QTest::newRow("host on unknown route") << QByteArray("GET /nowhere HTTP/1.1\r\nHost: evil.example\r\n" + end) << 403 << host;
 }
 

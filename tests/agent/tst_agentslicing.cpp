@@ -406,6 +406,10 @@ void TestAgentSlicing::refusesBadModels()
              qPrintable(sentence));
     if (ids.size() == 1) // a fault of the file names the file
         QVERIFY2(sentence.contains(QFileInfo(path).fileName()), qPrintable(sentence));
+    // The refused request is the newest job now: a poll never reports the end of the job before.
+    const HttpAnswer poll = m_agent->get(QStringLiteral("/slice"));
+    QCOMPARE(poll.status, 500);
+    QCOMPARE(poll.error(), sentence);
     // The agent lives on and keeps serving.
     QCOMPARE(m_agent->get(QStringLiteral("/printer-details")).status, 200);
 }
@@ -454,6 +458,9 @@ void TestAgentSlicing::refusesBadRequests()
     const HttpAnswer answer = m_agent->post(endpoint, body, contentType);
     QCOMPARE(answer.status, status);
     QCOMPARE(answer.error(), sentence);
+    const HttpAnswer poll = m_agent->get(QStringLiteral("/slice"));
+    QCOMPARE(poll.status, 500);
+    QCOMPARE(poll.error(), sentence);
 }
 
 void TestAgentSlicing::newJobReplacesTheRunningOne()

@@ -126,6 +126,20 @@ void TestJobRegistry::loadingHidesThePreviousJob()
     QCOMPARE(jobs.newest().state, JobStatus::State::Loading);
     jobs.endLoading();
     QCOMPARE(jobs.newest().state, JobStatus::State::Finished);
+
+    // A refused request stands as the newest job until the next one starts.
+    jobs.beginLoading();
+    jobs.endLoading("The model is broken.");
+    const JobStatus refused = jobs.newest();
+    QCOMPARE(refused.state, JobStatus::State::Failed);
+    QCOMPARE(refused.error, std::string("The model is broken."));
+    QCOMPARE(refused.layerCount, 0);
+    std::string name;
+    QCOMPARE(jobs.find(folder, name).state, JobStatus::State::Finished); // still packable
+    QVERIFY(jobs.start(plate(QStringLiteral("second"), 0.2f), folder, error));
+    QCOMPARE(waitForEnd(jobs, folder).state, JobStatus::State::Finished);
+    QCOMPARE(jobs.newest().state, JobStatus::State::Finished);
+    QCOMPARE(jobs.newest().layerCount, 2);
 }
 
 void TestJobRegistry::findsJobsByAnySpelling()
@@ -142,8 +156,11 @@ void TestJobRegistry::findsJobsByAnySpelling()
     QVERIFY(QFile::link(QString::fromStdString(folder), link));
     for (const std::string &spelling : { folder, folder + "/", folder + "/../" + QFileInfo(QString::fromStdString(folder)).fileName().toStdString(), link.toStdString() }) {
         std::string name;
-        QCOMPARE(jobs.find(spelling, name).state, JobStatus::State::Finished);
+        std::string found;
+        QCOMPARE(jobs.find(spelling, name, &found).state, JobStatus::State::Finished);
         QCOMPARE(name, std::string("named job"));
+        // The job's own folder, never the spelling: a link could be turned elsewhere after the check.
+        QCOMPARE(found, folder);
     }
     std::string name;
     QCOMPARE(jobs.find(m_jobs.toStdString(), name).state, JobStatus::State::None);

@@ -100,7 +100,8 @@ private:
     QTemporaryDir m_dir;
     QString m_job;
 
-    QString sliceJob(const QString &name, bool mirrorX)
+    QString sliceJob(const QString &name, bool mirrorX, const std::string &printerName = "Test printer",
+                     const std::string &profileTitle = "test 1")
     {
         const QString folder = m_dir.filePath(name);
         QDir().mkpath(folder + QStringLiteral("/layers"));
@@ -108,8 +109,9 @@ private:
         writeFile(stl, binaryStl(box(-2, -2, 0, 2, 2, 1.2f)));
         Profile profile = testProfile(1);
         profile.mirrorX = mirrorX;
+        profile.title = profileTitle;
         Printer printer;
-        printer.name = "Test printer";
+        printer.name = printerName;
         printer.model = "TEST";
         Plate plate;
         std::string error;
@@ -183,6 +185,37 @@ private slots:
         QCOMPARE(printer.value(QStringLiteral("thumbnails")), QStringLiteral("400x400,800x480"));
         QCOMPARE(printer.value(QStringLiteral("layer_height")), QStringLiteral("0.1"));
         QVERIFY(QDir(m_dir.filePath(QStringLiteral("out"))).entryList(QDir::Files) == QStringList { QStringLiteral("part.sl1") });
+    }
+
+    void namesCannotAddIniLines()
+    {
+        // Printer names and profile titles come from the printers file: a line break in one must
+        // not become a key of its own, which readers would take over the real one.
+        const QString job = sliceJob(QStringLiteral("names"), false, "Evil\njobDir = ../x",
+                                     "fine\r\nexpTime = 0");
+        QVERIFY2(QFileInfo::exists(job + QStringLiteral("/plate.json")), qPrintable(job));
+        const QString out = m_dir.filePath(QStringLiteral("names.sl1"));
+        std::string error;
+        QVERIFY2(writeJobFile(job.toStdString(), out.toStdString(), error), error.c_str());
+        QStringList names;
+        QMap<QString, QByteArray> entries;
+        QVERIFY(readZip(readAll(out), names, entries));
+
+        const QByteArray configText = entries.value(QStringLiteral("config.ini"));
+        QCOMPARE(configText.count('\n'), 17);
+        QVERIFY(!configText.contains('\r'));
+        const QMap<QString, QString> config = ini(configText);
+        QCOMPARE(config.value(QStringLiteral("jobDir")), QStringLiteral("my_part__1"));
+        QCOMPARE(config.value(QStringLiteral("expTime")), QStringLiteral("3"));
+        QCOMPARE(config.value(QStringLiteral("printerProfile")), QStringLiteral("Evil jobDir = ../x"));
+        QCOMPARE(config.value(QStringLiteral("printProfile")), QStringLiteral("fine  expTime = 0"));
+
+        const QByteArray printerText = entries.value(QStringLiteral("prusaslicer.ini"));
+        QCOMPARE(printerText.count('\n'), 18);
+        QVERIFY(!printerText.contains('\r'));
+        const QMap<QString, QString> printer = ini(printerText);
+        QCOMPARE(printer.value(QStringLiteral("printer_settings_id")), QStringLiteral("Evil jobDir = ../x"));
+        QCOMPARE(printer.value(QStringLiteral("exposure_time")), QStringLiteral("3"));
     }
 
     void replacesAndNeverLeavesHalfFiles()

@@ -4,11 +4,14 @@
 #include "enginetestutil.h"
 
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <cmath>
 #include <limits>
+
+#include <sys/stat.h>
 
 class TestStl : public QObject {
     Q_OBJECT
@@ -204,6 +207,13 @@ private slots:
         QVERIFY(!readStlFile(dir.path().toStdString(), mesh, error));
         QCOMPARE(QString::fromStdString(error),
                  QStringLiteral("The STL path %1 is not a regular file.").arg(dir.path()));
+
+        // A named pipe without a writer is refused at once rather than waited on.
+        const QString pipe = dir.filePath(QStringLiteral("pipe.stl"));
+        QCOMPARE(mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+        QVERIFY(!readStlFile(pipe.toStdString(), mesh, error));
+        QCOMPARE(QString::fromStdString(error),
+                 QStringLiteral("The STL path %1 is not a regular file.").arg(pipe));
     }
 };
 
