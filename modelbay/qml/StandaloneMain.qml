@@ -23,9 +23,18 @@ ApplicationWindow {
     readonly property real plateWidth: 120
     readonly property real plateDepth: 68
 
+    // Names of the printers the agent listed last.
+    property var printerNames: []
+
     Netlib {
         id: netlib
         objectName: "netlib"
+        onDiscoveryResultChanged: {
+            var names = [];
+            for (var i = 0; i < jsonArray.length; ++i)
+                names.push(jsonArray[i].name);
+            window.printerNames = names;
+        }
     }
 
     Facetlab {
@@ -145,6 +154,17 @@ ApplicationWindow {
                         text: qsTr("Slicer agent")
                         font.bold: true
                         topPadding: 12
+                    }
+                    Button {
+                        text: qsTr("Find printers")
+                        enabled: !netlib.discoveryInProgress
+                        onClicked: netlib.agentDiscover()
+                    }
+                    Label {
+                        Layout.fillWidth: true
+                        wrapMode: Text.WordWrap
+                        visible: window.printerNames.length > 0
+                        text: qsTr("Printers: %1").arg(window.printerNames.join(", "))
                     }
                     Label { text: "discoveryInProgress: " + netlib.discoveryInProgress }
                     Label { text: "slicingInProgress: " + netlib.slicingInProgress }
