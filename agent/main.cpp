@@ -10,6 +10,9 @@
 #include <cstdlib>
 #include <mutex>
 #include <pthread.h>
+#ifdef __linux__
+#include <sys/prctl.h>
+#endif
 #include <string>
 #include <thread>
 #include <vector>
@@ -47,6 +50,11 @@ int main(int argc, char **argv)
     sigaddset(&endSignals, SIGHUP);
     sigaddset(&endSignals, wakeSignal);
     pthread_sigmask(SIG_BLOCK, &endSignals, nullptr);
+#ifdef __linux__
+    // When the program that started us goes without stopping us (a crash, a kill), the kernel
+    // sends the same SIGTERM, so no agent is left holding the port for the next start.
+    prctl(PR_SET_PDEATHSIG, SIGTERM);
+#endif
     std::signal(SIGPIPE, SIG_IGN); // a client that hangs up must not end us
 
     AgentServer server(dataFolder);

@@ -16,6 +16,7 @@ private slots:
     void terminateRequestEndsCleanly();
     void sigtermEndsCleanly();
     void sigtermCancelsTheRunningJob();
+    void endsWhenItsStarterDies();
     void defaultDataFolder_data();
     void defaultDataFolder();
     void busyPortIsReported();
@@ -74,6 +75,47 @@ void TestAgentLifecycle::sigtermCancelsTheRunningJob()
     // Cancelled, so never marked complete; the folder is still there, with whole images only.
     QVERIFY(QFileInfo(folder).isDir());
     QVERIFY(!QFileInfo::exists(folder + QStringLiteral("/plate.json")));
+}
+
+// A process is gone once it no longer exists or only its zombie is left for its new parent.
+static bool processGone(qint64 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return true;
+    const QByteArray line = stat.readAll();
+    const int afterName = line.lastIndexOf(')');
+    return afterName > 0 && line.mid(afterName + 2, 1) == "Z";
+}
+
+void TestAgentLifecycle::endsWhenItsStarterDies()
+{
+#ifndef Q_OS_LINUX
+    QSKIP("The agent follows its starter's death on Linux only.");
+#endif
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    // A shell starts the agent, tells its process id and then is killed without a chance to stop it.
+    QProcess starter;
+    starter.start(QStringLiteral("/bin/sh"),
+        { QStringLiteral("-c"), QStringLiteral("\"$0\" --port 0 --data-dir \"$1\" & echo \"pid $!\"; wait"),
+            agentProgram(), dir.filePath(QStringLiteral("data")) });
+    QVERIFY(starter.waitForStarted());
+    qint64 agentPid = 0;
+    bool serving = false;
+    while (agentPid == 0 || !serving) {
+        if (!starter.canReadLine())
+            QVERIFY(starter.waitForReadyRead(10000));
+        const QByteArray line = starter.readLine().trimmed();
+        if (line.startsWith("pid "))
+            agentPid = line.mid(4).toLongLong();
+        else if (line.startsWith("agent: serving"))
+            serving = true;
+    }
+    QVERIFY(!processGone(agentPid));
+    starter.kill();
+    QVERIFY(starter.waitForFinished());
+    QTRY_VERIFY_WITH_TIMEOUT(processGone(agentPid), 10000);
 }
 
 void TestAgentLifecycle::defaultDataFolder_data()
