@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "agentprocess.h"
 #include "stlbuilder.h"
+#include "zipentries.h"
 
 #include <QDir>
 #include <QFile>
@@ -10,38 +11,14 @@
 #include <QJsonDocument>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QtEndian>
 
 namespace {
 
-// The names in a zip file's central directory, read the way an unpacking tool finds them: from
-// the end-of-central-directory record backwards. Empty when the file is no zip.
+// The names in a zip file's central directory; empty when the file is no zip.
 QStringList zipEntries(const QString &path)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    const QByteArray zip = file.readAll();
-    if (!zip.startsWith("PK\x03\x04")) // a local file header first
-        return {};
-    const int end = zip.lastIndexOf("PK\x05\x06");
-    if (end < 0 || zip.size() - end < 22)
-        return {};
-    const auto u16 = [&](int at) { return qFromLittleEndian<quint16>(zip.constData() + at); };
-    const auto u32 = [&](int at) { return qFromLittleEndian<quint32>(zip.constData() + at); };
-    const int count = u16(end + 10); // entries in total
-    qint64 at = u32(end + 16);       // where the central directory starts
-    QStringList names;
-    for (int i = 0; i < count; ++i) {
-        if (at + 46 > zip.size() || zip.mid(int(at), 4) != "PK\x01\x02")
-            return {};
-        const int nameLength = u16(int(at) + 28);
-        const int extraLength = u16(int(at) + 30);
-        const int commentLength = u16(int(at) + 32);
-        names << QString::fromUtf8(zip.mid(int(at) + 46, nameLength));
-        at += 46 + nameLength + extraLength + commentLength;
-    }
-    return names;
+    return file.open(QIODevice::ReadOnly) ? zipEntryNames(file.readAll()) : QStringList();
 }
 
 QJsonObject readJson(const QString &path)

@@ -1,7 +1,7 @@
 // SPDX-FileCopyrightText: 2026 Corvane developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "startup.h"
-#include "zipdirectory.h"
+#include "zipentries.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 // SPDX-FileCopyrightText: 2026 Corvane developers
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "zipdirectory.h"
+#include "zipentries.h"
 
 #include <QtEndian>
 
@@ -20,6 +20,8 @@ quint16 read16(const QByteArray &bytes, int at)
 
 QStringList zipEntryNames(const QByteArray &zip)
 {
+    if (!zip.startsWith("PK\x03\x04")) // a local file header first
+        return {};
     // The end-of-central-directory record is the last 22 bytes, plus a comment.
     const int minimumEnd = 22;
     int end = zip.size() - minimumEnd;
