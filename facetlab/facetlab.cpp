@@ -12,8 +12,6 @@
 #include <Qt3DRender/QGeometryRenderer>
 #include <QtQml>
 
-Q_DECLARE_METATYPE(QVector<Qt3DCore::QEntity *>)
-
 Facetlab::Facetlab()
     : QObject(nullptr)
 {
