@@ -80,8 +80,10 @@ public:
     {
     }
 
-    // Whether a point lies within `radius` across and `height` up or down of (x, y, z).
-    bool near(double x, double y, double z, double radius, double height) const
+    // Whether a point lies within `radius` across and `height` up or down of (x, y, z); with a
+    // `group`, only a point of the same group counts.
+    bool near(
+        double x, double y, double z, double radius, double height, std::int64_t group = -1) const
     {
         const int reach = int(std::ceil(radius / m_spacing));
         const std::int64_t cx = cell(x), cy = cell(y);
@@ -91,6 +93,8 @@ public:
                 if (found == m_cells.end())
                     continue;
                 for (std::size_t index : found->second) {
+                    if (group >= 0 && m_groups[index] != group)
+                        continue;
                     const SupportPoint& p = m_points[index];
                     const double dx = p.x - x, dy = p.y - y;
                     if (dx * dx + dy * dy <= radius * radius && std::fabs(p.z - z) <= height)
@@ -101,10 +105,11 @@ public:
         return false;
     }
 
-    void add(const SupportPoint& point)
+    void add(const SupportPoint& point, std::int64_t group = -1)
     {
         m_cells[key(cell(point.x), cell(point.y))].push_back(m_points.size());
         m_points.push_back(point);
+        m_groups.push_back(group);
     }
 
 private:
@@ -112,6 +117,7 @@ private:
     static std::int64_t key(std::int64_t i, std::int64_t j) { return i * 1000003 + j; }
 
     std::vector<SupportPoint>& m_points;
+    std::vector<std::int64_t> m_groups; // per point
     double m_spacing;
     std::unordered_map<std::int64_t, std::vector<std::size_t>> m_cells;
 };
@@ -165,6 +171,24 @@ bool placeSupportPoints(const TriangleSoup& model, const MeshGrid& grid,
         if (t % kStep == 0 && !progress.step(t, count))
             return false;
     }
+    // Lowest corners joined by a level edge lie on one flat bottom, which needs a point per
+    // spacing; separate parts that hang side by side each need their own, however close.
+    std::vector<std::uint32_t> flat(welder.count());
+    for (std::uint32_t v = 0; v < flat.size(); ++v)
+        flat[v] = v;
+    auto root = [&](std::uint32_t v) {
+        while (flat[v] != v)
+            v = flat[v] = flat[flat[v]];
+        return v;
+    };
+    for (std::size_t t = 0; t < count; ++t) {
+        for (int k = 0; k < 3; ++k) {
+            const std::uint32_t a = corners[3 * t + std::size_t(k)];
+            const std::uint32_t b = corners[3 * t + std::size_t((k + 1) % 3)];
+            if (state[a] == 1 && state[b] == 1 && welder.position(a)[2] == welder.position(b)[2])
+                flat[std::max(root(a), root(b))] = std::min(root(a), root(b));
+        }
+    }
     std::vector<std::uint32_t> lowest;
     for (std::uint32_t v = 0; v < state.size(); ++v) {
         if (state[v] == 1)
@@ -176,8 +200,9 @@ bool placeSupportPoints(const TriangleSoup& model, const MeshGrid& grid,
     });
     for (std::uint32_t v : lowest) {
         const float* p = welder.position(v);
-        if (!accepted.near(p[0], p[1], p[2], spacing * 0.999, spacing))
-            accepted.add({ p[0], p[1], p[2], SupportPoint::Reason::LowestPoint });
+        const std::int64_t group = root(v);
+        if (!accepted.near(p[0], p[1], p[2], spacing * 0.999, spacing, group))
+            accepted.add({ p[0], p[1], p[2], SupportPoint::Reason::LowestPoint }, group);
     }
 
     // Overhangs: grid points (i, j) * spacing under each face that looks down too steeply.

@@ -180,3 +180,11 @@ std::vector<TestModel> allTestModels()
 {
     return { tiltedTShape(), liftedSphere(), tiltedArch(), ledge(30), ledge(60), mushroom() };
 }
+
+TestModel twinBlocks()
+{
+    TestModel model { QStringLiteral("twin blocks"), {}, { 0, 0, 3 } };
+    box(model.triangles, 0, 0, 3, 1, 1, 4);
+    box(model.triangles, 1.5, 0, 3, 2.5, 1, 4);
+    return model;
+}

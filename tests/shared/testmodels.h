@@ -30,4 +30,8 @@ TestModel mushroom();
 
 std::vector<TestModel> allTestModels();
 
+// Two blocks of 1 mm, 3 mm above the plate and 0.5 mm apart: two parts that hang side by side,
+// closer than the points on one flat bottom. `hanging` is the first one's bottom corner.
+TestModel twinBlocks();
+
 #endif

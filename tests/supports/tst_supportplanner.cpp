@@ -104,6 +104,21 @@ private slots:
             QVERIFY(plan.geometry[i] >= 0);
     }
 
+    void partsSideBySideEachHeld()
+    {
+        const TestModel m = twinBlocks();
+        SupportPlan plan;
+        QVERIFY(planSupports(m.triangles, {}, SupportSettings(), plan));
+        int first = 0, second = 0;
+        for (const SupportFoot& s : plan.supports) {
+            QCOMPARE(s.contact[2], float(SupportSettings().liftMm));
+            first += s.contact[0] <= 1;
+            second += s.contact[0] >= 1.5;
+        }
+        QVERIFY(first > 0);
+        QVERIFY(second > 0);
+    }
+
     void branchesShareFeet()
     {
         const TestModel m = mushroom();
