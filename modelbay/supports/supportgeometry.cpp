@@ -160,7 +160,13 @@ bool buildSupportGeometry(const MeshGrid& grid, const std::vector<SupportPoint>&
             const double gap = p.z - hit;
             if (!facingUp || gap < 0.1)
                 continue; // inside the model, or resting on it already
-            const double end[3] = { p.x, p.y, hit - contactRadius };
+            // The shaft reaches into the part below, but never through a thin one: a stub under
+            // it would hang in the air.
+            double under;
+            const double depth = grid.castDown(p.x, p.y, hit - 1e-4, under)
+                ? std::min(contactRadius, (hit - under) / 2)
+                : contactRadius;
+            const double end[3] = { p.x, p.y, hit - depth };
             const double at[3] = { p.x, p.y, hit };
             if (gap < coneLength + shaftRadius) {
                 b.frustum(tip, contactRadius, end, std::min(shaftRadius, contactRadius + gap / 3));
