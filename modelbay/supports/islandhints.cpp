@@ -6,7 +6,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
-std::vector<IslandHint> islandHintsFromPlate(const QByteArray& plateJson)
+std::vector<IslandHint> islandHintsFromPlate(const QByteArray& plateJson, double liftMm)
 {
     std::vector<IslandHint> hints;
     const QJsonObject plate = QJsonDocument::fromJson(plateJson).object();
@@ -20,7 +20,7 @@ std::vector<IslandHint> islandHintsFromPlate(const QByteArray& plateJson)
             continue;
         // The layer's image is the cut through the middle of the layer.
         hints.push_back({ island.value(QStringLiteral("x")).toDouble(),
-            island.value(QStringLiteral("y")).toDouble(), (layer + 0.5) * layerHeight,
+            island.value(QStringLiteral("y")).toDouble(), (layer + 0.5) * layerHeight - liftMm,
             island.value(QStringLiteral("areaMm2")).toDouble() });
     }
     return hints;

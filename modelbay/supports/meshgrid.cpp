@@ -79,9 +79,9 @@ bool MeshGrid::castDown(double x, double y, double fromZ, double& hitZ, bool* fa
     return cast(x, y, fromZ, true, hitZ, facingUp);
 }
 
-bool MeshGrid::castUp(double x, double y, double fromZ, double& hitZ) const
+bool MeshGrid::castUp(double x, double y, double fromZ, double& hitZ, bool* facingUp) const
 {
-    return cast(x, y, fromZ, false, hitZ, nullptr);
+    return cast(x, y, fromZ, false, hitZ, facingUp);
 }
 
 bool MeshGrid::cast(double x, double y, double fromZ, bool down, double& hitZ, bool* facingUp) const

@@ -19,7 +19,7 @@ public:
     // through air onto the model; a ray that starts inside the model meets a face looking down.
     bool castDown(double x, double y, double fromZ, double& hitZ, bool* facingUp = nullptr) const;
     // The lowest point of the model's surface straight above (x, y, fromZ), strictly higher.
-    bool castUp(double x, double y, double fromZ, double& hitZ) const;
+    bool castUp(double x, double y, double fromZ, double& hitZ, bool* facingUp = nullptr) const;
 
     // Triangles whose extent on the plate may reach within `radius` of (x, y).
     template <typename F> void forEachNear(double x, double y, double radius, F f) const

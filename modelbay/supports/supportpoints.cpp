@@ -243,16 +243,29 @@ bool placeSupportPoints(const TriangleSoup& model, const MeshGrid& grid,
             accepted.add({ s.x, s.y, s.z, SupportPoint::Reason::Overhang });
     }
 
-    // Islands no point holds yet: the lowest corner of a downward face near the island's
-    // centroid, at most a layer or so below the island's layer.
+    // Islands no point holds yet. A point a spacing away may hold a neighbouring region only,
+    // so only a point within the island's own reach counts.
     progress.stage(85, 100);
     for (std::size_t k = 0; k < islands.size(); ++k) {
         const IslandHint& island = islands[k];
         if (!progress.step(k, islands.size()))
             return false;
-        const double radius = std::sqrt(std::max(0.0, island.areaMm2) / pi) + spacing;
-        if (accepted.near(island.x, island.y, island.z, radius, 1.0))
+        const double reach = std::sqrt(std::max(0.0, island.areaMm2) / pi);
+        if (accepted.near(island.x, island.y, island.z, reach + settings.contactDiameterMm, 1.0))
             continue;
+        // Mostly the centroid lies on the island: the downward face right above it, between
+        // the layer below and the island's layer, is where the island begins.
+        double hit;
+        bool facingUp = true;
+        if (grid.castUp(island.x, island.y, island.z - 1.0, hit, &facingUp) && !facingUp
+            && hit <= island.z) {
+            accepted.add(
+                { float(island.x), float(island.y), float(hit), SupportPoint::Reason::Island });
+            continue;
+        }
+        // A ring or a crescent has its centroid off itself: the lowest corner of a downward
+        // face around it, at the island's height.
+        const double radius = reach + spacing;
         const float* best = nullptr;
         grid.forEachNear(island.x, island.y, radius, [&](std::uint32_t t) {
             const float* p = model.data() + 9 * std::size_t(t);
@@ -268,14 +281,8 @@ bool placeSupportPoints(const TriangleSoup& model, const MeshGrid& grid,
                     best = corner;
             }
         });
-        if (best) {
+        if (best)
             accepted.add({ best[0], best[1], best[2], SupportPoint::Reason::Island });
-            continue;
-        }
-        double hit;
-        if (grid.castUp(island.x, island.y, island.z - 1.0, hit) && hit <= island.z)
-            accepted.add(
-                { float(island.x), float(island.y), float(hit), SupportPoint::Reason::Island });
     }
     return progress.step(1, 1);
 }

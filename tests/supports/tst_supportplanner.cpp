@@ -167,24 +167,32 @@ private slots:
 
     void islandsGetAPointWhereNoneIs()
     {
-        // Under the 30° ledge no rule puts a point in the middle of the slab.
+        // Under the 30° ledge no rule puts a point in the middle of the slab; its free end
+        // has points at its two lowest corners (y = ±4).
         const TestModel m = ledge(30);
         const double a = 30 * std::acos(-1.0) / 180;
         const double x = -0.5 + 6 * std::sin(a), z = 19.5 - 6 * std::cos(a);
-        SupportSettings settings;
+        const float end = m.hanging[2] + 0.05f;
+        const std::vector<IslandHint> islands {
+            { x, 0, z + 0.05, 4.0 }, // under the slab: needs a point
+            { m.hanging[0], 4, end, 0.01 }, // on a lowest corner: held
+            { m.hanging[0], 3, end, 0.01 }, // a speck a millimetre from it: needs its own
+        };
         SupportPlan plan;
-        const std::vector<IslandHint> islands { { x, 0, z + 0.05, 4.0 },
-            { m.hanging[0], 0, m.hanging[2] + 0.05, 4.0 } };
-        QVERIFY(planSupports(m.triangles, islands, settings, plan));
-        std::vector<SupportPoint> added;
+        QVERIFY(planSupports(m.triangles, islands, SupportSettings(), plan));
+        QStringList added;
         for (const SupportPoint& p : plan.points) {
             if (p.reason == SupportPoint::Reason::Island)
-                added.push_back(p);
+                added << QStringLiteral("%1 %2 %3")
+                             .arg(p.x, 0, 'f', 2)
+                             .arg(p.y, 0, 'f', 2)
+                             .arg(p.z, 0, 'f', 2);
         }
-        // The island at the free end is held by its lowest point already.
-        QCOMPARE(added.size(), std::size_t(1));
-        QVERIFY(std::fabs(added[0].x - x) < 1e-4);
-        QVERIFY(std::fabs(added[0].z - z) < 1e-3);
+        QCOMPARE(added,
+            QStringList({ QStringLiteral("%1 0.00 %2").arg(x, 0, 'f', 2).arg(z, 0, 'f', 2),
+                QStringLiteral("%1 3.00 %2")
+                    .arg(m.hanging[0], 0, 'f', 2)
+                    .arg(m.hanging[2], 0, 'f', 2) }));
     }
 
     void islandHintsFromPlateJson()
@@ -198,6 +206,8 @@ private slots:
         QCOMPARE(hints[0].y, -2.0);
         QCOMPARE(hints[0].z, 40.5 * 0.05);
         QCOMPARE(hints[0].areaMm2, 3.25);
+        // Sliced with supports: the model stood 5 mm higher.
+        QCOMPARE(islandHintsFromPlate(json, 5.0)[0].z, 40.5 * 0.05 - 5.0);
         QVERIFY(islandHintsFromPlate("{\"islands\": [{\"layer\": 3}]}").empty());
     }
 
