@@ -29,8 +29,8 @@ constexpr double kPeelWarningGrowthMm2 = 100.0;
 // plate.json lists at most this many islands, the lowest first; "islandCount" counts them all.
 constexpr std::size_t kListedIslands = 10000;
 
-const char* const kThumbnailNames[2]
-    = { "thumbnail/thumbnail400x400.png", "thumbnail/thumbnail800x480.png" };
+const char *const kThumbnailNames[2] = { "thumbnail/thumbnail400x400.png",
+                                         "thumbnail/thumbnail800x480.png" };
 const int kThumbnailSizes[2][2] = { { 400, 400 }, { 800, 480 } };
 
 // Model millimetres to image pixels: plate centre at the image centre, y up on the plate is up
@@ -44,8 +44,8 @@ struct PixelMapping {
 // above: the two triangles that share an edge then produce the very same point, and a closed
 // mesh gives closed outlines. The segment runs from the edge that goes down to the edge that goes
 // up (corners in their stored order), which leaves the solid on its left when seen from above.
-inline void cutTriangle(
-    const float* t, double zc, const PixelMapping& m, std::vector<Segment>& segments)
+inline void cutTriangle(const float *t, double zc, const PixelMapping &m,
+                        std::vector<Segment> &segments)
 {
     const bool above[3] = { t[2] >= zc, t[5] >= zc, t[8] >= zc };
     if (above[0] == above[1] && above[1] == above[2])
@@ -55,12 +55,12 @@ inline void cutTriangle(
         const int j = (i + 1) % 3;
         if (above[i] == above[j])
             continue;
-        const float* a = t + 3 * (above[i] ? i : j); // the corner above
-        const float* b = t + 3 * (above[i] ? j : i); // the corner below
+        const float *a = t + 3 * (above[i] ? i : j); // the corner above
+        const float *b = t + 3 * (above[i] ? j : i); // the corner below
         const double f = (zc - double(b[2])) / (double(a[2]) - double(b[2]));
         const double x = double(b[0]) + f * (double(a[0]) - double(b[0]));
         const double y = double(b[1]) + f * (double(a[1]) - double(b[1]));
-        double* p = point[above[i] ? 0 : 1];
+        double *p = point[above[i] ? 0 : 1];
         p[0] = m.centreX + m.scaleX * x;
         p[1] = m.centreY + m.scaleY * y;
     }
@@ -68,12 +68,12 @@ inline void cutTriangle(
 }
 
 // The job name as a file-name prefix: letters, digits, '-' and '_' kept, the rest made '_'.
-std::string jobDirName(const std::string& jobName)
+std::string jobDirName(const std::string &jobName)
 {
     std::string name;
     for (char c : jobName) {
-        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')
-            || (c >= '0' && c <= '9') || c == '-' || c == '_';
+        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')
+            || c == '-' || c == '_';
         name += plain ? c : '_';
         if (name.size() == 40)
             break;
@@ -83,7 +83,7 @@ std::string jobDirName(const std::string& jobName)
     return name;
 }
 
-std::string layerFileName(const std::string& prefix, int layer)
+std::string layerFileName(const std::string &prefix, int layer)
 {
     char digits[16];
     std::snprintf(digits, sizeof digits, "%05d", layer);
@@ -92,8 +92,8 @@ std::string layerFileName(const std::string& prefix, int layer)
 
 class Job {
 public:
-    Job(const Plate& plate, const std::string& jobDir, const std::function<void(int)>& progress,
-        const std::atomic<bool>& cancel)
+    Job(const Plate &plate, const std::string &jobDir, const std::function<void(int)> &progress,
+        const std::atomic<bool> &cancel)
         : m_plate(plate)
         , m_profile(plate.items.front().profile)
         , m_jobDir(jobDir)
@@ -111,7 +111,7 @@ public:
         m_mapping.scaleY = (m_profile.mirrorY ? 1.0 : -1.0) / pixelMmY;
     }
 
-    bool run(std::string& error)
+    bool run(std::string &error)
     {
         binTriangles();
         const unsigned cores = std::max(1u, std::min(8u, std::thread::hardware_concurrency()));
@@ -120,7 +120,7 @@ public:
         for (unsigned w = 1; w < cores; ++w)
             helpers.emplace_back([this, w] { work(w); });
         work(0);
-        for (std::thread& helper : helpers)
+        for (std::thread &helper : helpers)
             helper.join();
         if (m_failed) {
             error = m_error;
@@ -139,18 +139,17 @@ private:
     {
         const int layers = m_plate.layerCount;
         const int chunks = (layers + kLayersPerChunk - 1) / kLayersPerChunk;
-        auto chunkRange = [&](const float* t, int& first, int& last) {
+        auto chunkRange = [&](const float *t, int &first, int &last) {
             const double low = std::min({ t[2], t[5], t[8] });
             const double high = std::max({ t[2], t[5], t[8] });
             // One layer of slack on each side; the cut itself decides exactly.
             const int lowLayer = std::max(0, int(std::floor(low / m_layerHeight - 0.5)) - 1);
-            const int highLayer
-                = std::min(layers - 1, int(std::floor(high / m_layerHeight - 0.5)) + 1);
+            const int highLayer = std::min(layers - 1, int(std::floor(high / m_layerHeight - 0.5)) + 1);
             first = lowLayer / kLayersPerChunk;
             last = highLayer < lowLayer ? first - 1 : highLayer / kLayersPerChunk;
         };
         m_chunkStart.assign(std::size_t(chunks) + 1, 0);
-        for (const PlateItem& item : m_plate.items) {
+        for (const PlateItem &item : m_plate.items) {
             for (std::size_t i = 0; i < item.mesh.xyz.size(); i += 9) {
                 int first, last;
                 chunkRange(item.mesh.xyz.data() + i, first, last);
@@ -162,10 +161,10 @@ private:
             m_chunkStart[std::size_t(c) + 1] += m_chunkStart[std::size_t(c)];
         m_chunkTriangles.resize(m_chunkStart.back());
         std::vector<std::size_t> next(m_chunkStart.begin(), m_chunkStart.end() - 1);
-        for (const PlateItem& item : m_plate.items) {
+        for (const PlateItem &item : m_plate.items) {
             for (std::size_t i = 0; i < item.mesh.xyz.size(); i += 9) {
                 int first, last;
-                const float* t = item.mesh.xyz.data() + i;
+                const float *t = item.mesh.xyz.data() + i;
                 chunkRange(t, first, last);
                 for (int c = first; c <= last; ++c)
                     m_chunkTriangles[next[std::size_t(c)]++] = t;
@@ -177,7 +176,7 @@ private:
     {
         LayerImage image;
         image.resize(m_profile.pixelsX, m_profile.pixelsY);
-        std::vector<std::uint8_t>& cover = m_covers[worker];
+        std::vector<std::uint8_t> &cover = m_covers[worker];
         cover.assign(std::size_t(m_profile.pixelsX) * std::size_t(m_profile.pixelsY), 0);
         Rasterizer rasterizer;
         PngWriter png;
@@ -188,19 +187,17 @@ private:
             const int chunk = m_nextChunk++;
             if (chunk >= chunks)
                 return;
-            const float* const* begin = m_chunkTriangles.data() + m_chunkStart[std::size_t(chunk)];
-            const float* const* end
-                = m_chunkTriangles.data() + m_chunkStart[std::size_t(chunk) + 1];
+            const float *const *begin = m_chunkTriangles.data() + m_chunkStart[std::size_t(chunk)];
+            const float *const *end = m_chunkTriangles.data() + m_chunkStart[std::size_t(chunk) + 1];
             const int lastLayer = std::min(m_plate.layerCount, (chunk + 1) * kLayersPerChunk);
             for (int layer = chunk * kLayersPerChunk; layer < lastLayer; ++layer) {
                 if (m_failed || m_cancel)
                     return;
                 const double zc = (layer + 0.5) * m_layerHeight;
                 segments.clear();
-                for (const float* const* t = begin; t != end; ++t)
+                for (const float *const *t = begin; t != end; ++t)
                     cutTriangle(*t, zc, m_mapping, segments);
-                m_curedPixels[std::size_t(layer)]
-                    = (long long)rasterizer.fill(segments, image, cover.data());
+                m_curedPixels[std::size_t(layer)] = (long long)rasterizer.fill(segments, image, cover.data());
                 if (m_plate.findIslands)
                     checkIslands(islands, rasterizer, layer, layer + 1 < lastLayer);
                 std::string error;
@@ -231,7 +228,7 @@ private:
         m_islands.layerDone(worker, layer, m_plate.layerCount, continues);
     }
 
-    void fail(const std::string& error)
+    void fail(const std::string &error)
     {
         std::lock_guard<std::mutex> lock(m_errorMutex);
         if (!m_failed) {
@@ -240,10 +237,10 @@ private:
         }
     }
 
-    bool finish(std::string& error)
+    bool finish(std::string &error)
     {
         // Every worker drew into its own cover; the thumbnails show their union.
-        std::vector<std::uint8_t>& cover = m_covers.front();
+        std::vector<std::uint8_t> &cover = m_covers.front();
         for (std::size_t w = 1; w < m_covers.size(); ++w) {
             for (std::size_t i = 0; i < cover.size(); ++i)
                 cover[i] |= m_covers[w][i];
@@ -256,9 +253,9 @@ private:
         }
         PngWriter png;
         for (int k = 0; k < 2; ++k) {
-            const std::vector<std::uint8_t> rows = renderThumbnail(cover.data(), m_profile.pixelsX,
-                m_profile.pixelsY, m_profile.mirrorX, m_profile.mirrorY, kThumbnailSizes[k][0],
-                kThumbnailSizes[k][1]);
+            const std::vector<std::uint8_t> rows = renderThumbnail(
+                cover.data(), m_profile.pixelsX, m_profile.pixelsY, m_profile.mirrorX,
+                m_profile.mirrorY, kThumbnailSizes[k][0], kThumbnailSizes[k][1]);
             if (!png.encode(rows.data(), kThumbnailSizes[k][0], kThumbnailSizes[k][1], 3)
                 || !png.save(m_jobDir + "/" + kThumbnailNames[k], error)) {
                 if (error.empty())
@@ -284,7 +281,7 @@ private:
         d.mirrorX = m_profile.mirrorX;
         d.mirrorY = m_profile.mirrorY;
         d.maxHeightMm = m_profile.maxHeightMm;
-        for (const PlateItem& item : m_plate.items) {
+        for (const PlateItem &item : m_plate.items) {
             d.items.push_back({ item.stlPath, item.profile });
             d.exposureS = std::max(d.exposureS, item.profile.exposureS);
             d.bottomExposureS = std::max(d.bottomExposureS, item.profile.bottomExposureS);
@@ -316,17 +313,17 @@ private:
         return writePlateDocument(d, m_jobDir + "/plate.json", error);
     }
 
-    const Plate& m_plate;
-    const Profile& m_profile;
+    const Plate &m_plate;
+    const Profile &m_profile;
     const std::string m_jobDir;
     const std::string m_prefix;
-    const std::function<void(int)>& m_progress;
-    const std::atomic<bool>& m_cancel;
+    const std::function<void(int)> &m_progress;
+    const std::atomic<bool> &m_cancel;
     const double m_layerHeight;
     PixelMapping m_mapping {};
 
     std::vector<std::size_t> m_chunkStart;
-    std::vector<const float*> m_chunkTriangles;
+    std::vector<const float *> m_chunkTriangles;
     std::atomic<int> m_nextChunk { 0 };
     std::atomic<int> m_layersDone { 0 };
     std::vector<long long> m_curedPixels; // each worker writes only its own layers
@@ -340,9 +337,9 @@ private:
 
 } // namespace
 
-bool slicePlate(const Plate& plate, const std::string& jobDir,
-    const std::function<void(int layersDone)>& progress, const std::atomic<bool>& cancel,
-    std::string& error)
+bool slicePlate(const Plate &plate, const std::string &jobDir,
+                const std::function<void(int layersDone)> &progress,
+                const std::atomic<bool> &cancel, std::string &error)
 {
     if (plate.items.empty() || plate.layerCount <= 0) {
         error = "The job has no models to slice.";
