@@ -4,6 +4,7 @@
 // sliced; with automatic supports, built from those islands, they report none.
 #include "agentprocess.h"
 #include "islandhints.h"
+#include "islandsummary.h"
 #include "stlbuilder.h"
 #include "supportplanner.h"
 #include "testmodels.h"
@@ -106,8 +107,9 @@ private slots:
             const QString name = style == SupportSettings::Style::Pillars
                 ? QStringLiteral("pillars")
                 : QStringLiteral("branching");
-            qInfo("%s: %d islands without supports, %d with %d %s", qPrintable(m.name), before,
-                islandCount(held), int(plan.supports.size()), qPrintable(name));
+            qInfo("%s: without supports \"%s\"; with %d %s \"%s\"", qPrintable(m.name),
+                qPrintable(islandSummary(bare)), int(plan.supports.size()), qPrintable(name),
+                qPrintable(islandSummary(held)));
             QVERIFY2(islandCount(held) == 0, firstIslands(held).constData());
         }
     }
