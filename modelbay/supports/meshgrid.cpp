@@ -12,22 +12,29 @@ MeshGrid::MeshGrid(const TriangleSoup& model)
     const std::size_t count = model.size() / 9;
     double x0 = std::numeric_limits<double>::max(), y0 = x0, z0 = x0;
     double x1 = std::numeric_limits<double>::lowest(), y1 = x1, z1 = x1;
-    for (std::size_t i = 0; i < count * 9; i += 3) {
-        x0 = std::min(x0, double(model[i]));
-        x1 = std::max(x1, double(model[i]));
-        y0 = std::min(y0, double(model[i + 1]));
-        y1 = std::max(y1, double(model[i + 1]));
-        z0 = std::min(z0, double(model[i + 2]));
-        z1 = std::max(z1, double(model[i + 2]));
+    std::size_t usable = 0;
+    for (std::size_t t = 0; t < count; ++t) {
+        const float* p = model.data() + 9 * t;
+        if (!usableTriangle(p))
+            continue;
+        ++usable;
+        for (int k = 0; k < 9; k += 3) {
+            x0 = std::min(x0, double(p[k]));
+            x1 = std::max(x1, double(p[k]));
+            y0 = std::min(y0, double(p[k + 1]));
+            y1 = std::max(y1, double(p[k + 1]));
+            z0 = std::min(z0, double(p[k + 2]));
+            z1 = std::max(z1, double(p[k + 2]));
+        }
     }
     m_start.assign(2, 0);
-    if (count == 0)
+    if (usable == 0)
         return;
     m_minZ = z0;
     m_maxZ = z1;
     // About two triangles per cell on a model that fills its extent; never finer than 0.1 mm.
     const double area = std::max(1e-6, (x1 - x0) * (y1 - y0));
-    m_cell = std::max(0.1, std::sqrt(2.0 * area / double(count)));
+    m_cell = std::max(0.1, std::sqrt(2.0 * area / double(usable)));
     m_columns = std::max(1, std::min(4096, int((x1 - x0) / m_cell) + 1));
     m_rows = std::max(1, std::min(4096, int((y1 - y0) / m_cell) + 1));
     m_cell = std::max({ m_cell, (x1 - x0) / m_columns * 1.0001, (y1 - y0) / m_rows * 1.0001 });
@@ -44,6 +51,8 @@ MeshGrid::MeshGrid(const TriangleSoup& model)
     };
     for (std::size_t t = 0; t < count; ++t) {
         int c0, r0, c1, r1;
+        if (!usableTriangle(model.data() + 9 * t))
+            continue;
         range(t, c0, r0, c1, r1);
         for (int r = r0; r <= r1; ++r)
             for (int c = c0; c <= c1; ++c)
@@ -55,6 +64,8 @@ MeshGrid::MeshGrid(const TriangleSoup& model)
     std::vector<std::uint32_t> next(m_start.begin(), m_start.end() - 1);
     for (std::size_t t = 0; t < count; ++t) {
         int c0, r0, c1, r1;
+        if (!usableTriangle(model.data() + 9 * t))
+            continue;
         range(t, c0, r0, c1, r1);
         for (int r = r0; r <= r1; ++r)
             for (int c = c0; c <= c1; ++c)

@@ -5,11 +5,23 @@
 
 #include "supportplan.h"
 
+#include <cmath>
 #include <cstdint>
 #include <vector>
 
-// The model's triangles binned by their extent on the plate, so that a vertical ray looks only
-// at the triangles of one cell instead of the whole model.
+// A triangle whose corners are numbers within a kilometre of the plate's centre. Others, from a
+// damaged file, are left out everywhere: one NaN or infinity would spoil every sum and range.
+inline bool usableTriangle(const float* t)
+{
+    for (int k = 0; k < 9; ++k) {
+        if (!(std::fabs(t[k]) < 1e6f))
+            return false;
+    }
+    return true;
+}
+
+// The model's usable triangles binned by their extent on the plate, so that a vertical ray looks
+// only at the triangles of one cell instead of the whole model.
 class MeshGrid {
 public:
     explicit MeshGrid(const TriangleSoup& model);

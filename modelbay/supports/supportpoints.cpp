@@ -149,9 +149,12 @@ bool placeSupportPoints(const TriangleSoup& model, const MeshGrid& grid,
     progress.stage(0, 40);
     Welder welder(count * 3);
     std::vector<std::uint32_t> corners(count * 3);
+    constexpr std::uint32_t kLeftOut = 0xffffffffu; // the corners of an unusable triangle
     for (std::size_t t = 0; t < count; ++t) {
+        const bool usable = usableTriangle(model.data() + 9 * t);
         for (int k = 0; k < 3; ++k)
-            corners[3 * t + std::size_t(k)] = welder.vertex(model.data() + 9 * t + 3 * k);
+            corners[3 * t + std::size_t(k)]
+                = usable ? welder.vertex(model.data() + 9 * t + 3 * k) : kLeftOut;
         if (t % kStep == 0 && !progress.step(t, count))
             return false;
     }
@@ -159,6 +162,8 @@ bool placeSupportPoints(const TriangleSoup& model, const MeshGrid& grid,
     std::vector<std::uint8_t> state(welder.count(), 0); // 1: looks down, 2: has a lower neighbour
     for (std::size_t t = 0; t < count; ++t) {
         const float* p = model.data() + 9 * t;
+        if (corners[3 * t] == kLeftOut)
+            continue;
         const bool down = normalZ(p) < 0;
         for (int k = 0; k < 3; ++k) {
             std::uint8_t& s = state[corners[3 * t + std::size_t(k)]];
@@ -182,6 +187,8 @@ bool placeSupportPoints(const TriangleSoup& model, const MeshGrid& grid,
         return v;
     };
     for (std::size_t t = 0; t < count; ++t) {
+        if (corners[3 * t] == kLeftOut)
+            continue;
         for (int k = 0; k < 3; ++k) {
             const std::uint32_t a = corners[3 * t + std::size_t(k)];
             const std::uint32_t b = corners[3 * t + std::size_t((k + 1) % 3)];
@@ -212,7 +219,7 @@ bool placeSupportPoints(const TriangleSoup& model, const MeshGrid& grid,
         const float* p = model.data() + 9 * t;
         if (t % kStep == 0 && !progress.step(t, count))
             return false;
-        if (normalZ(p) >= overhangZ)
+        if (corners[3 * t] == kLeftOut || normalZ(p) >= overhangZ)
             continue;
         const double x0 = std::min({ p[0], p[3], p[6] }), x1 = std::max({ p[0], p[3], p[6] });
         const double y0 = std::min({ p[1], p[4], p[7] }), y1 = std::max({ p[1], p[4], p[7] });

@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -234,6 +235,21 @@ private slots:
             },
             &cancel));
         QVERIFY(after <= 1);
+    }
+
+    void damagedTrianglesAreLeftOut()
+    {
+        const TestModel m = liftedSphere();
+        std::vector<float> damaged = m.triangles;
+        const float nan = std::numeric_limits<float>::quiet_NaN();
+        damaged.insert(damaged.end(), { 0, 0, nan, 1, 0, 5, 0, 1, 5 });
+        damaged.insert(damaged.end(), { -1e30f, 0, -1, 1, 0, -1, 0, 1e30f, -1 });
+        SupportPlan clean, plan;
+        QVERIFY(planSupports(m.triangles, {}, SupportSettings(), clean));
+        QVERIFY(planSupports(damaged, {}, SupportSettings(), plan));
+        QCOMPARE(plan.liftMm, clean.liftMm);
+        QCOMPARE(plan.points.size(), clean.points.size());
+        QCOMPARE(plan.geometry, clean.geometry);
     }
 
     void editedPointsBuildAgain()
