@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "agentserver.h"
 
+#include "boundedserver.h"
 #include "form.h"
 #include "jobfile.h"
 #include "jobfilename.h"
@@ -135,21 +136,17 @@ bool makeFolders(const std::string &path, std::string &error)
 } // namespace
 
 AgentServer::AgentServer(std::string dataFolder)
-    : m_dataFolder(std::move(dataFolder)),
-      m_jobsFolder(m_dataFolder + "/jobs"),
-      m_downloadsFolder(m_dataFolder + "/downloads"),
-      m_printersFile(m_dataFolder + "/printers.json"),
-      m_jobs(m_jobsFolder),
-      m_server(std::make_unique<httplib::Server>())
+    : m_dataFolder(std::move(dataFolder))
+    , m_jobsFolder(m_dataFolder + "/jobs")
+    , m_downloadsFolder(m_dataFolder + "/downloads")
+    , m_printersFile(m_dataFolder + "/printers.json")
+    , m_jobs(m_jobsFolder)
+    , m_server(std::make_unique<BoundedServer>())
 {
     using httplib::Request;
     using httplib::Response;
     using HandlerResponse = httplib::Server::HandlerResponse;
 
-    // Few clients, one at a time mostly; idle connections are let go soon so that an ending
-    // agent does not wait for them.
-    m_server->new_task_queue = [] { return new httplib::ThreadPool(8); };
-    m_server->set_keep_alive_timeout(1);
     m_server->set_payload_max_length(1 << 20);
     // The library's default adds SO_REUSEPORT, which would let a second agent bind our port and
     // take every other request. SO_REUSEADDR alone still allows a restart right after an end.
@@ -164,19 +161,26 @@ AgentServer::AgentServer(std::string dataFolder)
         const std::string refusal = requestRefusal(request.has_header("Origin"), fetchMetadata,
                                                    request.get_header_value_count("Host"),
                                                    request.get_header_value("Host"), m_port);
+        // A refusal comes before the body is read, so the connection ends with it: whatever
+        // follows on it (such as a browser's body crafted to read as a request) is never served.
         if (!refusal.empty()) {
             answerError(response, 403, refusal);
+            response.set_header("Connection", "close");
             return HandlerResponse::Handled;
         }
         // The payload limit holds a body to its Content-Length only: a chunked body, or one the
         // library unpacks, could grow without bound. Our client sends neither.
-        if (request.has_header("Transfer-Encoding")) {
+        // A POST without a length has an empty body by the standard; ours always carry a form.
+        if (request.has_header("Transfer-Encoding")
+            || (request.method == "POST" && !request.has_header("Content-Length"))) {
             answerError(response, 411,
                         "The agent reads only request bodies of a stated length (Content-Length).");
+            response.set_header("Connection", "close");
             return HandlerResponse::Handled;
         }
         if (request.has_header("Content-Encoding")) {
             answerError(response, 415, "The agent does not read compressed request bodies.");
+            response.set_header("Connection", "close");
             return HandlerResponse::Handled;
         }
         return HandlerResponse::Unhandled;
@@ -271,11 +275,11 @@ bool AgentServer::bind(int port, std::string &error)
 
 void AgentServer::run()
 {
-    m_server->listen_after_bind();
+    m_server->serve();
     m_jobs.stopAll();
 }
 
-void AgentServer::stop() { m_server->stop(); }
+void AgentServer::stop() { m_server->stopServing(); }
 
 void AgentServer::handlePrinterDetails(const httplib::Request &, httplib::Response &response)
 {

@@ -8,8 +8,9 @@
 #include <memory>
 #include <string>
 
+class BoundedServer;
+
 namespace httplib {
-class Server;
 struct Request;
 struct Response;
 }
@@ -56,7 +57,7 @@ private:
     const std::string m_printersFile;
     int m_port = 0;
     JobRegistry m_jobs;
-    std::unique_ptr<httplib::Server> m_server;
+    std::unique_ptr<BoundedServer> m_server;
 };
 
 #endif
