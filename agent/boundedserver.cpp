@@ -26,6 +26,8 @@ using Clock = std::chrono::steady_clock;
 constexpr std::size_t kMostConnections = 64;
 constexpr int kMostRequestsPerConnection = 100;
 constexpr std::chrono::seconds kWriteTime { 5 };
+constexpr std::chrono::milliseconds kDrainTime { 500 };
+constexpr std::size_t kMostDrained = 1 << 20;
 
 // Waits until the socket can be read (or written) or the deadline passes.
 bool waitFor(int socket, short events, Clock::time_point deadline)
@@ -285,7 +287,17 @@ bool BoundedServer::process_and_close_socket(socket_t socket)
         m_connections.erase(socket);
     }
     m_changed.notify_all();
-    ::shutdown(socket, SHUT_RDWR);
+    // Closing a socket with unread bytes resets the connection, and the client could lose the
+    // answer it has not read yet: end our side first and let the rest drain for a moment.
+    ::shutdown(socket, SHUT_WR);
+    const Clock::time_point drainEnd = Clock::now() + kDrainTime;
+    char discarded[4096];
+    for (std::size_t total = 0; total < kMostDrained && waitFor(socket, POLLIN, drainEnd);) {
+        const ssize_t got = recv(socket, discarded, sizeof discarded, 0);
+        if (got <= 0)
+            break;
+        total += std::size_t(got);
+    }
     ::close(socket);
     return true;
 }

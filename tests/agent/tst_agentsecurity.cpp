@@ -6,6 +6,10 @@
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
+
+#include <memory>
+#include <vector>
 
 class TestAgentSecurity : public QObject {
     Q_OBJECT
@@ -20,6 +24,7 @@ private slots:
     void clientRequestsPass();
     void refusalEndsTheConnection_data();
     void refusalEndsTheConnection();
+    void slowClientsCannotHoldTheAgent();
 
 private:
     QTemporaryDir m_dir;
@@ -183,6 +188,54 @@ void TestAgentSecurity::refusalEndsTheConnection()
     QCOMPARE(received.count("HTTP/1.1"), 1);
     QCOMPARE(m_agent->get(QStringLiteral("/printer-details")).status, 200);
     QCOMPARE(m_agent->process().state(), QProcess::Running);
+}
+
+void TestAgentSecurity::slowClientsCannotHoldTheAgent()
+{
+    // More clients than the agent once had threads, each sending one more header line every
+    // half second and never ending the head.
+    const QByteArray port = QByteArray::number(m_agent->port());
+    std::vector<std::unique_ptr<QTcpSocket>> slow;
+    for (int i = 0; i < 12; ++i) {
+        slow.push_back(std::make_unique<QTcpSocket>());
+        slow.back()->connectToHost(QStringLiteral("127.0.0.1"), quint16(m_agent->port()));
+        QVERIFY(slow.back()->waitForConnected());
+        slow.back()->write("GET /slice HTTP/1.1\r\nHost: 127.0.0.1:" + port + "\r\n");
+    }
+    QTimer drip;
+    connect(&drip, &QTimer::timeout, this, [&slow] {
+        for (const auto& socket : slow) {
+            if (socket->state() == QAbstractSocket::ConnectedState)
+                socket->write("X-Slow: 1\r\n");
+        }
+    });
+    drip.start(500);
+
+    // The desktop client's poll is answered meanwhile.
+    QVERIFY(m_agent->get(QStringLiteral("/slice")).status != 0);
+    // And the slow heads are cut off, told why.
+    const auto allClosed = [&slow] {
+        for (const auto& socket : slow) {
+            if (socket->state() != QAbstractSocket::UnconnectedState)
+                return false;
+        }
+        return true;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(allClosed(), 30000);
+    QVERIFY(slow.front()->readAll().startsWith("HTTP/1.1 408"));
+
+    // A head that never ends in lines is refused once past the limit, not kept in memory.
+    QTcpSocket flood;
+    QSignalSpy disconnected(&flood, &QTcpSocket::disconnected);
+    flood.connectToHost(QStringLiteral("127.0.0.1"), quint16(m_agent->port()));
+    QVERIFY(flood.waitForConnected());
+    flood.write("GET /slice HTTP/1.1\r\nHost: 127.0.0.1:" + port + "\r\n");
+    for (int i = 0; i < 300; ++i)
+        flood.write("X-Flood-" + QByteArray::number(i) + ": " + QByteArray(100, 'a') + "\r\n");
+    flood.write("\r\n");
+    QVERIFY(disconnected.count() > 0 || disconnected.wait(30000));
+    const QByteArray answer = flood.readAll();
+    QVERIFY2(answer.startsWith("HTTP/1.1 431"), answer.constData());
 }
 
 QTEST_GUILESS_MAIN(TestAgentSecurity)
