@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <new>
 #include <system_error>
 
 struct JobRegistry::Job {
@@ -88,15 +89,23 @@ bool JobRegistry::start(Plate plate, std::string &folder, std::string &error)
     m_jobs.erase(std::remove_if(m_jobs.begin(), m_jobs.end(), unusable), m_jobs.end());
     raw->thread = std::thread([raw, plate = std::move(plate)] {
         std::string sliceError;
-        const bool sliced = slicePlate(
+        bool sliced = false;
+        // An exception here would end the whole agent: the job fails with a sentence instead.
+        try {
+            sliced = slicePlate(
                 plate, raw->folder,
                 [raw](int layersDone) {
                     // Worker threads may report out of order: keep the largest count.
                     int known = raw->layersDone.load();
                     while (layersDone > known
-                           && !raw->layersDone.compare_exchange_weak(known, layersDone)) { }
+                        && !raw->layersDone.compare_exchange_weak(known, layersDone)) { }
                 },
                 raw->cancel, sliceError);
+        } catch (const std::bad_alloc&) {
+            sliceError = "There is not enough memory to slice the job.";
+        } catch (const std::exception& exception) {
+            sliceError = std::string("Slicing failed: ") + exception.what() + ".";
+        }
         if (sliced) {
             raw->state = JobStatus::State::Finished;
         } else {
