@@ -69,10 +69,11 @@ bool readForm(const httplib::Request &request, httplib::Response &response, Form
 // request leaves the sentence of its answer as the newest job's failure.
 class LoadingMark {
 public:
-    LoadingMark(JobRegistry &jobs, const httplib::Response &response)
-        : m_jobs(jobs), m_response(response)
+    LoadingMark(JobRegistry& jobs, const httplib::Response& response)
+        : m_jobs(jobs)
+        , m_response(response)
+        , m_request(m_jobs.beginLoading())
     {
-        m_jobs.beginLoading();
     }
     ~LoadingMark()
     {
@@ -84,14 +85,16 @@ public:
                               .toString()
                               .toStdString();
         }
-        m_jobs.endLoading(failure);
+        m_jobs.endLoading(m_request, failure);
     }
     LoadingMark(const LoadingMark &) = delete;
     LoadingMark &operator=(const LoadingMark &) = delete;
+    std::uint64_t request() const { return m_request; }
 
 private:
     JobRegistry &m_jobs;
     const httplib::Response &m_response;
+    const std::uint64_t m_request;
 };
 
 // A path with a "+" is ambiguous: the form encoding reads a plus as a space, while our desktop
@@ -358,9 +361,12 @@ void AgentServer::handleSlice(const httplib::Request &request, httplib::Response
     const std::string jobName = slice.jobName.empty() ? std::string("job") : slice.jobName;
     std::string folder;
     const bool loaded = loadPlate(jobName, *printer, items, plate, error);
-    const bool started = loaded && m_jobs.start(std::move(plate), folder, error);
+    const bool started = loaded && m_jobs.start(std::move(plate), folder, error, loading.request());
     if (!started) {
-        answerError(response, loaded ? 500 : 400, error);
+        // A request overtaken by a newer one conflicts with it; a folder that cannot be made is
+        // ours.
+        const int status = !loaded ? 400 : m_jobs.isNewest(loading.request()) ? 500 : 409;
+        answerError(response, status, error);
         return;
     }
     answer(response, 200, QJsonObject { { QStringLiteral("path"), text(folder) } });
