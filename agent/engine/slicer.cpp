@@ -1,6 +1,7 @@
 // SPDX-FileCopyrightText: 2026 Corvane developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "slicer.h"
+#include "layersweep.h"
 #include "platedocument.h"
 #include "pngwriter.h"
 #include "raster.h"
@@ -14,13 +15,14 @@
 #include <cstdint>
 #include <cstdio>
 #include <mutex>
+#include <new>
 #include <thread>
 
 namespace {
 
-// Layers handed to a worker at a time. Triangles are binned per group of layers, so a group
-// looks only at the triangles near its height.
-constexpr int kLayersPerChunk = 4;
+// Bands of layers handed to the workers, per worker: enough for an even share when some
+// heights hold more of the model than others. Each band sweeps up through its layers.
+constexpr int kBandsPerWorker = 4;
 // A rough allowance for moving the plate between exposures, for the print time estimate.
 constexpr double kSecondsBetweenLayers = 6.0;
 
@@ -108,13 +110,15 @@ public:
 
     bool run(std::string &error)
     {
-        binTriangles();
+        m_spans = layerSpans(m_plate, m_layerHeight, m_plate.layerCount);
         const unsigned cores = std::max(1u, std::min(8u, std::thread::hardware_concurrency()));
+        const int bands = int(cores) * kBandsPerWorker;
+        m_bandLayers = std::max(1, (m_plate.layerCount + bands - 1) / bands);
         m_covers.assign(cores, {});
         std::vector<std::thread> helpers;
         for (unsigned w = 1; w < cores; ++w)
-            helpers.emplace_back([this, w] { work(w); });
-        work(0);
+            helpers.emplace_back([this, w] { guardedWork(w); });
+        guardedWork(0);
         for (std::thread &helper : helpers)
             helper.join();
         if (m_failed) {
@@ -129,41 +133,13 @@ public:
     }
 
 private:
-    // Lists, per chunk of layers, the triangles that may cross one of its middle planes.
-    void binTriangles()
+    // An exception on a worker thread would end the agent: the job fails with a sentence.
+    void guardedWork(unsigned worker)
     {
-        const int layers = m_plate.layerCount;
-        const int chunks = (layers + kLayersPerChunk - 1) / kLayersPerChunk;
-        auto chunkRange = [&](const float *t, int &first, int &last) {
-            const double low = std::min({ t[2], t[5], t[8] });
-            const double high = std::max({ t[2], t[5], t[8] });
-            // One layer of slack on each side; the cut itself decides exactly.
-            const int lowLayer = std::max(0, int(std::floor(low / m_layerHeight - 0.5)) - 1);
-            const int highLayer = std::min(layers - 1, int(std::floor(high / m_layerHeight - 0.5)) + 1);
-            first = lowLayer / kLayersPerChunk;
-            last = highLayer < lowLayer ? first - 1 : highLayer / kLayersPerChunk;
-        };
-        m_chunkStart.assign(std::size_t(chunks) + 1, 0);
-        for (const PlateItem &item : m_plate.items) {
-            for (std::size_t i = 0; i < item.mesh.xyz.size(); i += 9) {
-                int first, last;
-                chunkRange(item.mesh.xyz.data() + i, first, last);
-                for (int c = first; c <= last; ++c)
-                    ++m_chunkStart[std::size_t(c) + 1];
-            }
-        }
-        for (int c = 0; c < chunks; ++c)
-            m_chunkStart[std::size_t(c) + 1] += m_chunkStart[std::size_t(c)];
-        m_chunkTriangles.resize(m_chunkStart.back());
-        std::vector<std::size_t> next(m_chunkStart.begin(), m_chunkStart.end() - 1);
-        for (const PlateItem &item : m_plate.items) {
-            for (std::size_t i = 0; i < item.mesh.xyz.size(); i += 9) {
-                int first, last;
-                const float *t = item.mesh.xyz.data() + i;
-                chunkRange(t, first, last);
-                for (int c = first; c <= last; ++c)
-                    m_chunkTriangles[next[std::size_t(c)]++] = t;
-            }
+        try {
+            work(worker);
+        } catch (const std::bad_alloc&) {
+            fail("There is not enough memory to slice the job.");
         }
     }
 
@@ -176,21 +152,19 @@ private:
         Rasterizer rasterizer;
         PngWriter png;
         std::vector<Segment> segments;
-        const int chunks = int(m_chunkStart.size()) - 1;
         for (;;) {
-            const int chunk = m_nextChunk++;
-            if (chunk >= chunks)
+            const int firstLayer = m_nextBand++ * m_bandLayers;
+            if (firstLayer >= m_plate.layerCount)
                 return;
-            const float *const *begin = m_chunkTriangles.data() + m_chunkStart[std::size_t(chunk)];
-            const float *const *end = m_chunkTriangles.data() + m_chunkStart[std::size_t(chunk) + 1];
-            const int lastLayer = std::min(m_plate.layerCount, (chunk + 1) * kLayersPerChunk);
-            for (int layer = chunk * kLayersPerChunk; layer < lastLayer; ++layer) {
+            const int lastLayer = std::min(m_plate.layerCount, firstLayer + m_bandLayers);
+            LayerSweep sweep(m_spans, firstLayer);
+            for (int layer = firstLayer; layer < lastLayer; ++layer) {
                 if (m_failed || m_cancel)
                     return;
                 const double zc = (layer + 0.5) * m_layerHeight;
                 segments.clear();
-                for (const float *const *t = begin; t != end; ++t)
-                    cutTriangle(*t, zc, m_mapping, segments);
+                for (const float* t : sweep.advance(layer))
+                    cutTriangle(t, zc, m_mapping, segments);
                 m_curedPixels[std::size_t(layer)] = (long long)rasterizer.fill(segments, image, cover.data());
                 std::string error;
                 const std::string path = m_jobDir + "/" + layerFileName(m_prefix, layer);
@@ -296,9 +270,9 @@ private:
     const double m_layerHeight;
     PixelMapping m_mapping {};
 
-    std::vector<std::size_t> m_chunkStart;
-    std::vector<const float *> m_chunkTriangles;
-    std::atomic<int> m_nextChunk { 0 };
+    std::vector<LayerSpan> m_spans;
+    int m_bandLayers = 1;
+    std::atomic<int> m_nextBand { 0 };
     std::atomic<int> m_layersDone { 0 };
     std::vector<long long> m_curedPixels; // each worker writes only its own layers
     std::vector<std::vector<std::uint8_t>> m_covers;

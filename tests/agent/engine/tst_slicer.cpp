@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: 2026 Corvane developers
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "layersweep.h"
 #include "plate.h"
 #include "slicer.h"
 #include "enginetestutil.h"
@@ -107,6 +108,41 @@ private slots:
         QCOMPARE(first.pixel(100, 150), qRgb(255, 255, 255));
         QCOMPARE(first.pixel(300, 150), qRgb(255, 255, 255));
         QCOMPARE(first.pixel(301, 150), qRgb(0, 0, 0));
+    }
+
+    void sweepHoldsEachTriangleOnce()
+    {
+        // Tall triangles over many layers: once listed per group of layers, they took memory
+        // in proportion to triangles times layers.
+        Plate plate;
+        plate.items.resize(2);
+        for (const Triangle& t : box(-5, -5, 0, 5, 5, 100) + box(1, 1, 20.004f, 2, 2, 20.016f))
+            plate.items[0].mesh.xyz.insert(plate.items[0].mesh.xyz.end(), t.begin(), t.end());
+        for (const Triangle& t : box(-1, -1, 99.9f, 1, 1, 100))
+            plate.items[1].mesh.xyz.insert(plate.items[1].mesh.xyz.end(), t.begin(), t.end());
+        const double h = 0.001;
+        const int layers = 100000;
+        const std::vector<LayerSpan> spans = layerSpans(plate, h, layers);
+        QCOMPARE(spans.size(), std::size_t(36));
+
+        // Whatever layer a band starts at, every triangle the layer's plane cuts is there.
+        for (const int start : { 0, 20003, 99950 }) {
+            LayerSweep sweep(spans, start);
+            for (int layer = start; layer < std::min(layers, start + 20); ++layer) {
+                const std::vector<const float*>& active = sweep.advance(layer);
+                const double zc = (layer + 0.5) * h;
+                for (const PlateItem& item : plate.items) {
+                    for (std::size_t i = 0; i < item.mesh.xyz.size(); i += 9) {
+                        const float* t = item.mesh.xyz.data() + i;
+                        const bool above[3] = { t[2] >= zc, t[5] >= zc, t[8] >= zc };
+                        const bool cut = !(above[0] == above[1] && above[1] == above[2]);
+                        if (cut)
+                            QVERIFY(std::find(active.begin(), active.end(), t) != active.end());
+                    }
+                }
+                QVERIFY(active.size() <= spans.size());
+            }
+        }
     }
 
     void hollowBoxWithReversedInnerShell()
