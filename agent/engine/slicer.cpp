@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "slicer.h"
 #include "layersweep.h"
+#include "outlineclosure.h"
 #include "platedocument.h"
 #include "pngwriter.h"
 #include "raster.h"
@@ -14,6 +15,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <mutex>
 #include <new>
 #include <thread>
@@ -23,6 +25,9 @@ namespace {
 // Bands of layers handed to the workers, per worker: enough for an even share when some
 // heights hold more of the model than others. Each band sweeps up through its layers.
 constexpr int kBandsPerWorker = 4;
+// Outline ends closer than this (in pixels) are joined: float rounding in exported meshes leaves
+// such gaps, and closing them changes no pixel centre's side by more than the gap itself.
+constexpr double kGapTolerancePixels = 0.5;
 // A rough allowance for moving the plate between exposures, for the print time estimate.
 constexpr double kSecondsBetweenLayers = 6.0;
 
@@ -150,6 +155,7 @@ private:
         std::vector<std::uint8_t> &cover = m_covers[worker];
         cover.assign(std::size_t(m_profile.pixelsX) * std::size_t(m_profile.pixelsY), 0);
         Rasterizer rasterizer;
+        OutlineClosure closure;
         PngWriter png;
         std::vector<Segment> segments;
         for (;;) {
@@ -163,8 +169,8 @@ private:
                     return;
                 const double zc = (layer + 0.5) * m_layerHeight;
                 segments.clear();
-                for (const float* t : sweep.advance(layer))
-                    cutTriangle(t, zc, m_mapping, segments);
+                if (!cutLayer(sweep.advance(layer), zc, closure, segments))
+                    return;
                 m_curedPixels[std::size_t(layer)] = (long long)rasterizer.fill(segments, image, cover.data());
                 std::string error;
                 const std::string path = m_jobDir + "/" + layerFileName(m_prefix, layer);
@@ -185,6 +191,32 @@ private:
         }
     }
 
+    // Cuts each model's triangles and closes its outline; models are closed one by one so that
+    // no model's loose end is joined to another's. False, with the job failed, when a model's
+    // outline has a gap too wide to close.
+    bool cutLayer(const std::vector<const float*>& triangles, double zc, OutlineClosure& closure,
+        std::vector<Segment>& segments)
+    {
+        for (const PlateItem& item : m_plate.items) {
+            const float* begin = item.mesh.xyz.data();
+            const float* end = begin + item.mesh.xyz.size();
+            const std::size_t first = segments.size();
+            for (const float* t : triangles) {
+                if (m_plate.items.size() == 1
+                    || (!std::less<const float*>()(t, begin) && std::less<const float*>()(t, end)))
+                    cutTriangle(t, zc, m_mapping, segments);
+            }
+            if (!closure.close(segments, first, kGapTolerancePixels)) {
+                char height[32];
+                std::snprintf(height, sizeof height, "%.3f", zc);
+                fail("The model " + item.stlPath + " is not closed: its outline at a height of "
+                    + height + " mm has a gap that cannot be closed.");
+                return false;
+            }
+        }
+        return true;
+    }
+
     void fail(const std::string &error)
     {
         std::lock_guard<std::mutex> lock(m_errorMutex);
@@ -196,6 +228,13 @@ private:
 
     bool finish(std::string &error)
     {
+        // A job of blank layers would print nothing, yet look done.
+        if (std::all_of(m_curedPixels.begin(), m_curedPixels.end(),
+                [](long long pixels) { return pixels == 0; })) {
+            error = "Every layer of the job is empty: its models enclose no volume the printer "
+                    "can cure.";
+            return false;
+        }
         // Every worker drew into its own cover; the thumbnails show their union.
         std::vector<std::uint8_t> &cover = m_covers.front();
         for (std::size_t w = 1; w < m_covers.size(); ++w) {
@@ -249,6 +288,7 @@ private:
             d.layers.push_back(layerFileName(m_prefix, layer));
             cured += m_curedPixels[std::size_t(layer)];
         }
+
         d.curedPixels = m_curedPixels;
         // Cured voxels times their volume, mm^3 to millilitres.
         d.usedMaterialMl = double(cured) * (m_profile.pixelUmX / 1000.0)

@@ -44,6 +44,8 @@ struct Result {
 
 } // namespace
 
+Q_DECLARE_METATYPE(std::vector<Triangle>)
+
 class TestSlicer : public QObject {
     Q_OBJECT
 
@@ -142,6 +144,48 @@ private slots:
                 }
                 QVERIFY(active.size() <= spans.size());
             }
+        }
+    }
+
+    void openMeshesAreClosedOrRefused_data()
+    {
+        QTest::addColumn<std::vector<Triangle>>("triangles");
+        QTest::addColumn<QString>("sentence"); // empty: slices as the closed cube, -3..3 x -2..2
+
+        const std::vector<Triangle> cube = box(-3, -2, 0, 3, 2, 1);
+        std::vector<Triangle> noSide = cube;
+        noSide.erase(noSide.begin() + 8, noSide.begin() + 10); // the x = 3 side
+        std::vector<Triangle> noTriangle = cube;
+        noTriangle.erase(noTriangle.begin() + 9);
+        // The x = 3 side moved out by a tenth of a pixel, as rounding in an exporter might.
+        std::vector<Triangle> rounded = cube;
+        for (std::size_t t = 8; t < 10; ++t) {
+            for (std::size_t k = 0; k < 9; k += 3)
+                rounded[t][k] += 0.005f;
+        }
+        const QString hole = QStringLiteral("is not closed: its outline at a height of 0.");
+        QTest::newRow("cube without a side") << noSide << hole;
+        QTest::newRow("cube without a triangle") << noTriangle << hole;
+        QTest::newRow("gap of a tenth of a pixel") << rounded << QString();
+        // A shell and its own inside-out copy: closed, yet nothing lies inside.
+        QTest::newRow("nothing inside") << cube + box(-3, -2, 0, 3, 2, 1, true)
+                                        << QStringLiteral("Every layer of the job is empty");
+    }
+
+    void openMeshesAreClosedOrRefused()
+    {
+        QFETCH(std::vector<Triangle>, triangles);
+        QFETCH(QString, sentence);
+        const Result r = slice({ { triangles, testProfile() } });
+        if (sentence.isEmpty()) {
+            QVERIFY2(r.ok, r.error.c_str());
+            for (const long long cured : r.cured)
+                QCOMPARE(cured, rectanglePixels(-3, -2, 3, 2));
+        } else {
+            QVERIFY(!r.ok);
+            QVERIFY2(QString::fromStdString(r.error).contains(sentence), r.error.c_str());
+            if (sentence.startsWith(QLatin1String("is not")))
+                QVERIFY2(r.error.find("item1.stl") != std::string::npos, r.error.c_str());
         }
     }
 
