@@ -5,6 +5,10 @@
 
 #include <string>
 
+// A job file is a zip without ZIP64, which holds at most 65535 entries; five of them are not
+// layer images (two ini files, two thumbnails and "plate.json").
+constexpr int kMostJobFileLayers = 65535 - 5;
+
 // Packs the sliced job in jobDir (which holds "plate.json") into one job file at outPath: a zip in
 // the SL1 layout (config.ini, prusaslicer.ini, layer PNGs named jobDir + five digits, thumbnails,
 // plus our "plate.json"), written atomically. False with one plain sentence on failure.
