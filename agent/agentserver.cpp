@@ -273,6 +273,7 @@ bool AgentServer::bind(int port, std::string &error)
     }
     // Only now that this agent owns its port is it the one that may tidy the jobs folder.
     m_jobs.removeOldFolders();
+    removeUnfinishedJobFiles(m_downloadsFolder);
     return true;
 }
 
@@ -442,14 +443,17 @@ void AgentServer::handleDownload(const httplib::Request &request, httplib::Respo
                             + " did not finish slicing, so there is nothing to pack.");
         return;
     }
+    // The file gets its name only once it is whole: a download cut short by the agent's end
+    // leaves only a temporary file, which the next start removes.
+    std::string temporary;
     std::string file;
     std::string error;
-    if (!claimJobFilePath(m_downloadsFolder, jobName, file, error)) {
+    if (!packJobFile(folder, m_downloadsFolder + "/" + jobFileStem(jobName), temporary, error)) {
         answerError(response, 500, error);
         return;
     }
-    if (!writeJobFile(folder, file, error)) {
-        std::remove(file.c_str()); // the empty file that held the name
+    if (!publishJobFile(temporary, m_downloadsFolder, jobName, file, error)) {
+        std::remove(temporary.c_str());
         answerError(response, 500, error);
         return;
     }

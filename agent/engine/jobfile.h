@@ -14,4 +14,10 @@ constexpr int kMostJobFileLayers = 65535 - 5;
 // plus our "plate.json"), written atomically. False with one plain sentence on failure.
 bool writeJobFile(const std::string &jobDir, const std::string &outPath, std::string &error);
 
+// The same job file, complete and on disk, in a new file beside outPath (outPath +
+// ".part-XXXXXX", given in temporaryPath) for the caller to name; false and one sentence on
+// failure, with nothing left behind.
+bool packJobFile(const std::string& jobDir, const std::string& outPath, std::string& temporaryPath,
+    std::string& error);
+
 #endif
