@@ -21,6 +21,8 @@
 #include <cstdio>
 #include <cstring>
 #include <unistd.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 
@@ -250,13 +252,26 @@ AgentServer::AgentServer(std::string dataFolder)
     });
 }
 
-AgentServer::~AgentServer() = default;
+AgentServer::~AgentServer()
+{
+    if (m_folderLock >= 0)
+        close(m_folderLock);
+}
 
 bool AgentServer::bind(int port, std::string &error)
 {
     if (!makeFolders(m_dataFolder, error) || !makeFolder(m_jobsFolder, error)
         || !makeFolder(m_downloadsFolder, error))
         return false;
+    // The lock goes with the process, however it ends.
+    m_folderLock = open(m_dataFolder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (m_folderLock < 0 || flock(m_folderLock, LOCK_EX | LOCK_NB) != 0) {
+        error = errno == EWOULDBLOCK
+            ? "Another agent is already using the data folder " + m_dataFolder + "."
+            : "The agent cannot lock its data folder " + m_dataFolder + ": " + std::strerror(errno)
+                + ".";
+        return false;
+    }
     if (port == 0) {
         m_port = m_server->bind_to_any_port(localHost);
         if (m_port <= 0) {

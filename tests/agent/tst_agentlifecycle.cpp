@@ -189,6 +189,15 @@ void TestAgentLifecycle::busyPortIsReported()
                      .arg(first.port()));
     // The first one is undisturbed.
     QCOMPARE(first.get(QStringLiteral("/printer-details")).status, 200);
+
+    // Nor can a second agent on another port take the first one's data folder (and its jobs).
+    AgentProcess third(dir.filePath(QStringLiteral("one")));
+    QVERIFY(!third.start());
+    QVERIFY(third.waitForExit());
+    QCOMPARE(third.process().exitCode(), 1);
+    QCOMPARE(QString::fromUtf8(third.process().readAllStandardError()).trimmed(),
+        QStringLiteral("agent: Another agent is already using the data folder %1.")
+            .arg(dir.filePath(QStringLiteral("one"))));
 }
 
 void TestAgentLifecycle::startRemovesOldJobFolders()
