@@ -6,6 +6,7 @@
 #include "raster.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 // Closes the outline of one model in one layer. The cut of a closed mesh gives outlines whose
@@ -19,13 +20,19 @@ public:
     bool close(std::vector<Segment>& segments, std::size_t first, double tolerance);
 
 private:
-    struct End {
+    struct Point {
         double x, y;
         int balance; // segments starting here minus segments ending here
     };
-    std::vector<End> m_ends;
-    std::vector<End> m_looseStarts;
-    std::vector<End> m_looseEnds;
+    void count(double x, double y, int step);
+
+    // Points by their exact coordinates, open addressing; kept between layers, and only the
+    // slots used are cleared.
+    std::vector<Point> m_slots;
+    std::vector<std::uint8_t> m_used;
+    std::vector<std::size_t> m_usedSlots;
+    std::vector<Point> m_looseStarts;
+    std::vector<Point> m_looseEnds;
 };
 
 #endif
