@@ -37,7 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
             check(formValue(form, field.key) == &field.value); // names are unique
             // A NUL would cut a path short once it reaches the system.
             check(field.key.find('\0') == std::string::npos
-                  && field.valueWithPlus.find('\0') == std::string::npos);
+                && field.valueWithPlus.find('\0') == std::string::npos);
             // The two readings differ only where a plus stood.
             check(field.value.size() == field.valueWithPlus.size());
             for (std::size_t i = 0; i < field.value.size(); ++i)
