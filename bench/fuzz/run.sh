@@ -18,7 +18,7 @@ cxx=${CORVANE_FUZZ_CXX:-clang++-14}
 # One line per target: its name, then the sources it is built from (relative to the tree).
 declare -A sources
 sources[fuzz_stl]="bench/fuzz/fuzz_stl.cpp agent/engine/stl.cpp"
-sources[fuzz_form]="bench/fuzz/fuzz_form.cpp agent/form.cpp agent/slicerequest.cpp agent/requestguard.cpp"
+sources[fuzz_form]="bench/fuzz/fuzz_form.cpp agent/form.cpp agent/slicerequest.cpp agent/requestguard.cpp agent/requesthead.cpp"
 
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
