@@ -17,7 +17,7 @@ cxx=${CORVANE_FUZZ_CXX:-clang++-14}
 
 # One line per target: its name, then the sources it is built from (relative to the tree).
 declare -A sources
-sources[fuzz_stl]="bench/fuzz/fuzz_stl.cpp agent/engine/stl.cpp"
+sources[fuzz_stl]="bench/fuzz/fuzz_stl.cpp meshio/stl.cpp"
 sources[fuzz_form]="bench/fuzz/fuzz_form.cpp agent/form.cpp agent/slicerequest.cpp agent/requestguard.cpp"
 
 targets=("$@")
@@ -38,7 +38,7 @@ for target in "${targets[@]}"; do
     echo "== building $target"
     "$cxx" -std=c++17 -O1 -g -fno-omit-frame-pointer \
         -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
-        -I"$root/agent/engine" -I"$root/agent" "${files[@]}" -o "$work/$target"
+        -I"$root/meshio" -I"$root/agent/engine" -I"$root/agent" "${files[@]}" -o "$work/$target"
     corpus="$work/corpus/$target"
     mkdir -p "$corpus"
     seeds=()
