@@ -92,11 +92,12 @@ QVector3D eulerAnglesOf(const QMatrix4x4& r)
 {
     // For R = Rz(c) Ry(b) Rx(a): r20 = -sin b, r21 = cos b sin a, r22 = cos b cos a,
     // r10 = sin c cos b, r00 = cos c cos b.
-    const double sinB = std::clamp(double(-r(2, 0)), -1.0, 1.0);
-    const double b = std::asin(sinB);
+    // atan2 rather than asin: near a quarter turn asin would magnify the float noise of r20.
+    const double cosB = std::hypot(double(r(0, 0)), double(r(1, 0)));
+    const double b = std::atan2(double(-r(2, 0)), cosB);
     double a;
     double c;
-    if (std::abs(sinB) < 0.999999) {
+    if (cosB > 1e-6) {
         a = std::atan2(double(r(2, 1)), double(r(2, 2)));
         c = std::atan2(double(r(1, 0)), double(r(0, 0)));
     } else {
