@@ -73,8 +73,6 @@ void PlateScene::setModel(PlateModel* model)
             }));
         m_connections.append(
             connect(m_model, &QAbstractItemModel::modelReset, this, &PlateScene::rebuild));
-        m_connections.append(
-            connect(m_model, &PlateModel::plateSizeChanged, this, &PlateScene::rebuild));
         m_connections.append(connect(m_model, &QObject::destroyed, this, [this] {
             m_model = nullptr;
             rebuild();
