@@ -44,3 +44,50 @@ QVector<QPointF> arrangeFootprints(
         centre += shift;
     return centres;
 }
+
+QPointF placeBeside(const QSizeF& footprint, const QVector<QRectF>& others, qreal plateWidth,
+    qreal plateDepth, qreal gap)
+{
+    if (others.isEmpty())
+        return QPointF();
+    const QRectF plate(-plateWidth / 2.0, -plateDepth / 2.0, plateWidth, plateDepth);
+    const qreal w = footprint.width();
+    const qreal d = footprint.height();
+    const auto fits = [&](const QPointF& centre) {
+        QRectF rect(QPointF(), footprint);
+        rect.moveCenter(centre);
+        if (!plate.contains(rect))
+            return false;
+        // Closer than the gap counts as touching; a hair less, so that exactly a gap is fine.
+        const qreal margin = gap - 1e-3;
+        const QRectF grown = rect.adjusted(-margin, -margin, margin, margin);
+        for (const QRectF& other : others) {
+            if (grown.intersects(other))
+                return false;
+        }
+        return true;
+    };
+    QPointF best;
+    qreal bestDistance = -1.0;
+    qreal rightmost = others.first().right();
+    for (const QRectF& other : others) {
+        rightmost = std::max(rightmost, other.right());
+        const QPointF middle = other.center();
+        const QPointF candidates[] = {
+            { other.right() + gap + w / 2.0, middle.y() },
+            { middle.x(), other.bottom() + gap + d / 2.0 },
+            { other.left() - gap - w / 2.0, middle.y() },
+            { middle.x(), other.top() - gap - d / 2.0 },
+        };
+        for (const QPointF& candidate : candidates) {
+            const qreal distance = QPointF::dotProduct(candidate, candidate);
+            if ((bestDistance < 0.0 || distance < bestDistance) && fits(candidate)) {
+                best = candidate;
+                bestDistance = distance;
+            }
+        }
+    }
+    if (bestDistance < 0.0)
+        return QPointF(rightmost + gap + w / 2.0, 0.0);
+    return best;
+}

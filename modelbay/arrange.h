@@ -4,6 +4,7 @@
 #define MODELBAY_ARRANGE_H
 
 #include <QPointF>
+#include <QRectF>
 #include <QSizeF>
 #include <QVector>
 
@@ -13,5 +14,12 @@
 // do not fit are still placed (beyond the plate), so the outside check can name them.
 QVector<QPointF> arrangeFootprints(
     const QVector<QSizeF>& footprints, qreal plateWidth, qreal plateDepth, qreal gap = 5.0);
+
+// Where a new footprint goes beside those already on the plate, without moving them: the spot
+// nearest the plate's centre, right of, behind, left of or in front of one of them (a gap
+// away), that lies on the plate and keeps the gap to every other. When no such spot exists, right
+// of everything (beyond the plate, so that the outside check names it). Gives its centre.
+QPointF placeBeside(const QSizeF& footprint, const QVector<QRectF>& others, qreal plateWidth,
+    qreal plateDepth, qreal gap = 5.0);
 
 #endif

@@ -15,6 +15,7 @@
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -47,6 +48,13 @@ QStringList localPaths(const QVariant& files)
             paths.append(path);
     }
     return paths;
+}
+
+// A NaN from a half-typed field would make every comparison false, and the outside check with
+// it: such a value never reaches a placement.
+bool isFinite(const QVector3D& v)
+{
+    return std::isfinite(v.x()) && std::isfinite(v.y()) && std::isfinite(v.z());
 }
 
 QVector<MeshImport> importAll(const QStringList& paths)
@@ -211,35 +219,27 @@ void PlateModel::placeOpened(const QString& path, const std::shared_ptr<const Me
     object->id = m_nextId++;
     object->sourcePath = path;
     object->mesh = mesh;
-    Bounds own = object->bounds();
-    Placement placement = droppedToPlate(own, centred(own, object->placement));
-    if (!m_objects.isEmpty()) {
-        // Beside the others: to the right of all of them, else to the left, else behind.
-        Bounds all = m_objects.first()->bounds();
-        for (const std::shared_ptr<PlateObject>& other : qAsConst(m_objects)) {
-            const Bounds b = other->bounds();
-            all.min = QVector3D(std::min(all.min.x(), b.min.x()), std::min(all.min.y(), b.min.y()),
-                std::min(all.min.z(), b.min.z()));
-            all.max = QVector3D(std::max(all.max.x(), b.max.x()), std::max(all.max.y(), b.max.y()),
-                std::max(all.max.z(), b.max.z()));
-        }
-        const QVector3D size = own.size();
-        const float halfWidth = m_volume.width / 2.0f;
-        const float right = all.max.x() + kGap + size.x() / 2.0f;
-        const float left = all.min.x() - kGap - size.x() / 2.0f;
-        const float behind = all.max.y() + kGap + size.y() / 2.0f;
-        if (right + size.x() / 2.0f <= halfWidth)
-            placement.translation.setX(right);
-        else if (left - size.x() / 2.0f >= -halfWidth)
-            placement.translation.setX(left);
-        else if (behind + size.y() / 2.0f <= m_volume.depth / 2.0f)
-            placement.translation.setY(behind);
-        else
-            placement.translation.setX(right);
-    }
-    object->placement = placement;
+    const Bounds own = object->bounds();
+    // The first in the plate's centre, later ones beside the others; resting on the plate.
+    object->placement = besideOthers(own, droppedToPlate(own, object->placement));
     m_undoStack->push(new InsertObjectsCommand(
         this, m_objects.size(), { object }, tr("Open %1").arg(QFileInfo(path).fileName())));
+}
+
+Placement PlateModel::besideOthers(const Bounds& own, const Placement& placement) const
+{
+    QVector<QRectF> others;
+    for (const std::shared_ptr<PlateObject>& other : m_objects) {
+        const Bounds b = other->bounds();
+        others.append(QRectF(QPointF(b.min.x(), b.min.y()), QPointF(b.max.x(), b.max.y())));
+    }
+    const QVector3D size = own.size();
+    const QPointF centre
+        = placeBeside(QSizeF(size.x(), size.y()), others, m_volume.width, m_volume.depth, kGap);
+    Placement result = placement;
+    result.translation += QVector3D(
+        float(centre.x()) - own.centre().x(), float(centre.y()) - own.centre().y(), 0.0f);
+    return result;
 }
 
 void PlateModel::setPlateSize(qreal width, qreal depth, qreal height)
@@ -268,7 +268,7 @@ void PlateModel::pushPlacement(int row, const Placement& after, const QString& t
 
 void PlateModel::setTranslation(int row, const QVector3D& translation)
 {
-    if (!validRow(row))
+    if (!validRow(row) || !isFinite(translation))
         return;
     Placement after = m_objects.at(row)->placement;
     after.translation = translation;
@@ -277,7 +277,7 @@ void PlateModel::setTranslation(int row, const QVector3D& translation)
 
 void PlateModel::setRotation(int row, const QVector3D& rotation)
 {
-    if (!validRow(row))
+    if (!validRow(row) || !isFinite(rotation))
         return;
     Placement after = m_objects.at(row)->placement;
     after.rotation = rotation;
@@ -287,7 +287,8 @@ void PlateModel::setRotation(int row, const QVector3D& rotation)
 void PlateModel::setScale(int row, const QVector3D& scale)
 {
     // A zero or negative scale would flatten or mirror the object, and no slicer wants either.
-    if (!validRow(row) || !(scale.x() > 0.0f) || !(scale.y() > 0.0f) || !(scale.z() > 0.0f))
+    if (!validRow(row) || !isFinite(scale) || !(scale.x() > 0.0f) || !(scale.y() > 0.0f)
+        || !(scale.z() > 0.0f))
         return;
     Placement after = m_objects.at(row)->placement;
     after.scale = scale;
@@ -296,7 +297,7 @@ void PlateModel::setScale(int row, const QVector3D& scale)
 
 void PlateModel::moveBy(int row, qreal dx, qreal dy, bool mergeWithPrevious)
 {
-    if (!validRow(row))
+    if (!validRow(row) || !std::isfinite(dx) || !std::isfinite(dy))
         return;
     const std::shared_ptr<PlateObject>& object = m_objects.at(row);
     Placement after = object->placement;
@@ -315,8 +316,16 @@ void PlateModel::layFlat(int row, int triangle)
     const std::shared_ptr<PlateObject>& object = m_objects.at(row);
     if (triangle < 0 || triangle >= object->mesh->triangleCount)
         return;
-    const float* v = object->mesh->vertex(triangle * 3);
-    const QVector3D normal(v[3], v[4], v[5]);
+    // From the corners rather than the stored normal: a triangle without area has no face to
+    // lay down, and turning the object for it would be a surprise.
+    const float* a = object->mesh->vertex(triangle * 3);
+    const float* b = object->mesh->vertex(triangle * 3 + 1);
+    const float* c = object->mesh->vertex(triangle * 3 + 2);
+    const QVector3D normal
+        = QVector3D::crossProduct(QVector3D(b[0], b[1], b[2]) - QVector3D(a[0], a[1], a[2]),
+            QVector3D(c[0], c[1], c[2]) - QVector3D(a[0], a[1], a[2]));
+    if (!(normal.lengthSquared() > 0.0f))
+        return;
     Placement after = object->placement;
     after.rotation = rotationLayingFlat(after, normal);
     // Turned about its middle, then set down again where it stood.
@@ -377,9 +386,7 @@ void PlateModel::duplicate(int row)
     const std::shared_ptr<PlateObject>& original = m_objects.at(row);
     auto copy = std::make_shared<PlateObject>(*original);
     copy->id = m_nextId++;
-    // Beside the original, to the right; the user can arrange afterwards.
-    copy->placement.translation.setX(
-        original->placement.translation.x() + original->bounds().size().x() + kGap);
+    copy->placement = besideOthers(original->bounds(), original->placement);
     m_undoStack->push(new InsertObjectsCommand(this, row + 1, { copy },
         tr("Duplicate %1").arg(QFileInfo(original->sourcePath).fileName())));
 }

@@ -120,6 +120,7 @@ private:
 
     void startNextRead();
     void placeOpened(const QString& path, const std::shared_ptr<const MeshData>& mesh);
+    Placement besideOthers(const Bounds& own, const Placement& placement) const;
     void pushPlacement(int row, const Placement& after, const QString& text);
     void emitRowChanged(int row);
     void updateOutsideNames();

@@ -62,6 +62,28 @@ private slots:
         QCOMPARE(centres.at(0), QPointF(-17.5, 0));
         QCOMPARE(centres.at(1), QPointF(12.5, 0));
     }
+
+    void placesBesideTheOthers_data()
+    {
+        QTest::addColumn<QVector<QRectF>>("others");
+        QTest::addColumn<QPointF>("centre");
+        // A 20 x 10 footprint on a 120 x 70 plate (x from -60 to 60, y from -35 to 35).
+        QTest::newRow("empty plate: the centre") << QVector<QRectF>() << QPointF(0, 0);
+        QTest::newRow("one in the middle: behind it, nearest the centre")
+            << QVector<QRectF> { { -15, -10, 30, 20 } } << QPointF(0, 20);
+        // Behind and in front are too shallow for it, the right too: it goes to the left.
+        QTest::newRow("only the left is free")
+            << QVector<QRectF> { { -20, -32, 40, 64 }, { 22, -35, 38, 70 } } << QPointF(-35, 0);
+        QTest::newRow("no room: beyond the right edge")
+            << QVector<QRectF> { { -60, -35, 120, 70 } } << QPointF(75, 0);
+    }
+
+    void placesBesideTheOthers()
+    {
+        QFETCH(QVector<QRectF>, others);
+        QFETCH(QPointF, centre);
+        QCOMPARE(placeBeside(QSizeF(20, 10), others, 120, 70, 5), centre);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestArrange)

@@ -11,6 +11,7 @@
 #include <QUrl>
 
 #include <functional>
+#include <limits>
 
 namespace {
 
@@ -35,6 +36,14 @@ PlateState stateOf(const PlateModel& model)
 }
 
 using Operation = std::function<void(PlateModel&)>;
+
+// Footprints at least the 5 mm gap apart, side by side or one behind the other.
+bool apart(const Bounds& a, const Bounds& b)
+{
+    const float gap = 4.99f;
+    return b.min.x() >= a.max.x() + gap || b.max.x() <= a.min.x() - gap
+        || b.min.y() >= a.max.y() + gap || b.max.y() <= a.min.y() - gap;
+}
 
 } // namespace
 
@@ -100,7 +109,7 @@ private slots:
         // The second stands on the plate beside it, not in it.
         const Bounds second = model.boundsAt(1);
         QCOMPARE(second.min.z(), 0.0f);
-        QVERIFY(second.min.x() >= first.max.x() + 4.99f || second.max.x() <= first.min.x() - 4.99f);
+        QVERIFY(apart(first, second));
         QVERIFY(model.outsideNames().isEmpty());
         QCOMPARE(model.sliceRefusal(), QString());
     }
@@ -244,6 +253,63 @@ private slots:
         model.setPlateSize(50, 40, 20);
         QCOMPARE(model.outsideNames(), QStringList { QStringLiteral("tall.stl") });
         QCOMPARE(model.plateHeight(), 20.0);
+    }
+
+    void unusableValuesAreNoStep_data()
+    {
+        QTest::addColumn<Operation>("operation");
+        const float nan = std::numeric_limits<float>::quiet_NaN();
+        const float infinity = std::numeric_limits<float>::infinity();
+        QTest::newRow("move to NaN") << Operation([=](PlateModel& m) {
+            m.setTranslation(0, { nan, 0, 0 });
+        });
+        QTest::newRow("turn by infinity") << Operation([=](PlateModel& m) {
+            m.setRotation(0, { 0, infinity, 0 });
+        });
+        QTest::newRow("drag by NaN")
+            << Operation([=](PlateModel& m) { m.moveBy(0, 1, double(nan), false); });
+        QTest::newRow("scale to zero") << Operation([](PlateModel& m) {
+            m.setScale(0, { 1, 0, 1 });
+        });
+        QTest::newRow("mirror by scale") << Operation([](PlateModel& m) {
+            m.setScale(0, { -1, 1, 1 });
+        });
+        QTest::newRow("row that does not exist") << Operation([](PlateModel& m) { m.remove(5); });
+        QTest::newRow("triangle that does not exist")
+            << Operation([](PlateModel& m) { m.layFlat(0, 12); });
+    }
+
+    void unusableValuesAreNoStep()
+    {
+        QFETCH(Operation, operation);
+        PlateModel model;
+        QCOMPARE(open(model, m_small), QStringList());
+        const PlateState before = stateOf(model);
+        const int steps = model.undoStack()->count();
+        operation(model);
+        QCOMPARE(stateOf(model), before);
+        QCOMPARE(model.undoStack()->count(), steps);
+        QCOMPARE(model.sliceRefusal(), QString());
+    }
+
+    void duplicateLandsBesideOnThePlate()
+    {
+        PlateModel model;
+        QCOMPARE(open(model, m_small), QStringList());
+        model.duplicate(0);
+        model.duplicate(0);
+        QCOMPARE(model.count(), 3);
+        QVERIFY(model.outsideNames().isEmpty());
+        for (int a = 0; a < 3; ++a) {
+            const Bounds first = model.boundsAt(a);
+            for (int b = a + 1; b < 3; ++b) {
+                const Bounds second = model.boundsAt(b);
+                QVERIFY2(apart(first, second),
+                    qPrintable(QStringLiteral("rows %1 and %2 overlap").arg(a).arg(b)));
+            }
+        }
+        // The copy holds the same triangles, not a copy of them.
+        QCOMPARE(model.meshAt(1).get(), model.meshAt(0).get());
     }
 
     void selectionFollowsItsObject()
