@@ -10,6 +10,7 @@
 
 #include <QFileInfo>
 #include <QFutureWatcher>
+#include <QJSValue>
 #include <QUndoStack>
 #include <QUrl>
 #include <QtConcurrent/QtConcurrentRun>
@@ -26,14 +27,23 @@ constexpr float kDefaultWidth = 120.96f;
 constexpr float kDefaultDepth = 68.04f;
 constexpr float kDefaultHeight = 150.0f;
 
+// QML hands a JavaScript array over as a QJSValue, a list property (a file dialog's fileUrls)
+// as a list, and one file as a url or a string.
 QStringList localPaths(const QVariant& files)
 {
     QVariantList items;
-    if (files.canConvert<QVariantList>() && files.userType() != QMetaType::QString
-        && files.userType() != QMetaType::QUrl)
+    if (files.userType() == qMetaTypeId<QJSValue>()) {
+        items = files.value<QJSValue>().toVariant().toList();
+    } else if (files.userType() == qMetaTypeId<QList<QUrl>>()) {
+        const QList<QUrl> urls = files.value<QList<QUrl>>();
+        for (const QUrl& url : urls)
+            items.append(url);
+    } else if (files.canConvert<QVariantList>() && files.userType() != QMetaType::QString
+        && files.userType() != QMetaType::QUrl) {
         items = files.toList();
-    else
+    } else {
         items.append(files);
+    }
     QStringList paths;
     for (const QVariant& item : qAsConst(items)) {
         QString path;

@@ -4,6 +4,7 @@
 #include "stlbuilder.h"
 
 #include <QFile>
+#include <QJSEngine>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -112,6 +113,38 @@ private slots:
         QVERIFY(apart(first, second));
         QVERIFY(model.outsideNames().isEmpty());
         QCOMPARE(model.sliceRefusal(), QString());
+    }
+
+    void opensWhatQmlHandsOver_data()
+    {
+        QTest::addColumn<QVariant>("files");
+        QTest::addColumn<int>("count");
+        QTest::newRow("one path") << QVariant(m_small) << 1;
+        QTest::newRow("one url") << QVariant(QUrl::fromLocalFile(m_small)) << 1;
+        QTest::newRow("url text") << QVariant(QUrl::fromLocalFile(m_small).toString()) << 1;
+        QTest::newRow("list of urls") << QVariant::fromValue(
+            QList<QUrl> { QUrl::fromLocalFile(m_small), QUrl::fromLocalFile(m_tall) })
+                                      << 2;
+    }
+
+    void opensWhatQmlHandsOver()
+    {
+        QFETCH(QVariant, files);
+        QFETCH(int, count);
+        PlateModel model;
+        QCOMPARE(open(model, files), QStringList());
+        QCOMPARE(model.count(), count);
+    }
+
+    void opensAScriptArray()
+    {
+        QJSEngine engine;
+        QJSValue array = engine.newArray(2);
+        array.setProperty(0, QUrl::fromLocalFile(m_small).toString());
+        array.setProperty(1, m_tall);
+        PlateModel model;
+        QCOMPARE(open(model, QVariant::fromValue(array)), QStringList());
+        QCOMPARE(model.count(), 2);
     }
 
     void refusedFilesLeaveThePlateAsItWas_data()
