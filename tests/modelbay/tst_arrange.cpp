@@ -55,14 +55,6 @@ private slots:
         QCOMPARE(allOnPlate, fits);
     }
 
-    void packedBlockIsCentred()
-    {
-        const QVector<QPointF> centres = arrangeFootprints({ { 20, 10 }, { 30, 10 } }, 120, 70, 5);
-        // 20 + 5 + 30 wide: from -27.5 to 27.5.
-        QCOMPARE(centres.at(0), QPointF(-17.5, 0));
-        QCOMPARE(centres.at(1), QPointF(12.5, 0));
-    }
-
     void placesBesideTheOthers_data()
     {
         QTest::addColumn<QVector<QRectF>>("others");

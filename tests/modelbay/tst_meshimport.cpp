@@ -144,11 +144,6 @@ private slots:
         QTest::newRow("OBJ naming a missing vertex")
             << write(QStringLiteral("missing.obj"), "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 4\n")
             << QStringLiteral("Cannot open “missing.obj”: the OBJ file has a face naming vertex 4");
-        QTest::newRow("OBJ with a non-number")
-            << write(QStringLiteral("nan.obj"), "v 0 0 nan\nv 1 0 0\nv 0 1 0\nf 1 2 3\n")
-            << QStringLiteral("Cannot open “nan.obj”: the OBJ file has a vertex coordinate that "
-                              "is not a finite number (line 1).");
-
         const QString whole = write3mf(QStringLiteral("whole.3mf"),
             tetrahedronModel(
                 QStringLiteral("millimeter"), QStringLiteral("<item objectid=\"1\"/>")));
