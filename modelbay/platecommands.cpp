@@ -41,6 +41,8 @@ void RemoveObjectCommand::redo()
 
 void RemoveObjectCommand::undo()
 {
+    if (!m_object)
+        return; // the object was gone already when this step was done; nothing to put back
     m_model->insertObject(m_row, m_object);
     m_object.reset();
 }
