@@ -13,12 +13,14 @@
 
 #include <array>
 #include <cmath>
+#include <memory>
 
 namespace {
 
 constexpr int kMaxComponentDepth = 16;
 // A model part is text; more than 1 GiB of it would not fit the editor's buffers anyway.
 constexpr quint64 kMaxPartSize = quint64(1) << 30;
+constexpr quint64 kMaxVisits = 100'000; // objects placed, counting every component
 
 quint16 u16(const QByteArray& bytes, qint64 at)
 {
@@ -188,20 +190,24 @@ Transform combine(const Transform& a, const Transform& b)
     return r;
 }
 
-struct Component {
+// A reference to an object: its id, and the model part that defines it (empty: the part holding
+// the reference). Parts other than the root come from the production extension's "path".
+struct Reference {
+    QString part;
     QString objectId;
     Transform transform;
 };
 
 struct Object {
-    QVector<float> positions; // x, y, z per vertex
+    QVector<float> positions; // x, y, z per vertex, in millimetres
     QVector<quint32> triangles; // three vertex numbers per triangle
-    QVector<Component> components;
+    QVector<Reference> components;
 };
 
-struct Item {
-    QString objectId;
-    Transform transform;
+struct ModelPart {
+    double unit = 1.0;
+    QHash<QString, Object> objects;
+    QVector<Reference> items; // the build, read from the root part only
 };
 
 double unitInMillimetres(const QStringRef& unit, bool& known)
@@ -223,60 +229,26 @@ double unitInMillimetres(const QStringRef& unit, bool& known)
     return 1.0;
 }
 
-class ModelReader {
-public:
-    bool read(const QByteArray& xml, QString& error);
-    bool unfold(Mesh& mesh, QString& error) const;
-
-private:
-    bool readObject(QXmlStreamReader& xml, QString& error);
-    bool emitObject(
-        const QString& id, const Transform& transform, int depth, Mesh& mesh, QString& error) const;
-
-    double m_unit = 1.0;
-    QHash<QString, Object> m_objects;
-    QVector<Item> m_items;
-};
-
-bool ModelReader::read(const QByteArray& bytes, QString& error)
+// Zip entry names carry no leading slash; references in the model do, in any letter case.
+QString partKey(const QString& name)
 {
-    QXmlStreamReader xml(bytes);
-    bool sawModel = false;
-    while (!xml.atEnd()) {
-        if (xml.readNext() != QXmlStreamReader::StartElement)
-            continue;
-        const QStringRef name = xml.name();
-        if (name == QLatin1String("model")) {
-            sawModel = true;
-            bool known = false;
-            m_unit = unitInMillimetres(xml.attributes().value(QLatin1String("unit")), known);
-            if (!known) {
-                error = QStringLiteral("The 3MF model uses a unit this program does not know.");
-                return false;
-            }
-        } else if (name == QLatin1String("object")) {
-            if (!readObject(xml, error))
-                return false;
-        } else if (name == QLatin1String("item")) {
-            Item item;
-            item.objectId = xml.attributes().value(QLatin1String("objectid")).toString();
-            if (!parseTransform(
-                    xml.attributes().value(QLatin1String("transform")), item.transform)) {
-                error = QStringLiteral("The 3MF model has a build item with a broken transform.");
-                return false;
-            }
-            m_items.append(item);
-        }
-    }
-    if (xml.hasError() || !sawModel) {
-        error = QStringLiteral("The 3MF model part is not a complete 3MF model (line %1).")
-                    .arg(xml.lineNumber());
-        return false;
-    }
-    return true;
+    QString key = name.toLower();
+    while (key.startsWith(QLatin1Char('/')))
+        key.remove(0, 1);
+    return key;
 }
 
-bool ModelReader::readObject(QXmlStreamReader& xml, QString& error)
+bool readReference(const QXmlStreamAttributes& attributes, Reference& reference)
+{
+    reference.objectId = attributes.value(QLatin1String("objectid")).toString();
+    for (const QXmlStreamAttribute& attribute : attributes) {
+        if (attribute.name() == QLatin1String("path") && !attribute.prefix().isEmpty())
+            reference.part = partKey(attribute.value().toString());
+    }
+    return parseTransform(attributes.value(QLatin1String("transform")), reference.transform);
+}
+
+bool readObject(QXmlStreamReader& xml, ModelPart& part, QString& error)
 {
     const QString id = xml.attributes().value(QLatin1String("id")).toString();
     Object object;
@@ -291,7 +263,7 @@ bool ModelReader::readObject(QXmlStreamReader& xml, QString& error)
             for (const char* axis : { "x", "y", "z" }) {
                 bool ok = false;
                 const double value = attributes.value(QLatin1String(axis)).toDouble(&ok);
-                const float scaled = float(value * m_unit);
+                const float scaled = float(value * part.unit);
                 if (!ok || !std::isfinite(scaled)) {
                     error = QStringLiteral("The 3MF model has a vertex coordinate that is not a "
                                            "finite number (line %1).")
@@ -313,10 +285,8 @@ bool ModelReader::readObject(QXmlStreamReader& xml, QString& error)
                 object.triangles.append(index);
             }
         } else if (xml.name() == QLatin1String("component")) {
-            Component component;
-            component.objectId = attributes.value(QLatin1String("objectid")).toString();
-            if (!parseTransform(
-                    attributes.value(QLatin1String("transform")), component.transform)) {
+            Reference component;
+            if (!readReference(attributes, component)) {
                 error = QStringLiteral("The 3MF model has a component with a broken transform.");
                 return false;
             }
@@ -332,34 +302,112 @@ bool ModelReader::readObject(QXmlStreamReader& xml, QString& error)
             return false;
         }
     }
-    m_objects.insert(id, object);
+    part.objects.insert(id, object);
     return true;
 }
 
-bool ModelReader::unfold(Mesh& mesh, QString& error) const
+bool readPart(const QByteArray& bytes, ModelPart& part, QString& error)
 {
-    for (const Item& item : m_items) {
-        if (!emitObject(item.objectId, item.transform, 0, mesh, error))
-            return false;
+    QXmlStreamReader xml(bytes);
+    bool sawModel = false;
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement)
+            continue;
+        const QStringRef name = xml.name();
+        if (name == QLatin1String("model")) {
+            sawModel = true;
+            bool known = false;
+            part.unit = unitInMillimetres(xml.attributes().value(QLatin1String("unit")), known);
+            if (!known) {
+                error = QStringLiteral("The 3MF model uses a unit this program does not know.");
+                return false;
+            }
+        } else if (name == QLatin1String("object")) {
+            if (!readObject(xml, part, error))
+                return false;
+        } else if (name == QLatin1String("item")) {
+            Reference item;
+            if (!readReference(xml.attributes(), item)) {
+                error = QStringLiteral("The 3MF model has a build item with a broken transform.");
+                return false;
+            }
+            part.items.append(item);
+        }
     }
-    if (mesh.xyz.empty()) {
-        error = QStringLiteral("The 3MF file holds no triangles.");
+    if (xml.hasError() || !sawModel) {
+        error = QStringLiteral("The 3MF model part is not a complete 3MF model (line %1).")
+                    .arg(xml.lineNumber());
         return false;
     }
     return true;
 }
 
-bool ModelReader::emitObject(
-    const QString& id, const Transform& transform, int depth, Mesh& mesh, QString& error) const
-{
-    const auto found = m_objects.constFind(id);
-    if (found == m_objects.constEnd()) {
-        error = QStringLiteral("The 3MF model places object “%1”, which it does not define.")
-                    .arg(id.left(40));
-        return false;
+// The archive's model parts, each read once when first referenced, and the unfolding of the
+// build into one triangle soup.
+class Package {
+public:
+    Package(const QByteArray& archive, const QVector<ZipEntry>& entries)
+        : m_archive(archive)
+    {
+        for (const ZipEntry& entry : entries)
+            m_entries.insert(partKey(entry.name), entry);
     }
+
+    const ModelPart* part(const QString& key, QString& error)
+    {
+        const auto loaded = m_parts.constFind(key);
+        if (loaded != m_parts.constEnd())
+            return loaded.value().get();
+        const auto entry = m_entries.constFind(key);
+        if (entry == m_entries.constEnd()) {
+            error = QStringLiteral("The 3MF file has no model part “%1”.").arg(key.left(80));
+            return nullptr;
+        }
+        // All parts together, not each one, stay within what the editor could hold.
+        m_extracted += entry.value().size;
+        if (m_extracted > kMaxPartSize) {
+            error = QStringLiteral("The 3MF file's model parts are too large.");
+            return nullptr;
+        }
+        QByteArray xml;
+        auto part = std::make_shared<ModelPart>();
+        if (!extract(m_archive, entry.value(), xml, error) || !readPart(xml, *part, error))
+            return nullptr;
+        m_parts.insert(key, part);
+        return part.get();
+    }
+
+    bool emitObject(const QString& partName, const QString& id, const Transform& transform,
+        int depth, double unit, Mesh& mesh, QString& error);
+
+private:
+    const QByteArray& m_archive;
+    QHash<QString, ZipEntry> m_entries;
+    QHash<QString, std::shared_ptr<ModelPart>> m_parts;
+    quint64 m_extracted = 0;
+    quint64 m_visits = 0;
+};
+
+bool Package::emitObject(const QString& partName, const QString& id, const Transform& transform,
+    int depth, double unit, Mesh& mesh, QString& error)
+{
+    // Components may name one object many times over, level after level: a few dozen bytes could
+    // ask for billions of visits of objects without a triangle.
     if (depth > kMaxComponentDepth) {
         error = QStringLiteral("The 3MF model nests its components too deeply.");
+        return false;
+    }
+    if (++m_visits > kMaxVisits) {
+        error = QStringLiteral("The 3MF model places its objects too many times.");
+        return false;
+    }
+    const ModelPart* part = this->part(partName, error);
+    if (!part)
+        return false;
+    const auto found = part->objects.constFind(id);
+    if (found == part->objects.constEnd()) {
+        error = QStringLiteral("The 3MF model places object “%1”, which it does not define.")
+                    .arg(id.left(40));
         return false;
     }
     const Object& object = found.value();
@@ -368,8 +416,7 @@ bool ModelReader::emitObject(
         error = QStringLiteral("The 3MF file holds more than %1 triangles.").arg(kMaxMeshTriangles);
         return false;
     }
-    // Translation in the model's unit, turned into millimetres like the vertices.
-    const double unit = m_unit;
+    // Vertices are in millimetres already; the transforms' translations are in the build's unit.
     for (quint32 index : object.triangles) {
         const float* p = object.positions.constData() + std::size_t(index) * 3;
         for (int column = 0; column < 3; ++column) {
@@ -379,7 +426,6 @@ bool ModelReader::emitObject(
                 + transform[std::size_t(9 + column)] * unit;
             const float placed = float(value);
             if (!std::isfinite(placed)) {
-                mesh.xyz.clear();
                 error = QStringLiteral("The 3MF model places a vertex beyond any finite "
                                        "coordinate.");
                 return false;
@@ -387,9 +433,10 @@ bool ModelReader::emitObject(
             mesh.xyz.push_back(placed);
         }
     }
-    for (const Component& component : object.components) {
-        if (!emitObject(component.objectId, combine(component.transform, transform), depth + 1,
-                mesh, error))
+    for (const Reference& component : object.components) {
+        const QString inPart = component.part.isEmpty() ? partName : component.part;
+        if (!emitObject(inPart, component.objectId, combine(component.transform, transform),
+                depth + 1, unit, mesh, error))
             return false;
     }
     return true;
@@ -403,25 +450,32 @@ bool parse3mf(const QByteArray& archive, Mesh& mesh, QString& error)
     QVector<ZipEntry> entries;
     if (!centralDirectory(archive, entries, error))
         return false;
-    const ZipEntry* model = nullptr;
+    QString root;
     for (const ZipEntry& entry : qAsConst(entries)) {
-        if (entry.name.compare(QLatin1String("3D/3dmodel.model"), Qt::CaseInsensitive) == 0) {
-            model = &entry;
+        if (partKey(entry.name) == QLatin1String("3d/3dmodel.model")) {
+            root = partKey(entry.name);
             break;
         }
-        if (!model && entry.name.endsWith(QLatin1String(".model"), Qt::CaseInsensitive))
-            model = &entry;
+        if (root.isEmpty() && entry.name.endsWith(QLatin1String(".model"), Qt::CaseInsensitive))
+            root = partKey(entry.name);
     }
-    if (!model) {
+    if (root.isEmpty()) {
         error = QStringLiteral("The 3MF file has no 3D model part.");
         return false;
     }
-    QByteArray xml;
-    if (!extract(archive, *model, xml, error))
+    Package package(archive, entries);
+    const ModelPart* model = package.part(root, error);
+    if (!model)
         return false;
-    ModelReader reader;
-    if (!reader.read(xml, error) || !reader.unfold(mesh, error)) {
-        mesh.xyz.clear();
+    for (const Reference& item : model->items) {
+        const QString part = item.part.isEmpty() ? root : item.part;
+        if (!package.emitObject(part, item.objectId, item.transform, 0, model->unit, mesh, error)) {
+            mesh.xyz.clear();
+            return false;
+        }
+    }
+    if (mesh.xyz.empty()) {
+        error = QStringLiteral("The 3MF file holds no triangles.");
         return false;
     }
     return true;

@@ -27,8 +27,9 @@ private:
         return path;
     }
 
-    // A 3MF package holding one model part, deflated as the usual writers do.
-    QString write3mf(const QString& name, const QByteArray& model)
+    // A 3MF package holding the root model part and any others, deflated as the usual writers do.
+    QString write3mf(const QString& name, const QByteArray& model,
+        const QVector<QPair<QString, QByteArray>>& otherParts = {})
     {
         const QString path = m_dir.filePath(name);
         std::FILE* file = std::fopen(QFile::encodeName(path).constData(), "wb");
@@ -37,12 +38,18 @@ private:
         ZipWriter zip(file, 0);
         std::string error;
         const QByteArray types("<?xml version=\"1.0\"?><Types/>");
-        const bool ok = zip.add("[Content_Types].xml",
-                            reinterpret_cast<const std::uint8_t*>(types.constData()),
-                            std::size_t(types.size()), false, error)
+        bool ok = zip.add("[Content_Types].xml",
+                      reinterpret_cast<const std::uint8_t*>(types.constData()),
+                      std::size_t(types.size()), false, error)
             && zip.add("3D/3dmodel.model", reinterpret_cast<const std::uint8_t*>(model.constData()),
-                std::size_t(model.size()), true, error)
-            && zip.finish(error);
+                std::size_t(model.size()), true, error);
+        for (const auto& part : otherParts) {
+            ok = ok
+                && zip.add(part.first.toStdString(),
+                    reinterpret_cast<const std::uint8_t*>(part.second.constData()),
+                    std::size_t(part.second.size()), true, error);
+        }
+        ok = ok && zip.finish(error);
         std::fclose(file);
         return ok ? path : QString();
     }
@@ -111,6 +118,18 @@ private slots:
                                "transform=\"1 0 0 0 1 0 0 0 1 0 4 0\"/>"
                                "</components></object>")))
                                          << 8 << QVector3D(1, 6, 3);
+        // As slicers write multi-part projects: the root part's object is made of components
+        // whose meshes live in parts of their own.
+        QTest::newRow("3MF, components in another part") << write3mf(QStringLiteral("project.3mf"),
+            QByteArray("<?xml version=\"1.0\"?><model unit=\"millimeter\" "
+                       "xmlns:p=\"http://schemas.microsoft.com/3dmanufacturing/production/"
+                       "2015/06\"><resources><object id=\"5\"><components>"
+                       "<component p:path=\"/3D/Objects/part_1.model\" objectid=\"1\" "
+                       "transform=\"1 0 0 0 1 0 0 0 1 0 0 2\"/></components></object>"
+                       "</resources><build><item objectid=\"5\"/></build></model>"),
+            { { QStringLiteral("3D/Objects/part_1.model"),
+                tetrahedronModel(QStringLiteral("millimeter"), QString()) } })
+                                                         << 4 << QVector3D(1, 2, 3);
     }
 
     void readsEveryFormat()
@@ -175,6 +194,21 @@ private slots:
                                       "</components></object>")))
             << QStringLiteral("Cannot open “loop.3mf”: the 3MF model nests its components too "
                               "deeply.");
+        // Ten components of the next object, twelve levels deep: 10^12 placements of nothing.
+        QString levels;
+        for (int level = 2; level < 14; ++level) {
+            levels += QStringLiteral("<object id=\"%1\"><components>").arg(level);
+            for (int i = 0; i < 10; ++i)
+                levels += QStringLiteral("<component objectid=\"%1\"/>").arg(level + 1);
+            levels += QStringLiteral("</components></object>");
+        }
+        levels += QStringLiteral("<object id=\"14\"><mesh><vertices/><triangles/></mesh></object>");
+        QTest::newRow("3MF placing objects without end")
+            << write3mf(QStringLiteral("fanout.3mf"),
+                   tetrahedronModel(QStringLiteral("millimeter"),
+                       QStringLiteral("<item objectid=\"2\"/>"), levels))
+            << QStringLiteral("Cannot open “fanout.3mf”: the 3MF model places its objects too "
+                              "many times.");
         QTest::newRow("no such file") << m_dir.filePath(QStringLiteral("gone.stl"))
                                       << QStringLiteral("Cannot open “gone.stl”: there is no "
                                                         "such file.");
