@@ -4,8 +4,8 @@
 // medians over the rounds of: reading it into the editor's mesh (importMeshFile), the plate
 // model's whole open (openFiles until filesOpened, the read on a worker thread, then placing and
 // the undo step; the resident memory it leaves held is printed too), and building the object's
-// Qt 3D entity from the model. The first frame on
-// screen adds the render engine's upload, which the editor benchmark measures with a window.
+// Qt 3D entity from the model. The first frame on screen adds the render engine's upload, which
+// the editor benchmark measures with a window.
 //
 //   bench_plateopen [--rounds N]
 #include "meshimport.h"
