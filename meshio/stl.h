@@ -1,7 +1,7 @@
 // SPDX-FileCopyrightText: 2026 Corvane developers
 // SPDX-License-Identifier: GPL-3.0-or-later
-#ifndef AGENT_ENGINE_STL_H
-#define AGENT_ENGINE_STL_H
+#ifndef MESHIO_STL_H
+#define MESHIO_STL_H
 
 // No Qt here: the reader is fuzzed on its own.
 #include <cstddef>
