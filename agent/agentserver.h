@@ -8,8 +8,9 @@
 #include <memory>
 #include <string>
 
+class BoundedServer;
+
 namespace httplib {
-class Server;
 struct Request;
 struct Response;
 }
@@ -26,8 +27,9 @@ public:
     AgentServer(const AgentServer &) = delete;
     AgentServer &operator=(const AgentServer &) = delete;
 
-    // Creates the data folder's layout and binds 127.0.0.1:port (0 picks a free port). False and
-    // one sentence on failure.
+    // Creates the data folder's layout, locks the folder for this agent and binds 127.0.0.1:port
+    // (0 picks a free port). False and one sentence on failure, also when another agent holds the
+    // data folder: it would take the job folders of that agent for leftovers and remove them.
     bool bind(int port, std::string &error);
     int port() const { return m_port; }
 
@@ -55,8 +57,9 @@ private:
     const std::string m_downloadsFolder;
     const std::string m_printersFile;
     int m_port = 0;
+    int m_folderLock = -1; // the data folder, locked while this agent runs
     JobRegistry m_jobs;
-    std::unique_ptr<httplib::Server> m_server;
+    std::unique_ptr<BoundedServer> m_server;
 };
 
 #endif
