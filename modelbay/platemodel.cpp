@@ -485,6 +485,8 @@ std::shared_ptr<const MeshData> PlateModel::meshAt(int row) const
     return validRow(row) ? m_objects.at(row)->mesh : nullptr;
 }
 
+quint64 PlateModel::idAt(int row) const { return validRow(row) ? m_objects.at(row)->id : 0; }
+
 QMatrix4x4 PlateModel::matrixAt(int row) const
 {
     return validRow(row) ? placementMatrix(m_objects.at(row)->placement) : QMatrix4x4();

@@ -102,6 +102,7 @@ public:
 
     // For the view and for tests: what a row holds. The matrix maps mesh coordinates to the plate.
     std::shared_ptr<const MeshData> meshAt(int row) const;
+    quint64 idAt(int row) const; // 0 for no object
     QMatrix4x4 matrixAt(int row) const;
     Placement placementAt(int row) const;
     Bounds boundsAt(int row) const;
