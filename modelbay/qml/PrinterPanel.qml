@@ -24,9 +24,10 @@ ColumnLayout {
 
     // Build plate of the chosen profile in millimetres: pixels times the pixel
     // size in micrometres; the pixel height defaults to the width.
-    readonly property real plateWidth: profile ? profile.PixelsX * profile.PixelSizeX / 1000 : 0
-    readonly property real plateDepth: profile ? profile.PixelsY * (profile.PixelSizeY || profile.PixelSizeX) / 1000 : 0
-    readonly property real plateHeight: profile ? profile.MaxHeight : 0
+    // A profile that lacks a number gives 0, never an undefined value.
+    readonly property real plateWidth: profile ? (profile.PixelsX * profile.PixelSizeX / 1000) || 0 : 0
+    readonly property real plateDepth: profile ? (profile.PixelsY * (profile.PixelSizeY || profile.PixelSizeX) / 1000) || 0 : 0
+    readonly property real plateHeight: profile ? Number(profile.MaxHeight) || 0 : 0
 
     function discover() {
         searching = true;
