@@ -242,6 +242,7 @@ int main(int argc, char** argv)
             QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
             env.insert(QStringLiteral("HOME"), home.path());
             env.insert(QStringLiteral("XDG_DATA_HOME"), home.path() + QStringLiteral("/data"));
+            env.insert(QStringLiteral("TMPDIR"), home.path());
             child.setProcessEnvironment(env);
             child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
             child.start(QCoreApplication::applicationFilePath(),

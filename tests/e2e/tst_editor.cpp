@@ -354,6 +354,8 @@ int main(int argc, char** argv)
         return 1;
     qputenv("HOME", home.path().toUtf8());
     qputenv("XDG_DATA_HOME", (home.path() + QStringLiteral("/data")).toUtf8());
+    // The plate the editor writes for the agent goes to the temporary folder.
+    qputenv("TMPDIR", work.path().toUtf8());
     const QString block = work.path() + QStringLiteral("/block.stl");
     const QString cube = work.path() + QStringLiteral("/cube.stl");
     if (!StlBuilder().box(QVector3D(0, 0, 0), blockSize).write(block)
