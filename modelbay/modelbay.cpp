@@ -3,7 +3,10 @@
 #include "modelbay.h"
 
 #include "platemodel.h"
+#include "islandlist.h"
 #include "platescene.h"
+#include "supportgenerator.h"
+#include "supportoptions.h"
 
 #include <QtGlobal>
 #include <QtQml>
@@ -22,6 +25,9 @@ void register3DSceneEditorQML()
     initModelbayResources();
     qmlRegisterType<PlateModel>("com.corvane.modelbay", 1, 0, "PlateModel");
     qmlRegisterType<PlateScene>("com.corvane.modelbay", 1, 0, "PlateScene");
+    qmlRegisterType<SupportOptions>("com.corvane.modelbay", 1, 0, "SupportOptions");
+    qmlRegisterType<SupportGenerator>("com.corvane.modelbay", 1, 0, "SupportGenerator");
+    qmlRegisterType<IslandList>("com.corvane.modelbay", 1, 0, "IslandList");
     registered = true;
 }
 

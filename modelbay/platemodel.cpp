@@ -446,6 +446,24 @@ void PlateModel::clearSupportPoints(int row)
         setSupportPoints(row, {}, tr("Remove supports"));
 }
 
+int PlateModel::supportPointNear(int row, const QVector3D& platePoint, qreal radiusMm) const
+{
+    if (!validRow(row))
+        return -1;
+    const QMatrix4x4 matrix = matrixAt(row);
+    const QVector<QVector3D>& points = m_objects.at(row)->supportPoints;
+    int nearest = -1;
+    qreal nearestDistance = radiusMm;
+    for (int i = 0; i < points.size(); ++i) {
+        const qreal distance = qreal(matrix.map(points.at(i)).distanceToPoint(platePoint));
+        if (distance <= nearestDistance) {
+            nearest = i;
+            nearestDistance = distance;
+        }
+    }
+    return nearest;
+}
+
 void PlateModel::setSupportPoints(
     int row, const QVector<QVector3D>& meshPoints, const QString& text)
 {

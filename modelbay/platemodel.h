@@ -96,6 +96,9 @@ public:
     Q_INVOKABLE void addSupportPoint(int row, const QVector3D& platePoint);
     Q_INVOKABLE void removeSupportPoint(int row, int index);
     Q_INVOKABLE void clearSupportPoints(int row);
+    // The index of the row's support point nearest to a point on the plate, if one lies within
+    // radiusMm of it, or -1: a click there means that point.
+    Q_INVOKABLE int supportPointNear(int row, const QVector3D& platePoint, qreal radiusMm) const;
     // The automatic points of a support run (mesh coordinates), as one undo step.
     void setSupportPoints(int row, const QVector<QVector3D>& meshPoints, const QString& text);
     QVector<QVector3D> supportPointsAt(int row) const; // mesh coordinates

@@ -3,7 +3,9 @@
 #include "platescene.h"
 
 #include "meshdata.h"
+#include "objectsupports.h"
 #include "platemodel.h"
+#include "supportoptions.h"
 
 #include <Qt3DCore/QTransform>
 #include <Qt3DExtras/QPhongMaterial>
@@ -23,6 +25,7 @@ namespace {
 const QColor kNormalColour(0x9a, 0xb4, 0xc8);
 const QColor kSelectedColour(0xf0, 0xa0, 0x30);
 const QColor kOutsideColour(0xd8, 0x40, 0x38);
+const QColor kSupportColour(0xb8, 0xbc, 0xc0);
 
 Qt3DRender::QGeometry* geometryOf(const MeshData& mesh, Qt3DCore::QNode* parent)
 {
@@ -82,11 +85,33 @@ void PlateScene::setModel(PlateModel* model)
     emit modelChanged();
 }
 
+SupportOptions* PlateScene::supportOptions() const { return m_supportOptions; }
+
+void PlateScene::setSupportOptions(SupportOptions* options)
+{
+    if (m_supportOptions == options)
+        return;
+    disconnect(m_optionsConnection);
+    m_supportOptions = options;
+    if (m_supportOptions) {
+        m_optionsConnection = connect(m_supportOptions, &SupportOptions::changed, this, [this] {
+            ++m_optionsRevision;
+            showAllSupports();
+        });
+    }
+    ++m_optionsRevision;
+    showAllSupports();
+    emit supportOptionsChanged();
+}
+
 QVariant PlateScene::exportEntities() const
 {
     QVector<Qt3DCore::QEntity*> entities;
-    for (const Item& item : m_items)
+    for (const Item& item : m_items) {
         entities.append(item.entity);
+        if (item.supports)
+            entities.append(item.supports);
+    }
     return QVariant::fromValue(entities);
 }
 
@@ -95,7 +120,19 @@ QVariant PlateScene::exportEntity(int row) const
     QVector<Qt3DCore::QEntity*> entities;
     if (Qt3DCore::QEntity* entity = entityAt(row))
         entities.append(entity);
+    if (Qt3DCore::QEntity* supports = supportsEntityAt(row))
+        entities.append(supports);
     return QVariant::fromValue(entities);
+}
+
+Qt3DCore::QEntity* PlateScene::supportsEntityAt(int row) const
+{
+    return row >= 0 && row < m_items.size() ? m_items.at(row).supports : nullptr;
+}
+
+qreal PlateScene::liftAt(int row) const
+{
+    return row >= 0 && row < m_items.size() ? m_items.at(row).liftMm : 0;
 }
 
 Qt3DCore::QEntity* PlateScene::entityAt(int row) const
@@ -105,8 +142,10 @@ Qt3DCore::QEntity* PlateScene::entityAt(int row) const
 
 void PlateScene::rebuild()
 {
-    for (const Item& item : qAsConst(m_items))
+    for (const Item& item : qAsConst(m_items)) {
+        delete item.supports;
         delete item.entity;
+    }
     m_items.clear();
     if (m_model && m_model->count() > 0)
         insertItems(0, m_model->count() - 1);
@@ -121,22 +160,72 @@ void PlateScene::insertItems(int first, int last)
 void PlateScene::removeItems(int first, int last)
 {
     for (int row = last; row >= first; --row) {
-        if (row < m_items.size())
-            delete m_items.takeAt(row).entity;
+        if (row < m_items.size()) {
+            const Item item = m_items.takeAt(row);
+            delete item.supports;
+            delete item.entity;
+        }
     }
 }
 
 void PlateScene::updateItems(int first, int last)
 {
     for (int row = std::max(first, 0); row <= last && row < m_items.size(); ++row)
-        showPlacement(m_items.at(row), row);
+        showPlacement(m_items[row], row);
 }
 
-void PlateScene::showPlacement(const Item& item, int row) const
+void PlateScene::showAllSupports()
+{
+    for (int row = 0; row < m_items.size(); ++row)
+        showPlacement(m_items[row], row);
+}
+
+void PlateScene::showSupports(Item& item, int row)
+{
+    const QMatrix4x4 matrix = m_model->matrixAt(row);
+    const bool on = m_supportOptions && m_supportOptions->automatic();
+    const QVector<QVector3D> points = on ? m_model->supportPointsAt(row) : QVector<QVector3D>();
+    if (item.supportsRevision == m_optionsRevision && item.supportsMatrix == matrix
+        && item.supportsPoints == points)
+        return;
+    item.supportsRevision = m_optionsRevision;
+    item.supportsMatrix = matrix;
+    item.supportsPoints = points;
+    delete item.supports;
+    item.supports = nullptr;
+    item.liftMm = 0;
+    if (points.isEmpty())
+        return;
+    const SupportPlan plan
+        = objectSupports(*m_model->meshAt(row), matrix, points, m_supportOptions->settings());
+    if (plan.geometry.empty())
+        return;
+    item.liftMm = plan.liftMm;
+    const MeshData mesh = meshDataInPlace(plan.geometry);
+    item.supports = new Qt3DCore::QEntity(this);
+    auto* renderer = new Qt3DRender::QGeometryRenderer(item.supports);
+    renderer->setPrimitiveType(Qt3DRender::QGeometryRenderer::Triangles);
+    renderer->setVertexCount(mesh.triangleCount * 3);
+    renderer->setGeometry(geometryOf(mesh, renderer));
+    // Built on the plate already: the identity places them.
+    auto* transform = new Qt3DCore::QTransform(item.supports);
+    auto* material = new Qt3DExtras::QPhongMaterial(item.supports);
+    material->setAmbient(QColor(0x40, 0x40, 0x48));
+    material->setDiffuse(kSupportColour);
+    material->setSpecular(QColor(0x20, 0x20, 0x20));
+    item.supports->addComponent(renderer);
+    item.supports->addComponent(transform);
+    item.supports->addComponent(material);
+}
+
+void PlateScene::showPlacement(Item& item, int row)
 {
     if (!m_model)
         return;
-    item.transform->setMatrix(m_model->matrixAt(row));
+    showSupports(item, row);
+    QMatrix4x4 lifted;
+    lifted.translate(0, 0, float(item.liftMm));
+    item.transform->setMatrix(lifted * m_model->matrixAt(row));
     const bool selected = m_model->index(row).data(PlateModel::SelectedRole).toBool();
     QColor colour = selected ? kSelectedColour : kNormalColour;
     // The warning wins over the selection: a selected object outside is a lighter warning.
@@ -180,9 +269,10 @@ void PlateScene::handlePressed(Qt3DCore::QEntity* entity, Qt3DRender::QPickEvent
     }
     if (row < 0)
         return;
+    QVector3D point = event->worldIntersection();
+    point.setZ(point.z() - float(m_items.at(row).liftMm));
     int triangle = -1;
     if (auto* hit = qobject_cast<Qt3DRender::QPickTriangleEvent*>(event))
         triangle = int(hit->triangleIndex());
-    emit objectPressed(
-        row, event->worldIntersection(), triangle, int(event->buttons()), int(event->modifiers()));
+    emit objectPressed(row, point, triangle, int(event->buttons()), int(event->modifiers()));
 }

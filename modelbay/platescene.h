@@ -4,12 +4,14 @@
 #define MODELBAY_PLATESCENE_H
 
 #include <Qt3DCore/QEntity>
+#include <QMatrix4x4>
 #include <QPointer>
 #include <QVariant>
 #include <QVector3D>
 #include <QVector>
 
 class PlateModel;
+class SupportOptions;
 
 namespace Qt3DCore {
 class QTransform;
@@ -30,6 +32,10 @@ class QPickEvent;
 class PlateScene : public Qt3DCore::QEntity {
     Q_OBJECT
     Q_PROPERTY(PlateModel* model READ model WRITE setModel NOTIFY modelChanged)
+    // With supports on, each object with support points stands lifted on its supports, which
+    // are entities of their own beside it, exported with it.
+    Q_PROPERTY(SupportOptions* supportOptions READ supportOptions WRITE setSupportOptions NOTIFY
+            supportOptionsChanged)
 
 public:
     explicit PlateScene(Qt3DCore::QNode* parent = nullptr);
@@ -37,17 +43,27 @@ public:
 
     PlateModel* model() const;
     void setModel(PlateModel* model);
+    SupportOptions* supportOptions() const;
+    void setSupportOptions(SupportOptions* options);
 
-    // Every object's entity (a QVector<Qt3DCore::QEntity *>), for Facetlab.exportStl.
+    // Every object's entity and its supports' (a QVector<Qt3DCore::QEntity *>), for
+    // Facetlab.exportStl.
     Q_INVOKABLE QVariant exportEntities() const;
-    // One object's entity alone, in the same form, for slicing each object on its own.
+    // One object's entity with its supports, in the same form, for slicing each on its own.
     Q_INVOKABLE QVariant exportEntity(int row) const;
 
     // The entity showing a row, or null.
     Qt3DCore::QEntity* entityAt(int row) const;
+    // The entity showing a row's supports, or null when the row stands without any.
+    Qt3DCore::QEntity* supportsEntityAt(int row) const;
+    // How far a row's object stands lifted on its supports, in mm.
+    Q_INVOKABLE qreal liftAt(int row) const;
 
 signals:
     void modelChanged();
+    void supportOptionsChanged();
+    // worldPoint is where the object was hit as it is placed, without the lift of its supports,
+    // as PlateModel takes points on the plate.
     void objectPressed(
         int row, const QVector3D& worldPoint, int triangle, int buttons, int modifiers);
 
@@ -56,6 +72,13 @@ private:
         Qt3DCore::QEntity* entity = nullptr;
         Qt3DCore::QTransform* transform = nullptr;
         Qt3DExtras::QPhongMaterial* material = nullptr;
+        Qt3DCore::QEntity* supports = nullptr; // null while the object stands without them
+        qreal liftMm = 0;
+        // What the supports were built for, so that a selection or colour change does not
+        // build them again.
+        QMatrix4x4 supportsMatrix;
+        QVector<QVector3D> supportsPoints;
+        quint64 supportsRevision = 0;
     };
 
     void rebuild();
@@ -63,10 +86,15 @@ private:
     void removeItems(int first, int last);
     void updateItems(int first, int last);
     Item makeItem(int row);
-    void showPlacement(const Item& item, int row) const;
+    void showPlacement(Item& item, int row);
+    void showSupports(Item& item, int row);
+    void showAllSupports();
     void handlePressed(Qt3DCore::QEntity* entity, Qt3DRender::QPickEvent* event);
 
     QPointer<PlateModel> m_model;
+    QPointer<SupportOptions> m_supportOptions;
+    QMetaObject::Connection m_optionsConnection;
+    quint64 m_optionsRevision = 1; // counts changes of the options
     QVector<Item> m_items; // one per row, in row order
     QVector<QMetaObject::Connection> m_connections;
 };

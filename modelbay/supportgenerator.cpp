@@ -4,7 +4,9 @@
 
 #include "islandhints.h"
 #include "meshdata.h"
+#include "objectsupports.h"
 #include "platemodel.h"
+#include "supportoptions.h"
 #include "supportplanner.h"
 
 #include <QMatrix4x4>
@@ -12,6 +14,11 @@
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <memory>
+
+SupportGenerator::SupportGenerator(QObject* parent)
+    : SupportGenerator(nullptr, parent)
+{
+}
 
 SupportGenerator::SupportGenerator(PlateModel* model, QObject* parent)
     : QObject(parent)
@@ -27,11 +34,22 @@ SupportGenerator::~SupportGenerator()
     m_watcher->waitForFinished();
 }
 
+void SupportGenerator::setPlate(PlateModel* model)
+{
+    if (m_busy || m_model == model)
+        return;
+    m_model = model;
+    emit plateChanged();
+}
+
 bool SupportGenerator::generate(int row, const QByteArray& plateJson, qreal sliceLiftMm)
 {
-    const std::shared_ptr<const MeshData> mesh = m_model->meshAt(row);
-    if (m_busy || !mesh)
+    if (m_busy || !m_model)
         return false;
+    const std::shared_ptr<const MeshData> mesh = m_model->meshAt(row);
+    if (!mesh)
+        return false;
+    const SupportSettings settings = m_options ? m_options->settings() : SupportSettings();
     m_matrix = m_model->matrixAt(row);
     m_id = m_model->idAt(row);
     const QMatrix4x4 matrix = m_matrix;
@@ -47,18 +65,12 @@ bool SupportGenerator::generate(int row, const QByteArray& plateJson, qreal slic
         QMetaObject::invokeMethod(
             this, [this, percent] { setProgress(percent); }, Qt::QueuedConnection);
     };
-    m_watcher->setFuture(QtConcurrent::run([mesh, matrix, islands, report, this] {
+    m_watcher->setFuture(QtConcurrent::run([mesh, matrix, islands, settings, report, this] {
         // The object's triangles on the plate, as they are placed.
-        TriangleSoup soup;
-        soup.reserve(std::size_t(mesh->triangleCount) * 9);
-        for (int v = 0; v < mesh->triangleCount * 3; ++v) {
-            const float* p = mesh->vertex(v);
-            const QVector3D placed = matrix.map(QVector3D(p[0], p[1], p[2]));
-            soup.insert(soup.end(), { placed.x(), placed.y(), placed.z() });
-        }
+        const TriangleSoup soup = placedSoup(*mesh, matrix);
         Result result;
         SupportPlan plan;
-        result.done = planSupports(soup, islands, SupportSettings(), plan, report, &m_cancel);
+        result.done = planSupports(soup, islands, settings, plan, report, &m_cancel);
         for (const SupportPoint& point : plan.points)
             result.platePoints.append(QVector3D(point.x, point.y, point.z));
         return result;
@@ -72,7 +84,7 @@ void SupportGenerator::runFinished()
 {
     const Result result = m_watcher->result();
     m_busy = false;
-    const int row = m_model->rowOfId(m_id);
+    const int row = m_model ? m_model->rowOfId(m_id) : -1;
     // Planned for the placement at the start; kept on the object's own surface.
     bool invertible = false;
     const QMatrix4x4 toMesh = m_matrix.inverted(&invertible);

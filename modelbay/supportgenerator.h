@@ -6,6 +6,7 @@
 #include <QFutureWatcher>
 #include <QMatrix4x4>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QVector3D>
 #include <QVector>
@@ -13,6 +14,7 @@
 #include <atomic>
 
 class PlateModel;
+class SupportOptions;
 
 // Automatic support points for one object of the plate, planned on a worker thread so that the
 // window keeps drawing: `progress` counts up, cancel() stops the run, and the points become one
@@ -23,13 +25,19 @@ class SupportGenerator : public QObject {
     Q_OBJECT
     Q_PROPERTY(bool busy READ busy NOTIFY busyChanged)
     Q_PROPERTY(int progress READ progress NOTIFY progressChanged)
+    Q_PROPERTY(PlateModel* plate READ plate WRITE setPlate NOTIFY plateChanged)
+    // The settings a run uses; the defaults without.
+    Q_PROPERTY(SupportOptions* options MEMBER m_options NOTIFY optionsChanged)
 
 public:
+    explicit SupportGenerator(QObject* parent = nullptr);
     explicit SupportGenerator(PlateModel* model, QObject* parent = nullptr);
     ~SupportGenerator() override; // cancels a run and waits for its end
 
     bool busy() const { return m_busy; }
     int progress() const { return m_progress; }
+    PlateModel* plate() const { return m_model; }
+    void setPlate(PlateModel* model); // ignored during a run
 
     // Starts a run for the object in `row`; false while one runs or for a row with no object.
     // `plateJson` is the bytes of the last slice's plate.json: its islands get points too;
@@ -41,6 +49,8 @@ public:
 signals:
     void busyChanged();
     void progressChanged();
+    void plateChanged();
+    void optionsChanged();
     void finished(bool done); // done: false when cancelled or the object is gone
 
 private:
@@ -52,7 +62,8 @@ private:
     void setProgress(int percent);
     void runFinished();
 
-    PlateModel* m_model;
+    QPointer<PlateModel> m_model;
+    QPointer<SupportOptions> m_options;
     QFutureWatcher<Result>* m_watcher;
     quint64 m_id = 0; // the object of the run
     QMatrix4x4 m_matrix; // its placement when the run started

@@ -26,6 +26,12 @@ Item {
     property bool previewMirrorY: false
     // The next pick on an object lays the picked face flat instead of moving.
     property bool layFlatMode: false
+    // Picks on an object add or remove its support points instead of moving it.
+    property bool supportEditMode: false
+    property SupportOptions supportOptions
+    // Islands of the shown layer ({x, y, areaMm2}), marked in red on the layer image.
+    property var islandMarks: []
+    readonly property bool picking: layFlatMode || supportEditMode
 
     readonly property alias plateScene: plateScene
     readonly property alias camera: camera
@@ -36,6 +42,7 @@ Item {
     onPreviewVisibleChanged: sceneChanged()
     onPreviewSourceChanged: sceneChanged()
     onPreviewHeightChanged: sceneChanged()
+    onIslandMarksChanged: sceneChanged()
     onWidthChanged: sceneChanged()
     onHeightChanged: sceneChanged()
 
@@ -189,9 +196,19 @@ Item {
                 id: plateScene
                 objectName: "plateScene"
                 model: view.plate
+                supportOptions: view.supportOptions
                 // The layer image shows the cut: the models would hide it.
                 enabled: !view.previewVisible
                 onObjectPressed: {
+                    if (view.supportEditMode && !view.layFlatMode) {
+                        // A click within reach of a point removes it, elsewhere adds one.
+                        const near = view.plate.supportPointNear(row, worldPoint, 1.0);
+                        if (near >= 0)
+                            view.plate.removeSupportPoint(row, near);
+                        else
+                            view.plate.addSupportPoint(row, worldPoint);
+                        return;
+                    }
                     if (!view.layFlatMode || triangle < 0)
                         return;
                     view.layFlatMode = false;
@@ -235,6 +252,19 @@ Item {
                 }
             }
 
+            NodeInstantiator {
+                model: view.previewVisible ? view.islandMarks : []
+                delegate: Entity {
+                    objectName: "islandMark"
+                    components: [
+                        // At least a millimetre across, to be seen on a small island.
+                        SphereMesh { radius: Math.max(0.5, Math.sqrt(modelData.areaMm2 / Math.PI)) },
+                        Transform { translation: Qt.vector3d(modelData.x, modelData.y, view.previewHeight) },
+                        PhongMaterial { ambient: "#a01010"; diffuse: "#ff2020"; specular: "black" }
+                    ]
+                }
+            }
+
             Entity {
                 components: [
                     DirectionalLight {
@@ -260,8 +290,8 @@ Item {
         property bool moved: false
 
         onPressed: {
-            if (view.layFlatMode && mouse.button === Qt.LeftButton) {
-                // The face is picked by the scene's own object pickers.
+            if (view.picking && mouse.button === Qt.LeftButton) {
+                // The face or point is picked by the scene's own object pickers.
                 mouse.accepted = false;
                 return;
             }
@@ -309,13 +339,13 @@ Item {
         }
         onReleased: {
             // A click on empty space clears the selection; a drag keeps it.
-            if (!moved && mode === "orbit" && !view.layFlatMode)
+            if (!moved && mode === "orbit" && !view.picking)
                 view.plate.selectedRow = -1;
             mode = "";
             dragRow = -1;
         }
         onWheel: camera.zoom(wheel.angleDelta.y > 0 ? 1 / 1.15 : 1.15)
-        cursorShape: view.layFlatMode ? Qt.CrossCursor : Qt.ArrowCursor
+        cursorShape: view.picking ? Qt.CrossCursor : Qt.ArrowCursor
     }
 
     Row {
@@ -362,6 +392,7 @@ Item {
         anchors.margins: 8
         color: "#c8d0d8"
         text: view.layFlatMode ? qsTr("Click the face that should rest on the plate (Esc to stop)")
+              : view.supportEditMode ? qsTr("Click the object to add a support point, a point to remove it (Esc to stop)")
                                : qsTr("Left drag: orbit or move an object · right drag: pan · wheel: zoom")
     }
 }

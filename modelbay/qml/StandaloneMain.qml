@@ -74,6 +74,31 @@ ApplicationWindow {
         onErrorOccurred: road.message = sentence
     }
 
+    SupportOptions {
+        id: supportOptions
+        objectName: "supportOptions"
+    }
+    SupportGenerator {
+        id: supportGenerator
+        objectName: "supportGenerator"
+        plate: plate
+        options: supportOptions
+    }
+    // The islands of the last slice, from the job folder's plate document.
+    IslandList {
+        id: islandList
+        objectName: "islandList"
+        folder: road.sliced ? netlib.pathOfLayerImages : ""
+    }
+    // A new slice's islands belong to the object as it stood then.
+    Connections {
+        target: road
+        function onPhaseChanged() {
+            if (road.phase === "slicing")
+                supportsPanel.sliceLiftMm = plateView.plateScene.liftAt(plate.selectedRow);
+        }
+    }
+
     JobRoad {
         id: road
         objectName: "jobRoad"
@@ -144,6 +169,11 @@ ApplicationWindow {
         sequence: "Esc"
         enabled: plateView.layFlatMode
         onActivated: plateView.layFlatMode = false
+    }
+    Shortcut {
+        sequence: "Esc"
+        enabled: supportsPanel.editMode && !plateView.layFlatMode
+        onActivated: supportsPanel.editMode = false
     }
 
     Dialogs.FileDialog {
@@ -288,6 +318,11 @@ ApplicationWindow {
             previewHeight: road.sliced ? (layers.layerIndex + 1) * layers.layerHeight : 0
             previewMirrorX: printerPanel.profile ? printerPanel.profile.MirrorX === true : false
             previewMirrorY: printerPanel.profile ? printerPanel.profile.MirrorY === true : false
+            supportEditMode: supportsPanel.editMode
+            supportOptions: supportOptions
+            islandMarks: road.sliced ? islandList.islands.filter(function (island) {
+                return island.layer === layers.layerIndex;
+            }) : []
 
             LayerSlider {
                 id: layers
@@ -300,6 +335,22 @@ ApplicationWindow {
                 visible: road.sliced
                 layerCount: road.layerCount
                 layerHeight: printerPanel.profile ? printerPanel.profile.Depth / 1000 : 0.05
+            }
+
+            IslandsPanel {
+                objectName: "islandsPanel"
+                anchors.right: layers.left
+                anchors.top: parent.top
+                anchors.margins: 8
+                width: 240
+                height: Math.min(parent.height / 2, 240)
+                visible: road.sliced && islandList.summary.length > 0
+                islands: islandList
+                currentLayer: layers.layerIndex
+                onLayerChosen: {
+                    layers.showing = true;
+                    layers.layerIndex = layer;
+                }
             }
 
             DropArea {
@@ -347,6 +398,16 @@ ApplicationWindow {
                     plate: plate
                     layFlatMode: plateView.layFlatMode
                     onLayFlatRequested: plateView.layFlatMode = !plateView.layFlatMode
+                }
+
+                SupportsPanel {
+                    id: supportsPanel
+                    objectName: "supportsPanel"
+                    Layout.fillWidth: true
+                    plate: plate
+                    options: supportOptions
+                    generator: supportGenerator
+                    islands: islandList
                 }
             }
         }

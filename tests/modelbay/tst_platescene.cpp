@@ -6,6 +6,7 @@
 #include "platescene.h"
 #include "stl.h"
 #include "stlbuilder.h"
+#include "supportoptions.h"
 
 #include <Qt3DCore/QTransform>
 #include <Qt3DRender/QAttribute>
@@ -154,6 +155,61 @@ private slots:
         QCOMPARE(triangles, 12);
         QVERIFY(near(bounds.min, second.min));
         QVERIFY(near(bounds.max, second.max));
+    }
+
+    // Supports are scene geometry like the objects: the slicer gets them through the export, and
+    // the object stands lifted on them; with supports off the object is exported as it stands.
+    void exportsTheSupportsWithTheLiftedObject()
+    {
+        PlateModel model;
+        PlateScene scene;
+        SupportOptions options;
+        scene.setModel(&model);
+        scene.setSupportOptions(&options);
+        QVERIFY(open(model, { m_files.first() }));
+        const Bounds box = model.boundsAt(0);
+        const QVector3D middle = (box.min + box.max) / 2;
+        model.addSupportPoint(0, { middle.x(), middle.y(), 0 });
+        model.addSupportPoint(0, { box.min.x() + 1, box.min.y() + 1, 0 });
+        QCOMPARE(scene.supportsEntityAt(0), nullptr); // off: points kept, nothing built
+
+        options.setAutomatic(true);
+        QVERIFY(scene.supportsEntityAt(0) != nullptr);
+        QCOMPARE(scene.liftAt(0), options.lift());
+        QVERIFY(qFuzzyCompare(transformOf(scene.entityAt(0))->matrix()(2, 3),
+            model.matrixAt(0)(2, 3) + float(options.lift())));
+
+        Facetlab facetlab;
+        const QUrl folder = QUrl::fromLocalFile(m_dir.path());
+        QVERIFY(facetlab.exportStl(folder, QStringLiteral("supported"), scene.exportEntities()));
+        int triangles = 0;
+        Bounds bounds;
+        QVERIFY(exportedBounds(m_dir.filePath(QStringLiteral("supported.stl")), triangles, bounds));
+        QVERIFY(triangles > 12);
+        // The pad lies on the plate, the box on its supports.
+        QVERIFY(qAbs(bounds.min.z()) < 1e-3f);
+        QVERIFY(qAbs(bounds.max.z() - (box.max.z() + float(options.lift()))) < 1e-3f);
+        QCOMPARE(scene.exportEntity(0).value<QVector<Qt3DCore::QEntity*>>().size(), 2);
+
+        // A changed setting builds them again; undoing the points takes them away.
+        Qt3DCore::QEntity* before = scene.supportsEntityAt(0);
+        options.setLift(8);
+        QVERIFY(scene.supportsEntityAt(0) != before);
+        QCOMPARE(scene.liftAt(0), 8.0);
+        model.undo();
+        model.undo();
+        QCOMPARE(scene.supportsEntityAt(0), nullptr);
+        QCOMPARE(scene.liftAt(0), 0.0);
+        QCOMPARE(transformOf(scene.entityAt(0))->matrix(), model.matrixAt(0));
+
+        model.redo();
+        options.setAutomatic(false);
+        QCOMPARE(scene.supportsEntityAt(0), nullptr);
+        QVERIFY(facetlab.exportStl(folder, QStringLiteral("unsupported"), scene.exportEntities()));
+        QVERIFY(
+            exportedBounds(m_dir.filePath(QStringLiteral("unsupported.stl")), triangles, bounds));
+        QCOMPARE(triangles, 12);
+        QVERIFY(near(bounds.max, box.max));
     }
 };
 
