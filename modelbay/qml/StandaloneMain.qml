@@ -393,21 +393,44 @@ ApplicationWindow {
                     plate: plate
                 }
 
-                TransformPanel {
+                // Placing and supports share the room under the list.
+                TabBar {
+                    id: sideTabs
+                    objectName: "sideTabs"
                     Layout.fillWidth: true
-                    plate: plate
-                    layFlatMode: plateView.layFlatMode
-                    onLayFlatRequested: plateView.layFlatMode = !plateView.layFlatMode
+                    TabButton {
+                        text: qsTr("Place")
+                        topPadding: 4
+                        bottomPadding: 4
+                    }
+                    TabButton {
+                        objectName: "supportsTab"
+                        text: qsTr("Supports")
+                        topPadding: 4
+                        bottomPadding: 4
+                    }
                 }
-
-                SupportsPanel {
-                    id: supportsPanel
-                    objectName: "supportsPanel"
+                StackLayout {
                     Layout.fillWidth: true
-                    plate: plate
-                    options: supportOptions
-                    generator: supportGenerator
-                    islands: islandList
+                    Layout.fillHeight: false
+                    currentIndex: sideTabs.currentIndex
+
+                    TransformPanel {
+                        Layout.fillWidth: true
+                        plate: plate
+                        layFlatMode: plateView.layFlatMode
+                        onLayFlatRequested: plateView.layFlatMode = !plateView.layFlatMode
+                    }
+
+                    SupportsPanel {
+                        id: supportsPanel
+                        objectName: "supportsPanel"
+                        Layout.fillWidth: true
+                        plate: plate
+                        options: supportOptions
+                        generator: supportGenerator
+                        islands: islandList
+                    }
                 }
             }
         }

@@ -32,6 +32,7 @@ ColumnLayout {
 
     // Editing points needs supports on and an object to put them on.
     onRowChanged: if (row < 0) editMode = false
+    onVisibleChanged: if (!visible) editMode = false
     Connections {
         target: panel.options
         function onChanged() {
@@ -64,7 +65,7 @@ ColumnLayout {
     }
 
     GridLayout {
-        columns: 2
+        columns: 4
         columnSpacing: 6
         rowSpacing: 2
         enabled: panel.options && panel.options.automatic
@@ -77,58 +78,65 @@ ColumnLayout {
         ComboBox {
             objectName: "supportsStyle"
             Layout.fillWidth: true
+            Layout.columnSpan: 3
             visible: panel.alternativeEnabled
             model: [qsTr("Pillars"), qsTr("Branching")]
             currentIndex: panel.options && panel.options.branching ? 1 : 0
             onActivated: panel.options.branching = index === 1
         }
 
-        Label { text: qsTr("Overhang (°)") }
+        Label { text: qsTr("Overhang °") }
         NumberField {
             objectName: "supportsOverhang"
             Layout.fillWidth: true
+            Layout.preferredWidth: 40
             decimals: 0
             value: panel.options ? panel.options.overhangAngle : 0
             hint: qsTr("Downward faces tilted further than this from vertical get supports")
             onCommitted: panel.options.overhangAngle = number
         }
-        Label { text: qsTr("Density (/cm²)") }
+        Label { text: qsTr("Density /cm²") }
         NumberField {
             objectName: "supportsDensity"
             Layout.fillWidth: true
+            Layout.preferredWidth: 40
             decimals: 1
             value: panel.options ? panel.options.density : 0
             hint: qsTr("Support points per square centimetre of overhanging surface")
             onCommitted: panel.options.density = number
         }
-        Label { text: qsTr("Contact (mm)") }
+        Label { text: qsTr("Contact mm") }
         NumberField {
             objectName: "supportsContact"
             Layout.fillWidth: true
+            Layout.preferredWidth: 40
             value: panel.options ? panel.options.contactDiameter : 0
             hint: qsTr("Diameter where a support touches the model")
             onCommitted: panel.options.contactDiameter = number
         }
-        Label { text: qsTr("Shaft (mm)") }
+        Label { text: qsTr("Shaft mm") }
         NumberField {
             objectName: "supportsShaft"
             Layout.fillWidth: true
+            Layout.preferredWidth: 40
             value: panel.options ? panel.options.shaftDiameter : 0
             hint: qsTr("Diameter of a support's shaft")
             onCommitted: panel.options.shaftDiameter = number
         }
-        Label { text: qsTr("Lift (mm)") }
+        Label { text: qsTr("Lift mm") }
         NumberField {
             objectName: "supportsLift"
             Layout.fillWidth: true
+            Layout.preferredWidth: 40
             value: panel.options ? panel.options.lift : 0
             hint: qsTr("Height of the model's lowest point above the plate")
             onCommitted: panel.options.lift = number
         }
-        Label { text: qsTr("Pad (mm)") }
+        Label { text: qsTr("Pad mm") }
         NumberField {
             objectName: "supportsPad"
             Layout.fillWidth: true
+            Layout.preferredWidth: 40
             value: panel.options ? panel.options.pad : 0
             hint: qsTr("Thickness of the pad that joins the feet on the plate")
             onCommitted: panel.options.pad = number
@@ -140,6 +148,8 @@ ColumnLayout {
         enabled: panel.row >= 0
         Button {
             objectName: "supportsGenerate"
+            Layout.fillWidth: true
+            Layout.preferredWidth: 40
             text: qsTr("Generate")
             enabled: panel.generator && !panel.generator.busy
             hoverEnabled: true
@@ -151,6 +161,8 @@ ColumnLayout {
         }
         Button {
             objectName: "supportsEdit"
+            Layout.fillWidth: true
+            Layout.preferredWidth: 40
             text: qsTr("Edit points")
             checkable: true
             checked: panel.editMode
@@ -162,6 +174,8 @@ ColumnLayout {
         }
         Button {
             objectName: "supportsClear"
+            Layout.fillWidth: true
+            Layout.preferredWidth: 40
             text: qsTr("Clear")
             enabled: panel.pointCount > 0
             onClicked: panel.plate.clearSupportPoints(panel.row)
@@ -173,12 +187,15 @@ ColumnLayout {
         ProgressBar {
             objectName: "supportsProgress"
             Layout.fillWidth: true
+            Layout.preferredWidth: 100
             from: 0
             to: 100
             value: panel.generator ? panel.generator.progress : 0
         }
         Button {
             objectName: "supportsCancel"
+            Layout.fillWidth: true
+            Layout.preferredWidth: 40
             text: qsTr("Cancel")
             onClicked: panel.generator.cancel()
         }
@@ -187,6 +204,7 @@ ColumnLayout {
     Label {
         objectName: "supportsCount"
         visible: panel.options && panel.options.automatic && panel.row >= 0
-        text: qsTr("%n support point(s)", "", panel.pointCount)
+        text: panel.pointCount === 1 ? qsTr("1 support point")
+                                     : qsTr("%1 support points").arg(panel.pointCount)
     }
 }
