@@ -117,6 +117,36 @@ private slots:
         model.undo();
         QVERIFY(model.supportPointsAt(0).isEmpty());
     }
+
+    // A click in editing mode means the point under it, where the object now stands: the
+    // nearest within reach, none farther away, and after a move the point moved with it.
+    void aClickFindsThePointUnderIt_data()
+    {
+        QTest::addColumn<QVector3D>("offset"); // of the click from the first point, on the plate
+        QTest::addColumn<QVector3D>("move");
+        QTest::addColumn<int>("expected");
+        QTest::newRow("on it") << QVector3D(0, 0, 0) << QVector3D() << 0;
+        QTest::newRow("beside it") << QVector3D(0.6f, 0.3f, 0) << QVector3D() << 0;
+        QTest::newRow("nearer the second") << QVector3D(1.4f, 0, 0) << QVector3D() << 1;
+        QTest::newRow("out of reach") << QVector3D(0, 1.5f, 0) << QVector3D() << -1;
+        QTest::newRow("moved with the object") << QVector3D(20, 0, 0) << QVector3D(20, 0, 0) << 0;
+        QTest::newRow("left behind by a move") << QVector3D(0, 0, 0) << QVector3D(20, 0, 0) << -1;
+    }
+
+    void aClickFindsThePointUnderIt()
+    {
+        QFETCH(QVector3D, offset);
+        QFETCH(QVector3D, move);
+        QFETCH(int, expected);
+        PlateModel model;
+        QVERIFY(open(model));
+        const QVector3D first = model.boundsAt(0).min + QVector3D(3, 3, 0);
+        model.addSupportPoint(0, first);
+        model.addSupportPoint(0, first + QVector3D(2, 0, 0));
+        model.setTranslation(0, model.placementAt(0).translation + move);
+        QCOMPARE(model.supportPointNear(0, first + offset, 1.0), expected);
+        QCOMPARE(model.supportPointNear(1, first, 1.0), -1);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestPlateSupports)
