@@ -39,6 +39,7 @@ Pane {
             model: pane.islands ? pane.islands.islands : []
             ScrollBar.vertical: ScrollBar { }
             delegate: ItemDelegate {
+                objectName: "island" + index
                 width: list.width
                 highlighted: modelData.layer === pane.currentLayer
                 text: qsTr("Layer %1, %2 mm: %3 mm²").arg(modelData.layer)

@@ -7,6 +7,7 @@
 #include "framegate.h"
 #include "startup.h"
 #include "stlbuilder.h"
+#include "testmodels.h"
 #include "zipentries.h"
 
 #include <QAbstractItemModel>
@@ -14,11 +15,15 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QQmlApplicationEngine>
 #include <QQuickItem>
 #include <QQuickWindow>
+#include <QJsonArray>
 #include <QRegularExpression>
 #include <QSet>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -233,7 +238,85 @@ private slots:
         QCOMPARE(file.readAll(), zip);
     }
 
+    // A model with a rim hanging in mid-air: its slice reports islands, listed beside the
+    // layers, and a click on one shows its layer; with automatic supports from the side panel
+    // the next slice reports none.
+    void supportsHoldTheIslands()
+    {
+        const QString path = m_work + QStringLiteral("/mushroom.stl");
+        QVERIFY(StlBuilder().triangles(mushroom().triangles).write(path));
+        QVERIFY(QMetaObject::invokeMethod(
+            m_window, "openPaths", Q_ARG(QVariant, QVariant(QStringList { path }))));
+        QTRY_COMPARE_WITH_TIMEOUT(m_plate->rowCount(), 3, 30000);
+        const int row = 2;
+
+        QJsonObject plate;
+        QVERIFY(sliceAndReadPlate(plate));
+        const int islands = plate.value(QStringLiteral("islandCount")).toInt();
+        QVERIFY(islands > 0);
+        QQuickItem* summary = item(QStringLiteral("islandSummary"));
+        QTRY_VERIFY(summary && summary->isVisible());
+        QVERIFY2(summary->property("text").toString().startsWith(QString::number(islands)),
+            qPrintable(summary->property("text").toString()));
+        const int firstLayer = plate.value(QStringLiteral("islands"))
+                                   .toArray()
+                                   .first()
+                                   .toObject()
+                                   .value(QStringLiteral("layer"))
+                                   .toInt();
+        click(QStringLiteral("island0"));
+        QCOMPARE(item(QStringLiteral("layerSlider"))->property("value").toInt(), firstLayer);
+        shoot(QStringLiteral("islands"));
+
+        // Supports on, and generated for the mushroom from the side panel.
+        click(QStringLiteral("objectRow2"));
+        QCOMPARE(m_plate->property("selectedRow").toInt(), row);
+        click(QStringLiteral("supportsTab"));
+        QObject* options = m_window->findChild<QObject*>(QStringLiteral("supportOptions"));
+        QVERIFY(options);
+        QVERIFY(options->setProperty("automatic", true));
+        QObject* generator = m_window->findChild<QObject*>(QStringLiteral("supportGenerator"));
+        QVERIFY(generator);
+        QSignalSpy generated(generator, SIGNAL(finished(bool)));
+        click(QStringLiteral("supportsGenerate"));
+        QVERIFY(!generated.isEmpty() || generated.wait(60000));
+        QCOMPARE(generated.first().first().toBool(), true);
+        QVERIFY(data(row, "supportPoints").toList().size() > 0);
+        // The mushroom stands lifted on its supports.
+        QObject* view = m_window->findChild<QObject*>(QStringLiteral("plateView"));
+        QVERIFY(view);
+        QObject* scene = view->property("plateScene").value<QObject*>();
+        QVERIFY(scene);
+        qreal lift = 0;
+        QVERIFY(
+            QMetaObject::invokeMethod(scene, "liftAt", Q_RETURN_ARG(qreal, lift), Q_ARG(int, row)));
+        QVERIFY(lift > 0);
+
+        QVERIFY(sliceAndReadPlate(plate));
+        QCOMPARE(plate.value(QStringLiteral("islandCount")).toInt(), 0);
+        QTRY_COMPARE(summary->property("text").toString(), QStringLiteral("No islands"));
+        shoot(QStringLiteral("supported"));
+    }
+
 private:
+    // Slices the plate from the window and reads the plate document the agent left beside the
+    // layer images.
+    bool sliceAndReadPlate(QJsonObject& plate)
+    {
+        click(QStringLiteral("sliceButton"));
+        if (!QTest::qWaitFor(
+                [this] { return m_road->property("phase").toString() == QLatin1String("sliced"); },
+                180000))
+            return false;
+        QObject* netlib = m_window->findChild<QObject*>(QStringLiteral("netlib"));
+        QFile file(
+            netlib->property("pathOfLayerImages").toString() + QStringLiteral("/plate.json"));
+        if (!file.open(QIODevice::ReadOnly))
+            return false;
+        plate = QJsonDocument::fromJson(file.readAll()).object();
+        return !plate.isEmpty();
+    }
+
     QVariant data(int row, const char* role) const
     {
         return m_plate->data(m_plate->index(row, 0), m_plate->roleNames().key(role));
