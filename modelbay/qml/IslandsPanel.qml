@@ -35,15 +35,19 @@ Pane {
             objectName: "islandList"
             Layout.fillWidth: true
             Layout.fillHeight: true
+            // As tall as its entries, until the panel's height limit makes it scroll.
+            Layout.preferredHeight: contentHeight
             clip: true
             model: pane.islands ? pane.islands.islands : []
             ScrollBar.vertical: ScrollBar { }
             delegate: ItemDelegate {
                 objectName: "island" + index
                 width: list.width
+                leftPadding: 6
+                rightPadding: 6
                 highlighted: modelData.layer === pane.currentLayer
-                text: qsTr("Layer %1, %2 mm: %3 mm²").arg(modelData.layer)
-                      .arg(modelData.height.toFixed(2)).arg(modelData.areaMm2.toFixed(2))
+                text: qsTr("Layer %1 · %2 mm · %3 mm²").arg(modelData.layer)
+                      .arg(modelData.height.toFixed(2)).arg(modelData.areaMm2.toFixed(1))
                 onClicked: pane.layerChosen(modelData.layer)
             }
         }

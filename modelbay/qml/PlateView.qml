@@ -257,8 +257,9 @@ Item {
                 delegate: Entity {
                     objectName: "islandMark"
                     components: [
-                        // At least a millimetre across, to be seen on a small island.
-                        SphereMesh { radius: Math.max(0.5, Math.sqrt(modelData.areaMm2 / Math.PI)) },
+                        // At least a millimetre across, to be seen on a small island, and at
+                        // most three, not to hide the island's own outline.
+                        SphereMesh { radius: Math.min(1.5, Math.max(0.5, Math.sqrt(modelData.areaMm2 / Math.PI))) },
                         Transform { translation: Qt.vector3d(modelData.x, modelData.y, view.previewHeight) },
                         PhongMaterial { ambient: "#a01010"; diffuse: "#ff2020"; specular: "black" }
                     ]

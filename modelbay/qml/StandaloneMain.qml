@@ -342,8 +342,8 @@ ApplicationWindow {
                 anchors.right: layers.left
                 anchors.top: parent.top
                 anchors.margins: 8
-                width: 240
-                height: Math.min(parent.height / 2, 240)
+                width: 260
+                height: Math.min(parent.height / 2, implicitHeight)
                 visible: road.sliced && islandList.summary.length > 0
                 islands: islandList
                 currentLayer: layers.layerIndex

@@ -264,6 +264,10 @@ private slots:
                                    .toObject()
                                    .value(QStringLiteral("layer"))
                                    .toInt();
+        // The list grows to its entries once they are laid out.
+        QQuickItem* list = item(QStringLiteral("islandList"));
+        QTRY_VERIFY(list && item(QStringLiteral("island0"))
+            && list->height() >= item(QStringLiteral("island0"))->height());
         click(QStringLiteral("island0"));
         QCOMPARE(item(QStringLiteral("layerSlider"))->property("value").toInt(), firstLayer);
         shoot(QStringLiteral("islands"));
