@@ -46,6 +46,16 @@ Qt3DRender::QGeometry* geometryOf(const MeshData& mesh, Qt3DCore::QNode* parent)
     return geometry;
 }
 
+// Whether `after` is `before` with only another translation.
+bool onlyMoved(const QMatrix4x4& before, const QMatrix4x4& after)
+{
+    for (int column = 0; column < 3; ++column) {
+        if (before.column(column) != after.column(column))
+            return false;
+    }
+    return before.row(3) == after.row(3);
+}
+
 } // namespace
 
 PlateScene::PlateScene(Qt3DCore::QNode* parent)
@@ -185,14 +195,26 @@ void PlateScene::showSupports(Item& item, int row)
     const QMatrix4x4 matrix = m_model->matrixAt(row);
     const bool on = m_supportOptions && m_supportOptions->automatic();
     const QVector<QVector3D> points = on ? m_model->supportPointsAt(row) : QVector<QVector3D>();
-    if (item.supportsRevision == m_optionsRevision && item.supportsMatrix == matrix
-        && item.supportsPoints == points)
+    const bool sameBuild
+        = item.supportsRevision == m_optionsRevision && item.supportsPoints == points;
+    // Dragging an object moves it only: its supports move along instead of being built again
+    // for every step, which for a large model would stall the view. Built on the flat plate,
+    // they are the same supports shifted; a move up or down only changes how far they lift it.
+    if (sameBuild && item.supports && onlyMoved(item.supportsMatrix, matrix)) {
+        const QVector3D shift
+            = matrix.column(3).toVector3D() - item.supportsMatrix.column(3).toVector3D();
+        item.supportsTransform->setTranslation(QVector3D(shift.x(), shift.y(), 0));
+        item.liftMm = item.builtLiftMm - qreal(shift.z());
         return;
+    }
+    if (sameBuild && item.supportsMatrix == matrix)
+        return; // nothing built, nothing to build
     item.supportsRevision = m_optionsRevision;
     item.supportsMatrix = matrix;
     item.supportsPoints = points;
     delete item.supports;
     item.supports = nullptr;
+    item.supportsTransform = nullptr;
     item.liftMm = 0;
     if (points.isEmpty())
         return;
@@ -201,14 +223,16 @@ void PlateScene::showSupports(Item& item, int row)
     if (plan.geometry.empty())
         return;
     item.liftMm = plan.liftMm;
+    item.builtLiftMm = plan.liftMm;
     const MeshData mesh = meshDataInPlace(plan.geometry);
     item.supports = new Qt3DCore::QEntity(this);
     auto* renderer = new Qt3DRender::QGeometryRenderer(item.supports);
     renderer->setPrimitiveType(Qt3DRender::QGeometryRenderer::Triangles);
     renderer->setVertexCount(mesh.triangleCount * 3);
     renderer->setGeometry(geometryOf(mesh, renderer));
-    // Built on the plate already: the identity places them.
+    // Built on the plate already: the identity places them, until the object moves.
     auto* transform = new Qt3DCore::QTransform(item.supports);
+    item.supportsTransform = transform;
     auto* material = new Qt3DExtras::QPhongMaterial(item.supports);
     material->setAmbient(QColor(0x40, 0x40, 0x48));
     material->setDiffuse(kSupportColour);

@@ -73,7 +73,9 @@ private:
         Qt3DCore::QTransform* transform = nullptr;
         Qt3DExtras::QPhongMaterial* material = nullptr;
         Qt3DCore::QEntity* supports = nullptr; // null while the object stands without them
+        Qt3DCore::QTransform* supportsTransform = nullptr;
         qreal liftMm = 0;
+        qreal builtLiftMm = 0; // the lift as the supports were built
         // What the supports were built for, so that a selection or colour change does not
         // build them again.
         QMatrix4x4 supportsMatrix;

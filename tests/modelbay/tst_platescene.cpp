@@ -191,6 +191,21 @@ private slots:
         QVERIFY(qAbs(bounds.max.z() - (box.max.z() + float(options.lift()))) < 1e-3f);
         QCOMPARE(scene.exportEntity(0).value<QVector<Qt3DCore::QEntity*>>().size(), 2);
 
+        // Moved, the object takes its supports along, built once.
+        Qt3DCore::QEntity* built = scene.supportsEntityAt(0);
+        model.moveBy(0, 10, -4, false);
+        QCOMPARE(scene.supportsEntityAt(0), built);
+        QVERIFY(facetlab.exportStl(folder, QStringLiteral("moved"), scene.exportEntities()));
+        Bounds moved;
+        QVERIFY(exportedBounds(m_dir.filePath(QStringLiteral("moved.stl")), triangles, moved));
+        QVERIFY(near(moved.min, bounds.min + QVector3D(10, -4, 0)));
+        QVERIFY(near(moved.max, bounds.max + QVector3D(10, -4, 0)));
+        model.undo();
+        QVERIFY(facetlab.exportStl(folder, QStringLiteral("back"), scene.exportEntities()));
+        QVERIFY(exportedBounds(m_dir.filePath(QStringLiteral("back.stl")), triangles, moved));
+        QVERIFY(near(moved.min, bounds.min));
+        QVERIFY(near(moved.max, bounds.max));
+
         // A changed setting builds them again; undoing the points takes them away.
         Qt3DCore::QEntity* before = scene.supportsEntityAt(0);
         options.setLift(8);
