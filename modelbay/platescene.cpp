@@ -17,6 +17,7 @@
 #include <Qt3DRender/QPickTriangleEvent>
 
 #include <QColor>
+#include <QVector2D>
 
 #include <algorithm>
 
@@ -237,9 +238,15 @@ void PlateScene::showSupports(Item& item, int row)
     material->setAmbient(QColor(0x40, 0x40, 0x48));
     material->setDiffuse(kSupportColour);
     material->setSpecular(QColor(0x20, 0x20, 0x20));
+    auto* picker = new Qt3DRender::QObjectPicker(item.supports);
+    Qt3DCore::QEntity* supports = item.supports;
+    connect(picker, &Qt3DRender::QObjectPicker::pressed, this,
+        [this, supports](
+            Qt3DRender::QPickEvent* event) { handleSupportsPressed(supports, event); });
     item.supports->addComponent(renderer);
     item.supports->addComponent(transform);
     item.supports->addComponent(material);
+    item.supports->addComponent(picker);
 }
 
 void PlateScene::showPlacement(Item& item, int row)
@@ -299,4 +306,33 @@ void PlateScene::handlePressed(Qt3DCore::QEntity* entity, Qt3DRender::QPickEvent
     if (auto* hit = qobject_cast<Qt3DRender::QPickTriangleEvent*>(event))
         triangle = int(hit->triangleIndex());
     emit objectPressed(row, point, triangle, int(event->buttons()), int(event->modifiers()));
+}
+
+void PlateScene::handleSupportsPressed(Qt3DCore::QEntity* supports, Qt3DRender::QPickEvent* event)
+{
+    int row = -1;
+    for (int i = 0; i < m_items.size(); ++i) {
+        if (m_items.at(i).supports == supports)
+            row = i;
+    }
+    if (row < 0 || !m_model)
+        return;
+    // A support stands under its point: a press on its cone, shaft or foot is near the point
+    // across the plate, whatever its height. Branches lean, so a few millimetres are allowed.
+    const float reachMm = 3.0f;
+    const QVector3D hit = event->worldIntersection();
+    const QMatrix4x4 matrix = m_model->matrixAt(row);
+    const QVector<QVector3D> points = m_model->supportPointsAt(row);
+    int nearest = -1;
+    float nearestDistance = reachMm;
+    for (int i = 0; i < points.size(); ++i) {
+        const QVector3D point = matrix.map(points.at(i));
+        const float distance = QVector2D(point.x() - hit.x(), point.y() - hit.y()).length();
+        if (distance <= nearestDistance) {
+            nearest = i;
+            nearestDistance = distance;
+        }
+    }
+    if (nearest >= 0)
+        emit supportPressed(row, nearest);
 }

@@ -66,6 +66,9 @@ signals:
     // as PlateModel takes points on the plate.
     void objectPressed(
         int row, const QVector3D& worldPoint, int triangle, int buttons, int modifiers);
+    // A row's supports were pressed on the support standing under its point `index`: the one
+    // nearest across the plate, within a few millimetres of where the press hit.
+    void supportPressed(int row, int index);
 
 private:
     struct Item {
@@ -92,6 +95,7 @@ private:
     void showSupports(Item& item, int row);
     void showAllSupports();
     void handlePressed(Qt3DCore::QEntity* entity, Qt3DRender::QPickEvent* event);
+    void handleSupportsPressed(Qt3DCore::QEntity* supports, Qt3DRender::QPickEvent* event);
 
     QPointer<PlateModel> m_model;
     QPointer<SupportOptions> m_supportOptions;

@@ -214,6 +214,10 @@ Item {
                     view.layFlatMode = false;
                     view.plate.layFlat(row, triangle);
                 }
+                onSupportPressed: {
+                    if (view.supportEditMode && !view.layFlatMode)
+                        view.plate.removeSupportPoint(row, index);
+                }
             }
 
             // The layer image on the plate outline, at the layer's height;

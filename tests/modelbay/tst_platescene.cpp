@@ -13,6 +13,8 @@
 #include <Qt3DRender/QBuffer>
 #include <Qt3DRender/QGeometry>
 #include <Qt3DRender/QGeometryRenderer>
+#include <Qt3DRender/QObjectPicker>
+#include <Qt3DRender/QPickEvent>
 
 #include <QFile>
 #include <QSignalSpy>
@@ -190,6 +192,22 @@ private slots:
         QVERIFY(qAbs(bounds.min.z()) < 1e-3f);
         QVERIFY(qAbs(bounds.max.z() - (box.max.z() + float(options.lift()))) < 1e-3f);
         QCOMPARE(scene.exportEntity(0).value<QVector<Qt3DCore::QEntity*>>().size(), 2);
+
+        // A press on a support, at any height, names the point it stands under.
+        QSignalSpy supportPressed(&scene, &PlateScene::supportPressed);
+        const auto pickers
+            = scene.supportsEntityAt(0)->componentsOfType<Qt3DRender::QObjectPicker>();
+        QCOMPARE(pickers.size(), 1);
+        Qt3DRender::QPickEvent onShaft(
+            QPointF(), QVector3D(middle.x() + 0.3f, middle.y(), 2.5f), QVector3D(), 10);
+        emit pickers.first()->pressed(&onShaft);
+        QCOMPARE(supportPressed.size(), 1);
+        QCOMPARE(supportPressed.first().at(0).toInt(), 0);
+        QCOMPARE(supportPressed.first().at(1).toInt(), 0);
+        Qt3DRender::QPickEvent onPad(
+            QPointF(), QVector3D(box.max.x() + 5, box.max.y() + 5, 0.5f), QVector3D(), 10);
+        emit pickers.first()->pressed(&onPad);
+        QCOMPARE(supportPressed.size(), 1);
 
         // Moved, the object takes its supports along, built once.
         Qt3DCore::QEntity* built = scene.supportsEntityAt(0);
