@@ -21,8 +21,9 @@ ColumnLayout {
     property real sliceLiftMm: 0
     property bool editMode: false
     // The branching style is offered only where the start-up values allow it.
+    // (a number or a truth value; absent where nobody set it).
     readonly property bool alternativeEnabled: typeof IS_SUPPORTING_ALTERNATIVE_ENABLED !== "undefined"
-                                               && IS_SUPPORTING_ALTERNATIVE_ENABLED === true
+                                               && Boolean(IS_SUPPORTING_ALTERNATIVE_ENABLED)
 
     readonly property int row: plate ? plate.selectedRow : -1
     readonly property int pointCount: row >= 0 && points.count > row && points.objectAt(row)
