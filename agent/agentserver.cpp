@@ -3,6 +3,9 @@
 #include "agentserver.h"
 
 #include "form.h"
+#include "hostcatalog.h"
+#include "hostcredentials.h"
+#include "hostfilename.h"
 #include "jobfile.h"
 #include "jobfilename.h"
 #include "printercatalog.h"
@@ -140,6 +143,7 @@ AgentServer::AgentServer(std::string dataFolder)
       m_downloadsFolder(m_dataFolder + "/downloads"),
       m_printersFile(m_dataFolder + "/printers.json"),
       m_jobs(m_jobsFolder),
+      m_sender(m_dataFolder + "/outbox"),
       m_server(std::make_unique<httplib::Server>())
 {
     using httplib::Request;
@@ -271,20 +275,34 @@ bool AgentServer::bind(int port, std::string &error)
 
 void AgentServer::run()
 {
+    // Only an agent that owns its port browses: a second one that could not bind just ends.
+    m_discovery.start();
     m_server->listen_after_bind();
     m_jobs.stopAll();
 }
 
 void AgentServer::stop() { m_server->stop(); }
 
+PrinterCatalog AgentServer::knownPrinters() const
+{
+    PrinterCatalog catalog = loadPrinterCatalog(m_printersFile);
+    catalog.printers = withDiscoveredHosts(std::move(catalog.printers), m_discovery.hosts());
+    return catalog;
+}
+
 void AgentServer::handlePrinterDetails(const httplib::Request &, httplib::Response &response)
 {
-    const PrinterCatalog catalog = loadPrinterCatalog(m_printersFile);
+    const PrinterCatalog catalog = knownPrinters();
     std::string document = printersDocument(catalog.printers);
-    if (!catalog.fileError.empty()) {
+    std::string fileError = catalog.fileError;
+    // The keys are still used: the user learns of the exposure without losing the printers.
+    const std::string exposed = exposedSecretsWarning(m_printersFile);
+    if (!exposed.empty())
+        fileError += (fileError.empty() ? "" : " ") + exposed;
+    if (!fileError.empty()) {
         // The built-in printers stay usable; the reason the file was skipped rides along.
         QJsonObject object = QJsonDocument::fromJson(QByteArray::fromStdString(document)).object();
-        object.insert(QStringLiteral("printers_file_error"), text(catalog.fileError));
+        object.insert(QStringLiteral("printers_file_error"), text(fileError));
         document = QJsonDocument(object).toJson(QJsonDocument::Compact).toStdString();
     }
     response.status = 200;
@@ -306,7 +324,7 @@ void AgentServer::handlePrinterProfiles(const httplib::Request &request,
         answerError(response, 400, "The printer must be given as /printer-profiles/address:port.");
         return;
     }
-    const PrinterCatalog catalog = loadPrinterCatalog(m_printersFile);
+    const PrinterCatalog catalog = knownPrinters();
     const Printer *printer = findPrinter(catalog.printers, ip, port);
     if (!printer) {
         answerError(response, 404, "No printer is known at " + shortened(address) + ".");
@@ -330,7 +348,7 @@ void AgentServer::handleSlice(const httplib::Request &request, httplib::Response
         answerError(response, 400, error);
         return;
     }
-    const PrinterCatalog catalog = loadPrinterCatalog(m_printersFile);
+    const PrinterCatalog catalog = knownPrinters();
     const Printer *printer = findPrinter(catalog.printers, slice.printerIp, slice.printerPort);
     if (!printer) {
         answerError(response, 400,
@@ -453,6 +471,52 @@ void AgentServer::handleSend(const httplib::Request &request, httplib::Response 
     JobStatus status;
     if (!findJobFolder(request, response, folder, jobName, status))
         return;
-    answerError(response, 501,
-                "Sending jobs to printer hosts is not supported yet; save the job file instead.");
+    if (status.state != JobStatus::State::Finished) {
+        answerError(response, 409,
+                    "The job in " + shortened(folder) + " has not finished slicing, so it cannot"
+                                                        " be sent.");
+        return;
+    }
+    Form form;
+    readForm(request, response, form); // findJobFolder read it already
+    const std::string *printerField = formValue(form, "printer");
+    const std::string *profileField = formValue(form, "profile");
+    const std::string *nameField = formValue(form, "name");
+    std::string ip;
+    std::string port;
+    int profileId = 0;
+    if (!printerField || !splitPrinterAddress(*printerField, ip, port)) {
+        answerError(response, 400, "The field \"printer\" must read address:port.");
+        return;
+    }
+    const PrinterCatalog catalog = knownPrinters();
+    const Printer *printer = findPrinter(catalog.printers, ip, port);
+    if (!printer) {
+        answerError(response, 400, "No printer is known at " + shortened(*printerField) + ".");
+        return;
+    }
+    if (printer->local) {
+        answerError(response, 400,
+                    "The printer " + printer->name
+                            + " is no network host; save the job file instead of sending it.");
+        return;
+    }
+    if (!profileField || !parseInteger(*profileField, profileId)
+        || !findProfile(*printer, profileId)) {
+        answerError(response, 400,
+                    "The printer " + printer->name + " has no profile "
+                            + shortened(profileField ? *profileField : std::string()) + ".");
+        return;
+    }
+    // The upload runs on this request's own thread and holds no lock of the server.
+    const std::string name = nameField && !nameField->empty() ? *nameField : jobName;
+    const auto credentials = readHostCredentials(m_printersFile);
+    const auto found = credentials.find(ip + ":" + port);
+    const SendOutcome outcome = m_sender.send(
+            folder, name, ip, port, found != credentials.end() ? found->second : HostCredentials());
+    if (outcome.status != 200) {
+        answerError(response, outcome.status, outcome.sentence);
+        return;
+    }
+    answer(response, 200, QJsonObject { { QStringLiteral("file"), text(outcome.storedName) } });
 }

@@ -180,7 +180,13 @@ bool writeJobFile(const std::string &jobDir, const std::string &outPath, std::st
         error = "Cannot create the job file " + outPath + ": " + std::strerror(errno) + ".";
         return false;
     }
-    ZipWriter zip(file, std::time(nullptr));
+    // The entries carry the time the job was finished, not the time of packing: one job packed
+    // twice (saved, then sent) gives the same bytes.
+    struct stat plateInfo;
+    const std::time_t finished = stat((jobDir + "/plate.json").c_str(), &plateInfo) == 0
+        ? plateInfo.st_mtime
+        : std::time(nullptr);
+    ZipWriter zip(file, finished);
     bool ok = writeArchive(zip, d, jobDir, error);
     if (std::fflush(file) != 0 && ok) {
         error = "Cannot write the job file " + outPath + ": " + std::strerror(errno) + ".";

@@ -40,7 +40,7 @@ private slots:
     void everyDownloadIsANewFile();
     void refusesForeignFolders_data();
     void refusesForeignFolders();
-    void sendIsNotThereYet();
+    void sendNeedsAPath();
     void refusesUnfinishedJobs();
 
 private:
@@ -166,16 +166,8 @@ void TestAgentDownload::refusesForeignFolders()
     QCOMPARE(QDir(m_agent->dataDir() + QStringLiteral("/downloads")).entryList(QDir::Files), downloadsBefore);
 }
 
-void TestAgentDownload::sendIsNotThereYet()
+void TestAgentDownload::sendNeedsAPath()
 {
-    // The client's body: printer, profile, name, path.
-    const HttpAnswer answer = m_agent->postForm(QStringLiteral("/slice/send"),
-                                                { { QStringLiteral("printer"), QStringLiteral("192.0.2.10:8080") },
-                                                  { QStringLiteral("profile"), QStringLiteral("1") },
-                                                  { QStringLiteral("name"), QStringLiteral("plate one") },
-                                                  { QStringLiteral("path"), m_job } });
-    QCOMPARE(answer.status, 501);
-    QCOMPARE(answer.error(), QStringLiteral("Sending jobs to printer hosts is not supported yet; save the job file instead."));
     const HttpAnswer noPath = m_agent->postForm(QStringLiteral("/slice/send"), { { QStringLiteral("name"), QStringLiteral("x") } });
     QCOMPARE(noPath.status, 400);
     QCOMPARE(noPath.error(), QStringLiteral("The form lacks the field \"path\"."));

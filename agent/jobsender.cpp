@@ -1,0 +1,69 @@
+// SPDX-FileCopyrightText: 2026 Corvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "jobsender.h"
+
+#include "hostfilename.h"
+#include "jobfile.h"
+#include "jobfilename.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <sys/stat.h>
+
+namespace {
+
+// Counts one running send for as long as it lives.
+class RunningSend {
+public:
+    explicit RunningSend(std::atomic<int>& running)
+        : m_running(running)
+    {
+        m_count = ++m_running;
+    }
+    ~RunningSend() { --m_running; }
+    RunningSend(const RunningSend&) = delete;
+    RunningSend& operator=(const RunningSend&) = delete;
+    int count() const { return m_count; }
+
+private:
+    std::atomic<int>& m_running;
+    int m_count = 0;
+};
+
+} // namespace
+
+JobSender::JobSender(std::string outboxFolder, int maxAtOnce, UploadLimits limits)
+    : m_outboxFolder(std::move(outboxFolder))
+    , m_maxAtOnce(maxAtOnce)
+    , m_limits(limits)
+{
+}
+
+SendOutcome JobSender::send(const std::string& jobFolder, const std::string& storedName,
+    const std::string& ip, const std::string& port, const HostCredentials& credentials)
+{
+    const RunningSend running(m_running);
+    if (running.count() > m_maxAtOnce)
+        return { 503,
+            "The agent is already sending " + std::to_string(m_maxAtOnce)
+                + " jobs; send this one when one of them has finished.",
+            {} };
+    if (mkdir(m_outboxFolder.c_str(), 0700) != 0 && errno != EEXIST)
+        return { 500,
+            "The agent cannot create its folder " + m_outboxFolder + ": " + std::strerror(errno)
+                + ".",
+            {} };
+    const std::string fileName = hostFileName(storedName);
+    std::string file;
+    std::string error;
+    if (!claimJobFilePath(m_outboxFolder, fileName, file, error))
+        return { 500, error, {} };
+    if (!writeJobFile(jobFolder, file, error)) {
+        std::remove(file.c_str());
+        return { 500, error, {} };
+    }
+    SendOutcome outcome = uploadJobFile(ip, port, credentials, file, fileName, m_limits);
+    std::remove(file.c_str());
+    return outcome;
+}

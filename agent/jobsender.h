@@ -1,0 +1,34 @@
+// SPDX-FileCopyrightText: 2026 Corvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#ifndef AGENT_JOBSENDER_H
+#define AGENT_JOBSENDER_H
+
+#include "hostanswer.h"
+#include "hostcredentials.h"
+#include "hostupload.h"
+
+#include <atomic>
+#include <string>
+
+// Sends finished jobs to printer hosts: packs the job folder into a job file in the outbox
+// folder, uploads it and removes it again, whatever the outcome. Each send runs on the thread
+// that asks for it and holds no lock, so a slow host holds up only its own request. At most
+// maxAtOnce sends run together, so that sends can never take every thread the server answers
+// polls with.
+class JobSender {
+public:
+    explicit JobSender(std::string outboxFolder, int maxAtOnce = 4, UploadLimits limits = {});
+
+    // jobFolder is a finished job of the registry; storedName is what the job is called on the
+    // host (made safe here).
+    SendOutcome send(const std::string& jobFolder, const std::string& storedName,
+        const std::string& ip, const std::string& port, const HostCredentials& credentials);
+
+private:
+    const std::string m_outboxFolder;
+    const int m_maxAtOnce;
+    const UploadLimits m_limits;
+    std::atomic<int> m_running { 0 };
+};
+
+#endif
