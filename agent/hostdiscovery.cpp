@@ -220,6 +220,8 @@ void HostDiscovery::lost(const Service& service)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_hosts.erase(service);
+    if (m_probing && !(*m_probing < service) && !(service < *m_probing))
+        m_probingLost = true;
     for (auto it = m_probes.begin(); it != m_probes.end();) {
         it = (!(it->first < service) && !(service < it->first)) ? m_probes.erase(it) : it + 1;
     }
@@ -230,6 +232,7 @@ void HostDiscovery::clear()
     std::lock_guard<std::mutex> lock(m_mutex);
     m_hosts.clear();
     m_probes.clear();
+    m_probingLost = true;
 }
 
 void HostDiscovery::probeLoop()
@@ -241,10 +244,13 @@ void HostDiscovery::probeLoop()
             return;
         const std::pair<Service, DiscoveredHost> probe = m_probes.front();
         m_probes.pop_front();
+        m_probing = std::make_unique<Service>(probe.first);
+        m_probingLost = false;
         lock.unlock();
         const bool printerHost = answersLikePrinterHost(probe.second);
         lock.lock();
-        if (printerHost)
+        if (printerHost && !m_probingLost)
             m_hosts[probe.first] = probe.second;
+        m_probing.reset();
     }
 }

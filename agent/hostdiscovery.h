@@ -56,6 +56,9 @@ private:
     std::map<Service, DiscoveredHost> m_hosts;
     // "_http._tcp" services whose TXT record does not say what they are, waiting to be asked.
     std::deque<std::pair<Service, DiscoveredHost>> m_probes;
+    // The one being asked now, and whether it went away meanwhile.
+    std::unique_ptr<Service> m_probing;
+    bool m_probingLost = false;
     std::condition_variable m_probeWake;
     bool m_stopping = false;
     std::thread m_prober;

@@ -19,6 +19,10 @@ public:
     // Starts the emulator with these options besides --folder (e.g. --dialect form, --api-key K,
     // --fail 409) and waits for the line that names its port. False when it does not come up.
     bool start(const QStringList& options);
+    void setEnvironment(const QProcessEnvironment& environment)
+    {
+        m_process.setProcessEnvironment(environment);
+    }
     void stop();
     int port() const { return m_port; }
     QString folder() const { return m_folder; }

@@ -281,8 +281,9 @@ def main():
     port = server.server_address[1]
     announcer = None
     if options.announce:
+        txt = ["model=" + options.model] if options.model else []
         announcer = subprocess.Popen(["avahi-publish", "-s", options.announce, options.service,
-                                      str(port), "model=" + options.model])
+                                      str(port)] + txt)
 
     def stop(*_):
         if announcer:
