@@ -270,6 +270,7 @@ bool AgentServer::bind(int port, std::string &error)
     }
     // Only now that this agent owns its port is it the one that may tidy the jobs folder.
     m_jobs.removeOldFolders();
+    m_sender.removeLeftovers();
     return true;
 }
 

@@ -7,6 +7,7 @@
 #include "jobfilename.h"
 
 #include <cerrno>
+#include <dirent.h>
 #include <cstdio>
 #include <cstring>
 #include <sys/stat.h>
@@ -38,6 +39,18 @@ JobSender::JobSender(std::string outboxFolder, int maxAtOnce, UploadLimits limit
     , m_maxAtOnce(maxAtOnce)
     , m_limits(limits)
 {
+}
+
+void JobSender::removeLeftovers()
+{
+    DIR* folder = opendir(m_outboxFolder.c_str());
+    if (!folder)
+        return;
+    while (const dirent* entry = readdir(folder)) {
+        if (entry->d_type == DT_REG)
+            std::remove((m_outboxFolder + "/" + entry->d_name).c_str());
+    }
+    closedir(folder);
 }
 
 SendOutcome JobSender::send(const std::string& jobFolder, const std::string& storedName,

@@ -19,6 +19,9 @@ class JobSender {
 public:
     explicit JobSender(std::string outboxFolder, int maxAtOnce = 4, UploadLimits limits = {});
 
+    // Removes the job files an earlier run left in the outbox when it ended during a send.
+    void removeLeftovers();
+
     // jobFolder is a finished job of the registry; storedName is what the job is called on the
     // host (made safe here).
     SendOutcome send(const std::string& jobFolder, const std::string& storedName,

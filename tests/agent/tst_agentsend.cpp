@@ -147,6 +147,10 @@ void TestAgentSend::initTestCase()
     file.close();
     QVERIFY(file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner));
 
+    // A job file an earlier agent left when it ended during a send.
+    QVERIFY(QDir().mkpath(m_dir.filePath(QStringLiteral("data/outbox"))));
+    QVERIFY(QFile(m_dir.filePath(QStringLiteral("data/outbox/left.sl1"))).open(QIODevice::WriteOnly));
+
     m_agent = std::make_unique<AgentProcess>(m_dir.filePath(QStringLiteral("data")));
     QVERIFY(m_agent->start({ QStringLiteral("--port"), QString::number(clientPort),
                                QStringLiteral("--data-dir"), m_agent->dataDir() },
@@ -256,7 +260,7 @@ void TestAgentSend::jobLandsOnEveryKindOfHost()
     QCOMPARE(answer.object().value(QStringLiteral("file")).toString(), stored);
     QCOMPARE(m_hosts.at(host)->storedFiles(), QStringList { stored });
     QVERIFY(readAll(m_hosts.at(host)->folder() + QLatin1Char('/') + stored) == m_file);
-    // The packed file was the agent's to remove.
+    // The packed file was the agent's to remove, and so was the one left by an earlier run.
     QCOMPARE(
         QDir(m_agent->dataDir() + QStringLiteral("/outbox")).entryList(QDir::Files), QStringList());
 }
