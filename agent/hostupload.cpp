@@ -13,7 +13,6 @@
 
 #include <httplib.h>
 
-#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -232,11 +231,11 @@ SendOutcome uploadJobFile(const std::string& ip, const std::string& port,
     const std::size_t total = envelope.head.size() + file.size() + envelope.tail.size();
 
     // Progress is the time the last piece went out; a failure long after it is a stall.
-    std::atomic<Clock::rep> lastProgress { Clock::now().time_since_epoch().count() };
+    Clock::time_point lastProgress = Clock::now();
     bool readFailed = false;
     const httplib::ContentProvider provider
         = [&](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
-              lastProgress = Clock::now().time_since_epoch().count();
+              lastProgress = Clock::now();
               char buffer[1 << 16];
               std::size_t count = 0;
               const std::size_t fileEnd = envelope.head.size() + file.size();
@@ -273,8 +272,7 @@ SendOutcome uploadJobFile(const std::string& ip, const std::string& port,
             return { 500,
                 "The agent could not read the job file " + filePath + " while sending it.", {} };
         if (!result) {
-            const auto quiet
-                = Clock::now() - Clock::time_point(Clock::duration(lastProgress.load()));
+            const auto quiet = Clock::now() - lastProgress;
             return failureOf(result.error(), host,
                 quiet >= std::chrono::seconds(limits.stallSeconds) - std::chrono::seconds(1));
         }
