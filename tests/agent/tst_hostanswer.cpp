@@ -10,8 +10,6 @@ class TestHostAnswer : public QObject {
 private slots:
     void takesTheHostsOwnMessage_data();
     void takesTheHostsOwnMessage();
-    void eachRefusalHasItsStatus_data();
-    void eachRefusalHasItsStatus();
 };
 
 void TestHostAnswer::takesTheHostsOwnMessage_data()
@@ -39,36 +37,6 @@ void TestHostAnswer::takesTheHostsOwnMessage()
     QFETCH(QByteArray, body);
     QFETCH(QByteArray, message);
     QCOMPARE(QByteArray::fromStdString(hostMessage(body.toStdString())), message);
-}
-
-void TestHostAnswer::eachRefusalHasItsStatus_data()
-{
-    QTest::addColumn<int>("hostStatus");
-    QTest::addColumn<int>("status");
-    // Our client must never read a host's refusal as the agent refusing the client's own request
-    // for lack of rights: 401 becomes 403, with a sentence naming the printers file.
-    QTest::newRow("401") << 401 << 403;
-    QTest::newRow("403") << 403 << 403;
-    QTest::newRow("409") << 409 << 409;
-    QTest::newRow("413") << 413 << 507;
-    QTest::newRow("507") << 507 << 507;
-    QTest::newRow("415") << 415 << 415;
-    QTest::newRow("404") << 404 << 502;
-    QTest::newRow("500") << 500 << 502;
-    QTest::newRow("503") << 503 << 502;
-}
-
-void TestHostAnswer::eachRefusalHasItsStatus()
-{
-    QFETCH(int, hostStatus);
-    QFETCH(int, status);
-    const SendOutcome outcome
-        = hostRefusalOutcome(hostStatus, "{\"error\":\"why\"}", "10.0.0.7:80", "a.sl1");
-    QCOMPARE(outcome.status, status);
-    const QString sentence = QString::fromStdString(outcome.sentence);
-    QVERIFY2(sentence.startsWith(QStringLiteral("The printer host at 10.0.0.7:80 ")),
-        qPrintable(sentence));
-    QVERIFY2(sentence.endsWith(QStringLiteral(" The host says: why.")), qPrintable(sentence));
 }
 
 QTEST_GUILESS_MAIN(TestHostAnswer)
