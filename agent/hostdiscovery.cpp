@@ -70,6 +70,13 @@ struct HostDiscovery::Avahi {
     std::vector<AvahiServiceBrowser*> browsers;
     bool saidMissing = false;
 
+    void freeBrowsers()
+    {
+        for (AvahiServiceBrowser* browser : browsers)
+            avahi_service_browser_free(browser);
+        browsers.clear();
+    }
+
     void sayMissing(const char* why)
     {
         if (saidMissing)
@@ -133,6 +140,10 @@ struct HostDiscovery::Avahi {
             }
             break;
         case AVAHI_CLIENT_CONNECTING:
+            // Also after the daemon went away: its browsers are gone with it, and so is what
+            // they found. They are made again once it is back.
+            self->freeBrowsers();
+            self->owner->clear();
             self->sayMissing("waiting for it to start");
             break;
         case AVAHI_CLIENT_FAILURE:
