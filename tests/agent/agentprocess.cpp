@@ -42,7 +42,17 @@ bool AgentProcess::start()
 {
     return start({ QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--data-dir"),
                    m_dataDir },
-                 QProcessEnvironment::systemEnvironment());
+                 withoutDiscovery());
+}
+
+QProcessEnvironment withoutDiscovery()
+{
+    // No system bus there, so no Avahi daemon: an agent under test never has one browse the
+    // machine's own network.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"),
+                       QStringLiteral("unix:path=/nonexistent/corvane-test-bus"));
+    return environment;
 }
 
 bool AgentProcess::start(const QStringList &arguments, const QProcessEnvironment &environment)

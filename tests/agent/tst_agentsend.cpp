@@ -57,6 +57,7 @@ private slots:
     void initTestCase();
     void cleanupTestCase();
     void configuredHostIsListedWithItsProfiles();
+    void withoutAvahiTheRestWorks();
     void exposedSecretsAreReported();
     void jobLandsOnEveryKindOfHost_data();
     void jobLandsOnEveryKindOfHost();
@@ -149,12 +150,13 @@ void TestAgentSend::initTestCase()
 
     // A job file an earlier agent left when it ended during a send.
     QVERIFY(QDir().mkpath(m_dir.filePath(QStringLiteral("data/outbox"))));
-    QVERIFY(QFile(m_dir.filePath(QStringLiteral("data/outbox/left.sl1"))).open(QIODevice::WriteOnly));
+    QVERIFY(
+        QFile(m_dir.filePath(QStringLiteral("data/outbox/left.sl1"))).open(QIODevice::WriteOnly));
 
     m_agent = std::make_unique<AgentProcess>(m_dir.filePath(QStringLiteral("data")));
     QVERIFY(m_agent->start({ QStringLiteral("--port"), QString::number(clientPort),
                                QStringLiteral("--data-dir"), m_agent->dataDir() },
-        QProcessEnvironment::systemEnvironment()));
+        withoutDiscovery()));
     const QString stl = m_dir.filePath(QStringLiteral("plate.stl"));
     QVERIFY(StlBuilder().box({ -3, -2, 0 }, { 3, 2, 1 }).write(stl));
     const HttpAnswer sliced = m_agent->post(QStringLiteral("/slice/preview"),
@@ -221,6 +223,13 @@ void TestAgentSend::configuredHostIsListedWithItsProfiles()
     QCOMPARE(array.size(), 1);
     QCOMPARE(
         array.at(0).toObject().value(QStringLiteral("Title")).toString(), QStringLiteral("Coarse"));
+}
+
+void TestAgentSend::withoutAvahiTheRestWorks()
+{
+    // The printers above were listed, and the missing daemon was told once.
+    const QString log = QString::fromUtf8(m_agent->process().readAllStandardError());
+    QCOMPARE(log.count(QStringLiteral("no Avahi daemon answers")), 1);
 }
 
 void TestAgentSend::exposedSecretsAreReported()
