@@ -282,7 +282,12 @@ void AgentServer::run()
     m_jobs.stopAll();
 }
 
-void AgentServer::stop() { m_server->stop(); }
+void AgentServer::stop()
+{
+    m_server->stop();
+    // The server waits for every request's thread; a send to a stalled host would hold it.
+    m_sender.cancelAll();
+}
 
 PrinterCatalog AgentServer::knownPrinters() const
 {

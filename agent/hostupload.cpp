@@ -193,11 +193,63 @@ std::string storedNameOf(const std::string& body, const std::string& sentName)
     return name.isEmpty() ? sentName : name.toStdString();
 }
 
+// Keeps one upload's client known to the canceller for as long as it lives.
+class Attachment {
+public:
+    Attachment(UploadCanceller& canceller, httplib::Client& client)
+        : m_canceller(canceller)
+        , m_client(client)
+        , m_attached(canceller.attach(&client))
+    {
+    }
+    ~Attachment() { m_canceller.detach(&m_client); }
+    Attachment(const Attachment&) = delete;
+    Attachment& operator=(const Attachment&) = delete;
+    bool attached() const { return m_attached; }
+
+private:
+    UploadCanceller& m_canceller;
+    httplib::Client& m_client;
+    const bool m_attached;
+};
+
+const SendOutcome endingOutcome { 503, "The agent is ending, so the job was not sent.", {} };
+
 } // namespace
+
+void UploadCanceller::cancelAll()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_cancelled = true;
+    // Shuts the sockets down: a request waiting on one fails at once.
+    for (httplib::Client* client : m_clients)
+        client->stop();
+}
+
+bool UploadCanceller::attach(httplib::Client* client)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_cancelled)
+        return false;
+    m_clients.insert(client);
+    return true;
+}
+
+void UploadCanceller::detach(httplib::Client* client)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_clients.erase(client);
+}
+
+bool UploadCanceller::cancelled()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_cancelled;
+}
 
 SendOutcome uploadJobFile(const std::string& ip, const std::string& port,
     const HostCredentials& credentials, const std::string& filePath, const std::string& fileName,
-    const UploadLimits& limits)
+    UploadCanceller& canceller, const UploadLimits& limits)
 {
     const std::string host = ip + ":" + port;
     char* end = nullptr;
@@ -211,10 +263,13 @@ SendOutcome uploadJobFile(const std::string& ip, const std::string& port,
             {} };
 
     HostSession session(ip, static_cast<int>(portNumber), credentials, limits);
+    const Attachment attachment(canceller, session.client());
+    if (!attachment.attached())
+        return endingOutcome;
     bool byPut = false;
     SendOutcome outcome;
     if (!askVersion(session, host, byPut, outcome))
-        return outcome;
+        return canceller.cancelled() ? endingOutcome : outcome;
 
     MultipartEnvelope envelope;
     std::string target;
@@ -271,6 +326,8 @@ SendOutcome uploadJobFile(const std::string& ip, const std::string& port,
         if (readFailed)
             return { 500,
                 "The agent could not read the job file " + filePath + " while sending it.", {} };
+        if (!result && canceller.cancelled())
+            return endingOutcome;
         if (!result) {
             const auto quiet = Clock::now() - lastProgress;
             return failureOf(result.error(), host,

@@ -76,7 +76,8 @@ SendOutcome JobSender::send(const std::string& jobFolder, const std::string& sto
         std::remove(file.c_str());
         return { 500, error, {} };
     }
-    SendOutcome outcome = uploadJobFile(ip, port, credentials, file, fileName, m_limits);
+    SendOutcome outcome
+        = uploadJobFile(ip, port, credentials, file, fileName, m_canceller, m_limits);
     std::remove(file.c_str());
     return outcome;
 }

@@ -19,6 +19,9 @@ class JobSender {
 public:
     explicit JobSender(std::string outboxFolder, int maxAtOnce = 4, UploadLimits limits = {});
 
+    // Ends the sends under way at once, and refuses later ones: the agent is ending.
+    void cancelAll() { m_canceller.cancelAll(); }
+
     // Removes the job files an earlier run left in the outbox when it ended during a send.
     void removeLeftovers();
 
@@ -32,6 +35,7 @@ private:
     const int m_maxAtOnce;
     const UploadLimits m_limits;
     std::atomic<int> m_running { 0 };
+    UploadCanceller m_canceller;
 };
 
 #endif

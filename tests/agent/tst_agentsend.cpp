@@ -12,6 +12,8 @@
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -66,6 +68,7 @@ private slots:
     void failuresReachTheUser_data();
     void failuresReachTheUser();
     void slowHostBlocksNobody();
+    void endingAgentDropsItsSends();
 
 private:
     QString portOf(const QString& host) const;
@@ -83,6 +86,7 @@ private:
 void TestAgentSend::initTestCase()
 {
     QVERIFY(m_dir.isValid());
+    qRegisterMetaType<QProcess::ExitStatus>(); // for the waits on an agent's end
     const QJsonObject keyCredentials { { QStringLiteral("apiKey"), apiKey } };
     const QJsonObject digestCredentials { { QStringLiteral("user"), user },
         { QStringLiteral("password"), password } };
@@ -399,6 +403,45 @@ void TestAgentSend::slowHostBlocksNobody()
             .arg(portOf(QStringLiteral("stalls"))));
     QCOMPARE(progress.size(), 2);
     QVERIFY(!m_netlib->sliceSendInProgress());
+}
+
+void TestAgentSend::endingAgentDropsItsSends()
+{
+    // An agent of its own, since this one ends; its printers file names the stalling host.
+    const QString data = m_dir.filePath(QStringLiteral("ending"));
+    QVERIFY(QDir().mkpath(data));
+    QVERIFY(QFile::copy(printersFile(), data + QStringLiteral("/printers.json")));
+    AgentProcess agent(data);
+    QVERIFY(agent.start());
+    const QString printer = QStringLiteral("127.0.0.1:") + portOf(QStringLiteral("stalls"));
+    const HttpAnswer sliced = agent.post(QStringLiteral("/slice/preview"),
+        formBody({ { QStringLiteral("stl"), m_dir.filePath(QStringLiteral("plate.stl")) },
+            { QStringLiteral("printer"), printer },
+            { QStringLiteral("profile"), QStringLiteral("1") },
+            { QStringLiteral("name"), QStringLiteral("ending") } }));
+    QCOMPARE(sliced.status, 200);
+    const QString job = sliced.object().value(QStringLiteral("path")).toString();
+    QCOMPARE(agent.waitForJob(job).object().value(QStringLiteral("percentage")).toString(),
+        QStringLiteral("100"));
+
+    QNetworkAccessManager network;
+    QNetworkRequest request(
+        QUrl(QStringLiteral("http://127.0.0.1:%1/slice/send").arg(agent.port())));
+    request.setHeader(QNetworkRequest::ContentTypeHeader,
+        QStringLiteral("application/x-www-form-urlencoded; charset=utf-8"));
+    QNetworkReply* reply = network.post(request,
+        formBody({ { QStringLiteral("printer"), printer },
+            { QStringLiteral("profile"), QStringLiteral("1") },
+            { QStringLiteral("name"), QStringLiteral("ending") },
+            { QStringLiteral("path"), job } }));
+    // The job file waits in the outbox while it goes out.
+    QTRY_VERIFY_WITH_TIMEOUT(
+        !QDir(data + QStringLiteral("/outbox")).entryList(QDir::Files).isEmpty(), 60000);
+    QCOMPARE(agent.get(QStringLiteral("/terminate")).status, 200);
+    // Well before the host's 30 s of silence would end the send.
+    QVERIFY(agent.waitForExit(15000));
+    QTRY_VERIFY(reply->isFinished());
+    delete reply;
 }
 
 QTEST_GUILESS_MAIN(TestAgentSend)
