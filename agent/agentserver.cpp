@@ -507,11 +507,18 @@ void AgentServer::handleSend(const httplib::Request &request, httplib::Response 
                             + " is no network host; save the job file instead of sending it.");
         return;
     }
-    if (!profileField || !parseInteger(*profileField, profileId)
-        || !findProfile(*printer, profileId)) {
+    const Profile *profile = profileField && parseInteger(*profileField, profileId)
+            ? findProfile(*printer, profileId)
+            : nullptr;
+    if (!profile) {
         answerError(response, 400,
                     "The printer " + printer->name + " has no profile "
                             + shortened(profileField ? *profileField : std::string()) + ".");
+        return;
+    }
+    const std::string mismatch = jobMismatch(folder, *printer, *profile);
+    if (!mismatch.empty()) {
+        answerError(response, 409, mismatch);
         return;
     }
     // The upload runs on this request's own thread and holds no lock of the server.

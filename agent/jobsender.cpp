@@ -5,8 +5,10 @@
 #include "hostfilename.h"
 #include "jobfile.h"
 #include "jobfilename.h"
+#include "platedocument.h"
 
 #include <cerrno>
+#include <cmath>
 #include <dirent.h>
 #include <cstdio>
 #include <cstring>
@@ -33,6 +35,25 @@ private:
 };
 
 } // namespace
+
+std::string jobMismatch(
+    const std::string& jobFolder, const Printer& printer, const Profile& profile)
+{
+    PlateDocument job;
+    std::string error;
+    if (!readPlateDocument(jobFolder + "/plate.json", job, error))
+        return error;
+    const bool same = job.pixelsX == profile.pixelsX && job.pixelsY == profile.pixelsY
+        && std::abs(job.pixelUmX - profile.pixelUmX) < 1e-6
+        && std::abs(job.pixelUmY - profile.pixelUmY) < 1e-6 && job.mirrorX == profile.mirrorX
+        && job.mirrorY == profile.mirrorY && job.depthUm == profile.depthUm;
+    if (same)
+        return {};
+    return "The job was sliced for " + std::to_string(job.pixelsX) + " x "
+        + std::to_string(job.pixelsY) + " pixels in layers of " + std::to_string(job.depthUm)
+        + " µm, which the profile \"" + profile.title + "\" of " + printer.name
+        + " does not print; slice it again for this printer.";
+}
 
 JobSender::JobSender(std::string outboxFolder, int maxAtOnce, UploadLimits limits)
     : m_outboxFolder(std::move(outboxFolder))

@@ -6,9 +6,16 @@
 #include "hostanswer.h"
 #include "hostcredentials.h"
 #include "hostupload.h"
+#include "profile.h"
 
 #include <atomic>
 #include <string>
+
+// Empty when the job sliced in jobFolder can be printed with this profile of this printer: its
+// layer images were made for the same display (pixels, pixel size, mirroring) and layer height.
+// Otherwise one sentence saying why not, since the printer would print it at the wrong size.
+std::string jobMismatch(
+    const std::string& jobFolder, const Printer& printer, const Profile& profile);
 
 // Sends finished jobs to printer hosts: packs the job folder into a job file in the outbox
 // folder, uploads it and removes it again, whatever the outcome. Each send runs on the thread

@@ -126,6 +126,7 @@ void TestAgentSend::initTestCase()
         { QStringLiteral("stalls"), failing("stall") },
         { QStringLiteral("hangs up"), failing("close") },
         { QStringLiteral("gone"), { put, QJsonObject() } },
+        { QStringLiteral("other panel"), { put + keyHost, keyCredentials } },
     };
     QJsonArray records;
     for (const auto& setup : setups) {
@@ -136,7 +137,11 @@ void TestAgentSend::initTestCase()
         record.insert(QStringLiteral("name"), setup.first);
         record.insert(QStringLiteral("ip"), QStringLiteral("127.0.0.1"));
         record.insert(QStringLiteral("port"), host->port());
-        record.insert(QStringLiteral("profiles_array"), QJsonArray { profileRecord() });
+        QJsonObject profile = profileRecord();
+        // A display the job was not sliced for.
+        if (setup.first == QLatin1String("other panel"))
+            profile.insert(QStringLiteral("PixelsX"), testPixelsX / 2);
+        record.insert(QStringLiteral("profiles_array"), QJsonArray { profile });
         records.append(record);
         m_hosts[setup.first] = std::move(host);
     }
@@ -348,6 +353,10 @@ void TestAgentSend::failuresReachTheUser_data()
     row("internal error", 502,
         QStringLiteral("The printer host at %1 did not store the job (HTTP status 500). The host "
                        "says: Storage failure in the emulated host."));
+    row("other panel", 409,
+        QStringLiteral("The job was sliced for 200 x 120 pixels in layers of 100 µm, which the "
+                       "profile \"Coarse\" of other panel does not print; slice it again for this "
+                       "printer."));
     row("hangs up", 502,
         QStringLiteral("The printer host at %1 closed the connection before it confirmed the job; "
                        "the job was not sent."));
@@ -358,7 +367,7 @@ void TestAgentSend::failuresReachTheUser()
     QFETCH(QString, host);
     QFETCH(int, status);
     QFETCH(QString, sentence);
-    sentence = sentence.arg(QStringLiteral("127.0.0.1:") + portOf(host));
+    sentence.replace(QStringLiteral("%1"), QStringLiteral("127.0.0.1:") + portOf(host));
 
     const HttpAnswer answer = send(host, QStringLiteral("refused"));
     QCOMPARE(answer.status, status);
