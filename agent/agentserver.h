@@ -47,11 +47,11 @@ private:
     void handleProgress(const httplib::Request& request, httplib::Response& response);
     void handleDownload(const httplib::Request& request, httplib::Response& response);
     void handleSend(const httplib::Request& request, httplib::Response& response);
+    // The built-in and configured printers, then the hosts discovery knows of now.
+    PrinterCatalog knownPrinters() const;
     // Reads the form's "path" and finds the job of that folder, giving back the folder as the
     // registry made it; false with the error answered when the form is bad or the folder is not
     // one of our job folders.
-    // The built-in and configured printers, then the hosts discovery knows of now.
-    PrinterCatalog knownPrinters() const;
     bool findJobFolder(const httplib::Request& request, httplib::Response& response,
         std::string& folder, std::string& jobName, JobStatus& status);
 
