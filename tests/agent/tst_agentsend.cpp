@@ -449,6 +449,8 @@ void TestAgentSend::endingAgentDropsItsSends()
     QCOMPARE(agent.get(QStringLiteral("/terminate")).status, 200);
     // Well before the host's 30 s of silence would end the send.
     QVERIFY(agent.waitForExit(15000));
+    QCOMPARE(agent.process().exitStatus(), QProcess::NormalExit);
+    QCOMPARE(agent.process().exitCode(), 0);
     QTRY_VERIFY(reply->isFinished());
     delete reply;
 }

@@ -77,6 +77,7 @@ void TestHostDiscovery::initTestCase()
                                  .arg(QLatin1String(program))));
     }
     QVERIFY(m_dir.isValid());
+    qRegisterMetaType<QProcess::ExitStatus>(); // for the wait on the agent's end
     const QString ip = QStringLiteral("ip");
     QVERIFY(run(ip,
         { QStringLiteral("link"), QStringLiteral("set"), QStringLiteral("lo"),
@@ -237,6 +238,12 @@ void TestHostDiscovery::findsAnnouncedHostAndDropsItWhenItEnds()
     webHost.stop();
     QTRY_VERIFY_WITH_TIMEOUT(listed(QStringLiteral("Web printer")).isEmpty(), 30000);
     QVERIFY(listed(QStringLiteral("Router")).isEmpty());
+
+    // It ends cleanly with a daemon to let go of, with nothing leaked.
+    QCOMPARE(m_agent->get(QStringLiteral("/terminate")).status, 200);
+    QVERIFY(m_agent->waitForExit());
+    QCOMPARE(m_agent->process().exitStatus(), QProcess::NormalExit);
+    QCOMPARE(m_agent->process().exitCode(), 0);
 }
 
 int main(int argc, char** argv)
