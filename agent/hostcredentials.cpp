@@ -55,7 +55,7 @@ std::map<std::string, HostCredentials> readHostCredentials(const std::string& pr
 std::string exposedSecretsWarning(const std::string& printersFile)
 {
     struct stat info;
-    if (stat(printersFile.c_str(), &info) != 0 || (info.st_mode & (S_IRWXG | S_IRWXO)) == 0)
+    if (stat(printersFile.c_str(), &info) != 0 || (info.st_mode & (S_IRGRP | S_IROTH)) == 0)
         return {};
     const std::map<std::string, HostCredentials> hosts = readHostCredentials(printersFile);
     for (const auto& host : hosts) {
