@@ -20,6 +20,7 @@
 #include <random>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -285,31 +286,32 @@ SendOutcome uploadJobFile(const std::string& ip, const std::string& port,
     }
     const std::size_t total = envelope.head.size() + file.size() + envelope.tail.size();
 
+    // One piece of the file at a time: memory stays the same whatever the file's size.
+    std::vector<char> buffer(std::size_t(1) << 20);
     // Progress is the time the last piece went out; a failure long after it is a stall.
     Clock::time_point lastProgress = Clock::now();
     bool readFailed = false;
-    const httplib::ContentProvider provider
-        = [&](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
-              lastProgress = Clock::now();
-              char buffer[1 << 16];
-              std::size_t count = 0;
-              const std::size_t fileEnd = envelope.head.size() + file.size();
-              if (offset < envelope.head.size()) {
-                  count = std::min(length, envelope.head.size() - offset);
-                  return sink.write(envelope.head.data() + offset, count);
-              }
-              if (offset < fileEnd) {
-                  count = std::min({ length, sizeof buffer, fileEnd - offset });
-                  const ssize_t got = file.read(offset - envelope.head.size(), buffer, count);
-                  if (got <= 0) {
-                      readFailed = true;
-                      return false;
-                  }
-                  return sink.write(buffer, static_cast<std::size_t>(got));
-              }
-              count = std::min(length, total - offset);
-              return sink.write(envelope.tail.data() + (offset - fileEnd), count);
-          };
+    const httplib::ContentProvider provider = [&](std::size_t offset, std::size_t length,
+                                                  httplib::DataSink& sink) {
+        lastProgress = Clock::now();
+        std::size_t count = 0;
+        const std::size_t fileEnd = envelope.head.size() + file.size();
+        if (offset < envelope.head.size()) {
+            count = std::min(length, envelope.head.size() - offset);
+            return sink.write(envelope.head.data() + offset, count);
+        }
+        if (offset < fileEnd) {
+            count = std::min({ length, buffer.size(), fileEnd - offset });
+            const ssize_t got = file.read(offset - envelope.head.size(), buffer.data(), count);
+            if (got <= 0) {
+                readFailed = true;
+                return false;
+            }
+            return sink.write(buffer.data(), static_cast<std::size_t>(got));
+        }
+        count = std::min(length, total - offset);
+        return sink.write(envelope.tail.data() + (offset - fileEnd), count);
+    };
 
     for (;;) {
         httplib::Headers headers = session.authHeaders(method, target);

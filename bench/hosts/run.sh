@@ -8,6 +8,6 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 build=${CORVANE_BENCH_BUILD_DIR:-$root/build-bench}
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DCORVANE_BUILD_BENCH=ON >/dev/null
-cmake --build "$build" --target agent --parallel "$(nproc)" >/dev/null
-python3 "$root/bench/hosts/bench_send.py" --agent "$build/bin/agent" \
+cmake --build "$build" --target agent bench_upload --parallel "$(nproc)" >/dev/null
+python3 "$root/bench/hosts/bench_send.py" --agent "$build/bin/agent" --upload "$build/bin/bench_upload" \
     --emulator "$root/tools/printer-host/printer-host.py" "$@"
