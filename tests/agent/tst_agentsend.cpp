@@ -6,8 +6,10 @@
 #include "formbody.h"
 #include "netlib.h"
 #include "printerhost.h"
+#include "privatenetwork.h"
 #include "stlbuilder.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
@@ -455,5 +457,13 @@ void TestAgentSend::endingAgentDropsItsSends()
     delete reply;
 }
 
-QTEST_GUILESS_MAIN(TestAgentSend)
+int main(int argc, char** argv)
+{
+    // Port 18383 of its own, where it can: no other program's agent or client meets this one.
+    enterPrivateNetwork();
+    QCoreApplication app(argc, argv);
+    TestAgentSend test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_agentsend.moc"

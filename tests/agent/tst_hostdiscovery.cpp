@@ -7,6 +7,7 @@
 #include "agentprocess.h"
 #include "formbody.h"
 #include "printerhost.h"
+#include "privatenetwork.h"
 #include "stlbuilder.h"
 
 #include <QCoreApplication>
@@ -20,7 +21,6 @@
 #include <QTest>
 
 #include <memory>
-#include <sched.h>
 
 namespace {
 
@@ -79,9 +79,6 @@ void TestHostDiscovery::initTestCase()
     QVERIFY(m_dir.isValid());
     qRegisterMetaType<QProcess::ExitStatus>(); // for the wait on the agent's end
     const QString ip = QStringLiteral("ip");
-    QVERIFY(run(ip,
-        { QStringLiteral("link"), QStringLiteral("set"), QStringLiteral("lo"),
-            QStringLiteral("up") }));
     if (!run(ip,
             { QStringLiteral("link"), QStringLiteral("add"), QStringLiteral("d0"),
                 QStringLiteral("type"), QStringLiteral("veth"), QStringLiteral("peer"),
@@ -248,7 +245,7 @@ void TestHostDiscovery::findsAnnouncedHostAndDropsItWhenItEnds()
 
 int main(int argc, char** argv)
 {
-    isolated = unshare(CLONE_NEWNET) == 0;
+    isolated = enterPrivateNetwork();
     QCoreApplication app(argc, argv);
     TestHostDiscovery test;
     QTEST_SET_MAIN_SOURCE_PATH
