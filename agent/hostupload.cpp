@@ -86,7 +86,6 @@ public:
         const UploadLimits& limits)
         : m_client(ip, port)
         , m_credentials(credentials)
-        , m_limits(limits)
     {
         m_client.set_connection_timeout(limits.connectSeconds, 0);
         m_client.set_read_timeout(limits.stallSeconds, 0);
@@ -122,12 +121,10 @@ public:
     }
 
     httplib::Client& client() { return m_client; }
-    const UploadLimits& limits() const { return m_limits; }
 
 private:
     httplib::Client m_client;
     const HostCredentials& m_credentials;
-    const UploadLimits m_limits;
     DigestChallenge m_challenge;
     bool m_hasChallenge = false;
     unsigned m_nonceCount = 0;
