@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "agentserver.h"
 
+#include "boundedserver.h"
 #include "form.h"
 #include "hostcatalog.h"
 #include "hostcredentials.h"
@@ -23,6 +24,8 @@
 #include <cstdio>
 #include <cstring>
 #include <unistd.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 
@@ -71,10 +74,11 @@ bool readForm(const httplib::Request &request, httplib::Response &response, Form
 // request leaves the sentence of its answer as the newest job's failure.
 class LoadingMark {
 public:
-    LoadingMark(JobRegistry &jobs, const httplib::Response &response)
-        : m_jobs(jobs), m_response(response)
+    LoadingMark(JobRegistry& jobs, const httplib::Response& response)
+        : m_jobs(jobs)
+        , m_response(response)
+        , m_request(m_jobs.beginLoading())
     {
-        m_jobs.beginLoading();
     }
     ~LoadingMark()
     {
@@ -86,14 +90,16 @@ public:
                               .toString()
                               .toStdString();
         }
-        m_jobs.endLoading(failure);
+        m_jobs.endLoading(m_request, failure);
     }
     LoadingMark(const LoadingMark &) = delete;
     LoadingMark &operator=(const LoadingMark &) = delete;
+    std::uint64_t request() const { return m_request; }
 
 private:
     JobRegistry &m_jobs;
     const httplib::Response &m_response;
+    const std::uint64_t m_request;
 };
 
 // A path with a "+" is ambiguous: the form encoding reads a plus as a space, while our desktop
@@ -138,22 +144,18 @@ bool makeFolders(const std::string &path, std::string &error)
 } // namespace
 
 AgentServer::AgentServer(std::string dataFolder)
-    : m_dataFolder(std::move(dataFolder)),
-      m_jobsFolder(m_dataFolder + "/jobs"),
-      m_downloadsFolder(m_dataFolder + "/downloads"),
-      m_printersFile(m_dataFolder + "/printers.json"),
-      m_jobs(m_jobsFolder),
-      m_sender(m_dataFolder + "/outbox"),
-      m_server(std::make_unique<httplib::Server>())
+    : m_dataFolder(std::move(dataFolder))
+    , m_jobsFolder(m_dataFolder + "/jobs")
+    , m_downloadsFolder(m_dataFolder + "/downloads")
+    , m_printersFile(m_dataFolder + "/printers.json")
+    , m_jobs(m_jobsFolder)
+    , m_sender(m_dataFolder + "/outbox")
+    , m_server(std::make_unique<BoundedServer>())
 {
     using httplib::Request;
     using httplib::Response;
     using HandlerResponse = httplib::Server::HandlerResponse;
 
-    // Few clients, one at a time mostly; idle connections are let go soon so that an ending
-    // agent does not wait for them.
-    m_server->new_task_queue = [] { return new httplib::ThreadPool(8); };
-    m_server->set_keep_alive_timeout(1);
     m_server->set_payload_max_length(1 << 20);
     // The library's default adds SO_REUSEPORT, which would let a second agent bind our port and
     // take every other request. SO_REUSEADDR alone still allows a restart right after an end.
@@ -168,19 +170,26 @@ AgentServer::AgentServer(std::string dataFolder)
         const std::string refusal = requestRefusal(request.has_header("Origin"), fetchMetadata,
                                                    request.get_header_value_count("Host"),
                                                    request.get_header_value("Host"), m_port);
+        // A refusal comes before the body is read, so the connection ends with it: whatever
+        // follows on it (such as a browser's body crafted to read as a request) is never served.
         if (!refusal.empty()) {
             answerError(response, 403, refusal);
+            response.set_header("Connection", "close");
             return HandlerResponse::Handled;
         }
         // The payload limit holds a body to its Content-Length only: a chunked body, or one the
         // library unpacks, could grow without bound. Our client sends neither.
-        if (request.has_header("Transfer-Encoding")) {
+        // A POST without a length has an empty body by the standard; ours always carry a form.
+        if (request.has_header("Transfer-Encoding")
+            || (request.method == "POST" && !request.has_header("Content-Length"))) {
             answerError(response, 411,
                         "The agent reads only request bodies of a stated length (Content-Length).");
+            response.set_header("Connection", "close");
             return HandlerResponse::Handled;
         }
         if (request.has_header("Content-Encoding")) {
             answerError(response, 415, "The agent does not read compressed request bodies.");
+            response.set_header("Connection", "close");
             return HandlerResponse::Handled;
         }
         return HandlerResponse::Unhandled;
@@ -247,13 +256,26 @@ AgentServer::AgentServer(std::string dataFolder)
     });
 }
 
-AgentServer::~AgentServer() = default;
+AgentServer::~AgentServer()
+{
+    if (m_folderLock >= 0)
+        close(m_folderLock);
+}
 
 bool AgentServer::bind(int port, std::string &error)
 {
     if (!makeFolders(m_dataFolder, error) || !makeFolder(m_jobsFolder, error)
         || !makeFolder(m_downloadsFolder, error))
         return false;
+    // The lock goes with the process, however it ends.
+    m_folderLock = open(m_dataFolder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (m_folderLock < 0 || flock(m_folderLock, LOCK_EX | LOCK_NB) != 0) {
+        error = errno == EWOULDBLOCK
+            ? "Another agent is already using the data folder " + m_dataFolder + "."
+            : "The agent cannot lock its data folder " + m_dataFolder + ": " + std::strerror(errno)
+                + ".";
+        return false;
+    }
     if (port == 0) {
         m_port = m_server->bind_to_any_port(localHost);
         if (m_port <= 0) {
@@ -270,6 +292,7 @@ bool AgentServer::bind(int port, std::string &error)
     }
     // Only now that this agent owns its port is it the one that may tidy the jobs folder.
     m_jobs.removeOldFolders();
+    removeUnfinishedJobFiles(m_downloadsFolder);
     m_sender.removeLeftovers();
     return true;
 }
@@ -278,13 +301,13 @@ void AgentServer::run()
 {
     // Only an agent that owns its port browses: a second one that could not bind just ends.
     m_discovery.start();
-    m_server->listen_after_bind();
+    m_server->serve();
     m_jobs.stopAll();
 }
 
 void AgentServer::stop()
 {
-    m_server->stop();
+    m_server->stopServing();
     // The server waits for every request's thread; a send to a stalled host would hold it.
     m_sender.cancelAll();
 }
@@ -378,9 +401,12 @@ void AgentServer::handleSlice(const httplib::Request &request, httplib::Response
     const std::string jobName = slice.jobName.empty() ? std::string("job") : slice.jobName;
     std::string folder;
     const bool loaded = loadPlate(jobName, *printer, items, plate, error);
-    const bool started = loaded && m_jobs.start(std::move(plate), folder, error);
+    const bool started = loaded && m_jobs.start(std::move(plate), folder, error, loading.request());
     if (!started) {
-        answerError(response, loaded ? 500 : 400, error);
+        // A request overtaken by a newer one conflicts with it; a folder that cannot be made is
+        // ours.
+        const int status = !loaded ? 400 : m_jobs.isNewest(loading.request()) ? 500 : 409;
+        answerError(response, status, error);
         return;
     }
     answer(response, 200, QJsonObject { { QStringLiteral("path"), text(folder) } });
@@ -456,14 +482,17 @@ void AgentServer::handleDownload(const httplib::Request &request, httplib::Respo
                             + " did not finish slicing, so there is nothing to pack.");
         return;
     }
+    // The file gets its name only once it is whole: a download cut short by the agent's end
+    // leaves only a temporary file, which the next start removes.
+    std::string temporary;
     std::string file;
     std::string error;
-    if (!claimJobFilePath(m_downloadsFolder, jobName, file, error)) {
+    if (!packJobFile(folder, m_downloadsFolder + "/" + jobFileStem(jobName), temporary, error)) {
         answerError(response, 500, error);
         return;
     }
-    if (!writeJobFile(folder, file, error)) {
-        std::remove(file.c_str()); // the empty file that held the name
+    if (!publishJobFile(temporary, m_downloadsFolder, jobName, file, error)) {
+        std::remove(temporary.c_str());
         answerError(response, 500, error);
         return;
     }

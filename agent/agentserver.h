@@ -11,8 +11,9 @@
 #include <memory>
 #include <string>
 
+class BoundedServer;
+
 namespace httplib {
-class Server;
 struct Request;
 struct Response;
 }
@@ -21,7 +22,8 @@ struct Response;
 // files, and the request to end. Listens on 127.0.0.1 only.
 //
 // The data folder holds "printers.json" (configured printer hosts), "jobs/" (one folder of layer
-// images per slicing job) and "downloads/" (job files waiting for the client to move them).
+// images per slicing job), "downloads/" (job files waiting for the client to move them) and
+// "outbox/" (job files on their way to a printer host).
 class AgentServer {
 public:
     explicit AgentServer(std::string dataFolder);
@@ -29,8 +31,9 @@ public:
     AgentServer(const AgentServer&) = delete;
     AgentServer& operator=(const AgentServer&) = delete;
 
-    // Creates the data folder's layout and binds 127.0.0.1:port (0 picks a free port). False and
-    // one sentence on failure.
+    // Creates the data folder's layout, locks the folder for this agent and binds 127.0.0.1:port
+    // (0 picks a free port). False and one sentence on failure, also when another agent holds the
+    // data folder: it would take the job folders of that agent for leftovers and remove them.
     bool bind(int port, std::string& error);
     int port() const { return m_port; }
 
@@ -60,10 +63,11 @@ private:
     const std::string m_downloadsFolder;
     const std::string m_printersFile;
     int m_port = 0;
+    int m_folderLock = -1; // the data folder, locked while this agent runs
     JobRegistry m_jobs;
     HostDiscovery m_discovery;
     JobSender m_sender;
-    std::unique_ptr<httplib::Server> m_server;
+    std::unique_ptr<BoundedServer> m_server;
 };
 
 #endif

@@ -126,6 +126,11 @@ bool parseForm(std::string_view body, Form &form, std::string &error)
             error = "The form holds text that is not UTF-8.";
             return false;
         }
+        // The system would end a path at a NUL, so that "/a.stl%00x" names "/a.stl".
+        if (key.find('\0') != std::string::npos || value.find('\0') != std::string::npos) {
+            error = "The form holds a NUL byte (%00).";
+            return false;
+        }
         if (formValue(form, key)) {
             error = "The form gives the field " + quoted(key) + " more than once.";
             return false;

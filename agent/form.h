@@ -29,8 +29,8 @@ bool percentDecode(std::string_view text, bool plusIsSpace, std::string &out);
 bool isUtf8(std::string_view text);
 
 // Splits a form body into decoded fields. Empty pieces ("a=1&&b=2") are skipped; a piece without
-// "=" is a field with an empty value. A bad escape, text that is not UTF-8 or a field name given
-// twice give false and one plain sentence.
+// "=" is a field with an empty value. A bad escape, text that is not UTF-8, a NUL byte or a field
+// name given twice give false and one plain sentence.
 bool parseForm(std::string_view body, Form &form, std::string &error);
 
 // The named field, or nullptr when the form lacks it.

@@ -26,6 +26,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+const SendOutcome endingOutcome { 503, "The agent is ending, so the job was not sent.", {} };
+
 std::string randomHex(std::size_t bytes)
 {
     static thread_local std::mt19937_64 generator { std::random_device {}() };
@@ -147,10 +149,16 @@ SendOutcome failureOf(httplib::Error error, const std::string& host, bool stalle
 
 // The dialect the host speaks: true for the file API's PUT. False with the outcome set when the
 // host cannot be reached or refuses us.
-bool askVersion(HostSession& session, const std::string& host, bool& byPut, SendOutcome& outcome)
+bool askVersion(HostSession& session, UploadCanceller& canceller, const std::string& host,
+    bool& byPut, SendOutcome& outcome)
 {
     const std::string target = "/api/version";
     for (;;) {
+        // A cancel between two requests finds no socket to shut down: look before each one.
+        if (canceller.cancelled()) {
+            outcome = endingOutcome;
+            return false;
+        }
         const auto result
             = session.client().Get(target.c_str(), session.authHeaders("GET", target));
         if (!result) {
@@ -211,8 +219,6 @@ private:
     const bool m_attached;
 };
 
-const SendOutcome endingOutcome { 503, "The agent is ending, so the job was not sent.", {} };
-
 } // namespace
 
 void UploadCanceller::cancelAll()
@@ -266,7 +272,7 @@ SendOutcome uploadJobFile(const std::string& ip, const std::string& port,
         return endingOutcome;
     bool byPut = false;
     SendOutcome outcome;
-    if (!askVersion(session, host, byPut, outcome))
+    if (!askVersion(session, canceller, host, byPut, outcome))
         return canceller.cancelled() ? endingOutcome : outcome;
 
     MultipartEnvelope envelope;
@@ -291,6 +297,9 @@ SendOutcome uploadJobFile(const std::string& ip, const std::string& port,
     const httplib::ContentProvider provider = [&](std::size_t offset, std::size_t length,
                                                   httplib::DataSink& sink) {
         lastProgress = Clock::now();
+        // Also ends a request that began just after a cancel looked for sockets to shut down.
+        if (canceller.cancelled())
+            return false;
         std::size_t count = 0;
         const std::size_t fileEnd = envelope.head.size() + file.size();
         if (offset < envelope.head.size()) {
@@ -311,6 +320,8 @@ SendOutcome uploadJobFile(const std::string& ip, const std::string& port,
     };
 
     for (;;) {
+        if (canceller.cancelled())
+            return endingOutcome;
         httplib::Headers headers = session.authHeaders(method, target);
         httplib::Result result { nullptr, httplib::Error::Unknown };
         if (byPut) {

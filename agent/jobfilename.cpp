@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -21,16 +22,15 @@ std::string jobFileStem(std::string_view jobName)
     return stem;
 }
 
-bool claimJobFilePath(const std::string &folder, std::string_view jobName, std::string &path,
-                      std::string &error)
+bool publishJobFile(const std::string& temporaryPath, const std::string& folder,
+    std::string_view jobName, std::string& path, std::string& error)
 {
     const std::string stem = folder + "/" + jobFileStem(jobName);
     constexpr int attempts = 10000;
     for (int number = 1; number <= attempts; ++number) {
         path = stem + (number == 1 ? std::string() : "-" + std::to_string(number)) + ".sl1";
-        const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-        if (fd >= 0) {
-            close(fd);
+        if (link(temporaryPath.c_str(), path.c_str()) == 0) {
+            unlink(temporaryPath.c_str());
             return true;
         }
         if (errno != EEXIST) {
@@ -41,4 +41,18 @@ bool claimJobFilePath(const std::string &folder, std::string_view jobName, std::
     }
     error = "The agent's download folder " + folder + " holds too many job files of this name.";
     return false;
+}
+
+void removeUnfinishedJobFiles(const std::string& folder)
+{
+    std::error_code ignored;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, ignored)) {
+        const std::string name = entry.path().filename().string();
+        const std::size_t part = name.rfind(".part-");
+        const bool temporary = part != std::string::npos && name.size() == part + 12;
+        const bool empty = name.size() > 4 && name.compare(name.size() - 4, 4, ".sl1") == 0
+            && entry.is_regular_file(ignored) && entry.file_size(ignored) == 0;
+        if ((temporary && entry.is_regular_file(ignored)) || empty)
+            std::filesystem::remove(entry.path(), ignored);
+    }
 }

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <new>
 #include <system_error>
 
 struct JobRegistry::Job {
@@ -52,7 +53,7 @@ void JobRegistry::removeOldFolders()
     }
 }
 
-bool JobRegistry::start(Plate plate, std::string &folder, std::string &error)
+bool JobRegistry::start(Plate plate, std::string& folder, std::string& error, std::uint64_t request)
 {
     // mkdtemp picks a name nobody else holds and creates the folder private to this user.
     std::string pattern = m_jobsFolder + "/" + folderPrefix + "XXXXXX";
@@ -69,6 +70,13 @@ bool JobRegistry::start(Plate plate, std::string &folder, std::string &error)
     Job *raw = job.get();
 
     std::lock_guard<std::mutex> lock(m_mutex);
+    if (request != 0 && request != m_newestRequest) {
+        std::error_code ignored;
+        std::filesystem::remove(pattern, ignored);
+        error = "A newer slicing request arrived while this one read its models, so this one "
+                "was dropped.";
+        return false;
+    }
     m_refusal.clear();
     for (const auto &older : m_jobs) {
         older->cancel = true;
@@ -88,15 +96,23 @@ bool JobRegistry::start(Plate plate, std::string &folder, std::string &error)
     m_jobs.erase(std::remove_if(m_jobs.begin(), m_jobs.end(), unusable), m_jobs.end());
     raw->thread = std::thread([raw, plate = std::move(plate)] {
         std::string sliceError;
-        const bool sliced = slicePlate(
+        bool sliced = false;
+        // An exception here would end the whole agent: the job fails with a sentence instead.
+        try {
+            sliced = slicePlate(
                 plate, raw->folder,
                 [raw](int layersDone) {
                     // Worker threads may report out of order: keep the largest count.
                     int known = raw->layersDone.load();
                     while (layersDone > known
-                           && !raw->layersDone.compare_exchange_weak(known, layersDone)) { }
+                        && !raw->layersDone.compare_exchange_weak(known, layersDone)) { }
                 },
                 raw->cancel, sliceError);
+        } catch (const std::bad_alloc&) {
+            sliceError = "There is not enough memory to slice the job.";
+        } catch (const std::exception& exception) {
+            sliceError = std::string("Slicing failed: ") + exception.what() + ".";
+        }
         if (sliced) {
             raw->state = JobStatus::State::Finished;
         } else {
@@ -120,16 +136,19 @@ JobStatus JobRegistry::statusOf(const Job &job)
     return status;
 }
 
-void JobRegistry::beginLoading()
+std::uint64_t JobRegistry::beginLoading()
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    ++m_loading;
+    m_newestLoading = true;
+    return ++m_newestRequest;
 }
 
-void JobRegistry::endLoading(const std::string &failure)
+void JobRegistry::endLoading(std::uint64_t request, const std::string& failure)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    --m_loading;
+    if (request != m_newestRequest)
+        return;
+    m_newestLoading = false;
     if (!failure.empty())
         m_refusal = failure;
 }
@@ -137,7 +156,7 @@ void JobRegistry::endLoading(const std::string &failure)
 JobStatus JobRegistry::newest() const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    if (m_loading > 0) {
+    if (m_newestLoading) {
         JobStatus loading;
         loading.state = JobStatus::State::Loading;
         return loading;
@@ -151,6 +170,12 @@ JobStatus JobRegistry::newest() const
     if (m_jobs.empty())
         return {};
     return statusOf(*m_jobs.back());
+}
+
+bool JobRegistry::isNewest(std::uint64_t request) const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return request == m_newestRequest;
 }
 
 JobStatus JobRegistry::find(const std::string &path, std::string &jobName,

@@ -6,6 +6,7 @@
 #include "plate.h"
 
 #include <atomic>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -38,18 +39,23 @@ public:
     void removeOldFolders();
 
     // Creates a new job folder and starts slicing the plate into it. folder is the absolute path
-    // to hand to the client. False and one sentence when no folder can be made.
-    bool start(Plate plate, std::string &folder, std::string &error);
+    // to hand to the client. False and one sentence when no folder can be made, or when request
+    // (a number from beginLoading(), 0 for none) is no longer the newest request: the request
+    // that arrived last wins, even when an older one takes longer to read its models.
+    bool start(Plate plate, std::string& folder, std::string& error, std::uint64_t request = 0);
 
-    // A slicing request is reading its models. The client polls while it waits for the answer,
-    // so until endLoading() the newest job is one that has not begun (State::Loading), never the
-    // end or the failure of the job before it. A request that fails passes its sentence to
-    // endLoading(): until the next job starts, that failure is the newest job (State::Failed), so
-    // a poll answered after the refusal cannot report the job before as this one's end.
-    void beginLoading();
-    void endLoading(const std::string &failure = std::string());
+    // A slicing request has arrived and reads its models; returns its number. The client polls
+    // while it waits for the answer, so until the newest request ends with endLoading() the
+    // newest job is one that has not begun (State::Loading), never the end or the failure of the
+    // job before it. When the newest request fails, it passes its sentence to endLoading(): until
+    // the next job starts, that failure is the newest job (State::Failed), so a poll answered
+    // after the refusal cannot report the job before as this one's end. Older requests change
+    // nothing here.
+    std::uint64_t beginLoading();
+    void endLoading(std::uint64_t request, const std::string& failure = std::string());
 
     JobStatus newest() const;
+    bool isNewest(std::uint64_t request) const;
 
     // The status of the job whose folder is path (any spelling of it that resolves to the same
     // folder), with the job's name; State::None when path is not one of our job folders. The
@@ -68,7 +74,8 @@ private:
     const std::string m_jobsFolder;
     mutable std::mutex m_mutex;
     std::vector<std::unique_ptr<Job>> m_jobs; // oldest first
-    int m_loading = 0;                        // slicing requests reading their models
+    std::uint64_t m_newestRequest = 0; // the number of the slicing request that arrived last
+    bool m_newestLoading = false; // and whether it is still reading its models
     std::string m_refusal; // the sentence of the last failed request, until a job starts
 };
 

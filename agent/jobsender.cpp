@@ -89,14 +89,11 @@ SendOutcome JobSender::send(const std::string& jobFolder, const std::string& sto
                 + ".",
             {} };
     const std::string fileName = hostFileName(storedName);
+    // The packed file keeps its temporary name: nobody but this send ever looks for it.
     std::string file;
     std::string error;
-    if (!claimJobFilePath(m_outboxFolder, fileName, file, error))
+    if (!packJobFile(jobFolder, m_outboxFolder + "/" + jobFileStem(fileName), file, error))
         return { 500, error, {} };
-    if (!writeJobFile(jobFolder, file, error)) {
-        std::remove(file.c_str());
-        return { 500, error, {} };
-    }
     SendOutcome outcome
         = uploadJobFile(ip, port, credentials, file, fileName, m_canceller, m_limits);
     std::remove(file.c_str());

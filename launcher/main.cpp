@@ -5,7 +5,7 @@
 #include <QApplication>
 #include <QQmlApplicationEngine>
 
-int main(int argc, char **argv)
+int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     Startup::setIdentity();
@@ -16,5 +16,6 @@ int main(int argc, char **argv)
     QQmlApplicationEngine engine;
     Startup::publishContextProperties(engine);
     engine.load(Startup::mainQmlUrl());
+    Startup::gateFrames(engine);
     return app.exec();
 }

@@ -3,6 +3,7 @@
 #include "startup.h"
 
 #include "facetlab.h"
+#include "framegate.h"
 #include "modelbay.h"
 #include "netlib.h"
 
@@ -12,6 +13,7 @@
 #include <QIcon>
 #include <QQmlApplicationEngine>
 #include <QQmlContext>
+#include <QQuickWindow>
 
 namespace Startup {
 
@@ -22,7 +24,8 @@ void setIdentity()
     // are stored under it.
     QCoreApplication::setOrganizationDomain(QStringLiteral("Corvane"));
     QCoreApplication::setApplicationName(QStringLiteral("Corvane"));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/qt3dmodelbay/images/Corvane-Logo-32x32.png")));
+    QApplication::setWindowIcon(
+        QIcon(QStringLiteral(":/qt3dmodelbay/images/Corvane-Logo-32x32.png")));
     QCoreApplication::setApplicationVersion(QStringLiteral("37.8.0"));
 }
 
@@ -43,7 +46,8 @@ QVector<ContextProperty> contextProperties()
     return {
         { QStringLiteral("BUILD_DATE"), QStringLiteral("Oct 2020") },
         { QStringLiteral("homePath"), QDir::homePath() },
-        { QStringLiteral("settingsFilePath"), QDir::homePath() + QStringLiteral("/corvane-settings.ini") },
+        { QStringLiteral("settingsFilePath"),
+            QDir::homePath() + QStringLiteral("/corvane-settings.ini") },
         { QStringLiteral("appPath"), QCoreApplication::applicationDirPath() },
         { QStringLiteral("IS_MULTI_ITEM_SLICING_ENABLED"), multiItemSlicingEnabled },
         { QStringLiteral("IS_ENABLED__CUSTOM_FEATURE__EIGHT_AREAS"), eightAreasEnabled },
@@ -52,10 +56,10 @@ QVector<ContextProperty> contextProperties()
     };
 }
 
-void publishContextProperties(QQmlApplicationEngine &engine)
+void publishContextProperties(QQmlApplicationEngine& engine)
 {
     const QVector<ContextProperty> properties = contextProperties();
-    for (const ContextProperty &property : properties)
+    for (const ContextProperty& property : properties)
         engine.rootContext()->setContextProperty(property.first, property.second);
 }
 
@@ -63,6 +67,15 @@ QUrl mainQmlUrl()
 {
     static const QString mainQml = QStringLiteral("qrc:/qt3dmodelbay/StandaloneMain.qml");
     return QUrl(mainQml, QUrl::TolerantMode);
+}
+
+void gateFrames(QQmlApplicationEngine& engine)
+{
+    const QList<QObject*> roots = engine.rootObjects();
+    for (QObject* root : roots) {
+        if (auto* window = qobject_cast<QQuickWindow*>(root))
+            new FrameGate(window);
+    }
 }
 
 }

@@ -27,9 +27,13 @@ void registerQmlTypes();
 // they are set.
 QVector<ContextProperty> contextProperties();
 
-void publishContextProperties(QQmlApplicationEngine &engine);
+void publishContextProperties(QQmlApplicationEngine& engine);
 
 QUrl mainQmlUrl();
+
+// Gives every window the engine made a FrameGate, so that an idle window
+// stops drawing.
+void gateFrames(QQmlApplicationEngine& engine);
 
 }
 

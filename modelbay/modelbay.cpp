@@ -2,12 +2,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "modelbay.h"
 
-#include <QtGlobal>
+#include "platemodel.h"
+#include "platescene.h"
 
-static void initModelbayResources()
-{
-    Q_INIT_RESOURCE(modelbay);
-}
+#include <QtGlobal>
+#include <QtQml>
+
+static void initModelbayResources() { Q_INIT_RESOURCE(modelbay); }
 
 namespace Qt3DSceneModelbay {
 
@@ -19,6 +20,8 @@ void register3DSceneEditorQML()
     // The resources normally register when the library loads; doing it here as
     // well keeps them available when the library is linked statically.
     initModelbayResources();
+    qmlRegisterType<PlateModel>("com.corvane.modelbay", 1, 0, "PlateModel");
+    qmlRegisterType<PlateScene>("com.corvane.modelbay", 1, 0, "PlateScene");
     registered = true;
 }
 

@@ -159,11 +159,25 @@ bool writeArchive(ZipWriter &zip, const PlateDocument &d, const std::string &job
 
 bool writeJobFile(const std::string &jobDir, const std::string &outPath, std::string &error)
 {
+    std::string temporaryPath;
+    if (!packJobFile(jobDir, outPath, temporaryPath, error))
+        return false;
+    if (std::rename(temporaryPath.c_str(), outPath.c_str()) != 0) {
+        error = "Cannot write the job file " + outPath + ": " + std::strerror(errno) + ".";
+        std::remove(temporaryPath.c_str());
+        return false;
+    }
+    return true;
+}
+
+bool packJobFile(const std::string& jobDir, const std::string& outPath, std::string& temporaryPath,
+    std::string& error)
+{
     PlateDocument d;
     if (!readPlateDocument(jobDir + "/plate.json", d, error))
         return false;
 
-    // A temporary file beside the target, renamed at the end: the target is never half written.
+    // A temporary file beside the target, named at the end: the target is never half written.
     std::vector<char> temporary(outPath.begin(), outPath.end());
     const char suffix[] = ".part-XXXXXX";
     temporary.insert(temporary.end(), suffix, suffix + sizeof suffix);
@@ -172,7 +186,7 @@ bool writeJobFile(const std::string &jobDir, const std::string &outPath, std::st
         error = "Cannot create the job file " + outPath + ": " + std::strerror(errno) + ".";
         return false;
     }
-    const std::string temporaryPath = temporary.data();
+    temporaryPath = temporary.data();
     std::FILE *file = fdopen(descriptor, "wb");
     if (!file) {
         close(descriptor);
@@ -202,10 +216,6 @@ bool writeJobFile(const std::string &jobDir, const std::string &outPath, std::st
     }
     // mkstemp makes the file private; a job file is an ordinary document.
     if (ok && chmod(temporaryPath.c_str(), 0644) != 0) {
-        error = "Cannot write the job file " + outPath + ": " + std::strerror(errno) + ".";
-        ok = false;
-    }
-    if (ok && std::rename(temporaryPath.c_str(), outPath.c_str()) != 0) {
         error = "Cannot write the job file " + outPath + ": " + std::strerror(errno) + ".";
         ok = false;
     }

@@ -1,6 +1,7 @@
 // SPDX-FileCopyrightText: 2026 Corvane developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "plate.h"
+#include "jobfile.h"
 
 #include <algorithm>
 #include <cmath>
@@ -10,8 +11,6 @@ namespace {
 
 // Exported scenes carry float rounding: a model that touches the edge exactly must still fit.
 constexpr double kToleranceMm = 1e-3;
-// Far beyond any build height at any layer height: guards the counts against absurd profiles.
-constexpr int kMostLayers = 1000000;
 
 std::string millimetres(double value)
 {
@@ -108,9 +107,11 @@ bool loadPlate(const std::string &jobName, const Printer &printer,
     // getting a 1201st, empty layer out of float rounding.
     const double h = first.depthUm / 1000.0;
     const double layers = std::ceil(top / h - 1e-3);
-    if (layers > kMostLayers) {
-        error = "The job would have " + std::to_string((long long)layers) + " layers, more than "
-            + std::to_string(kMostLayers) + ".";
+    // Refused before slicing: a job whose layers cannot all be packed is of no use.
+    if (layers > kMostJobFileLayers) {
+        error = "The job would have " + std::to_string((long long)layers)
+            + " layers, more than the " + std::to_string(kMostJobFileLayers)
+            + " a job file can hold.";
         return false;
     }
     loaded.layerCount = std::max(1, int(layers));

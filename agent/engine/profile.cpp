@@ -8,10 +8,18 @@
 #include <QJsonDocument>
 #include <QJsonValue>
 
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <set>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
+
+constexpr qint64 kMostPrintersFileBytes = 1024 * 1024;
 
 Profile makeProfile(int id, const char *title, int depthUm, int pixelsX, int pixelsY,
                     double pixelUm, double exposureS, double bottomExposureS, int bottomLayers,
@@ -211,16 +219,35 @@ std::vector<Printer> builtinPrinters()
 bool readPrintersFile(const std::string &path, std::vector<Printer> &printers, std::string &error)
 {
     printers.clear();
-    QFile file(qs(path));
-    if (!file.exists())
+    // Opened without waiting, so that a named pipe cannot hold the request, and judged before it
+    // is read: a printers file is a few kilobytes, and a huge one would be parsed on every request.
+    const int descriptor = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (descriptor < 0 && errno == ENOENT)
         return true;
-    if (!file.open(QIODevice::ReadOnly)) {
-        error = "Cannot read the printers file " + path + ": " + file.errorString().toStdString()
-            + ".";
+    if (descriptor < 0) {
+        error = "Cannot read the printers file " + path + ": " + std::strerror(errno) + ".";
+        return false;
+    }
+    struct stat info;
+    if (fstat(descriptor, &info) != 0 || !S_ISREG(info.st_mode)) {
+        close(descriptor);
+        error = "The printers file " + path + " is not a regular file.";
+        return false;
+    }
+    if (info.st_size > kMostPrintersFileBytes) {
+        close(descriptor);
+        error = "The printers file " + path + " is larger than 1 MB.";
+        return false;
+    }
+    QFile file;
+    if (!file.open(descriptor, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        close(descriptor);
+        error = "Cannot read the printers file " + path + ".";
         return false;
     }
     QJsonParseError parseError;
-    const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &parseError);
+    const QJsonDocument document
+        = QJsonDocument::fromJson(file.read(kMostPrintersFileBytes), &parseError);
     if (parseError.error != QJsonParseError::NoError) {
         error = "The printers file " + path + " is not valid JSON: "
             + parseError.errorString().toStdString() + " at offset "
@@ -263,6 +290,15 @@ bool readPrintersFile(const std::string &path, std::vector<Printer> &printers, s
                 return false;
             }
             printer.profiles.push_back(profile);
+        }
+        // Requests name printers by address: a second printer there could never be reached.
+        // (Built-in addresses may come again: a discovery answer lists them, and is a valid file.)
+        for (const Printer& other : read) {
+            if (other.ip == printer.ip && other.port == printer.port) {
+                error = where + " (\"" + printer.name + "\") has the address " + printer.ip + ":"
+                    + printer.port + " of the printer \"" + other.name + "\".";
+                return false;
+            }
         }
         read.push_back(printer);
     }

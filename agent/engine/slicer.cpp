@@ -1,6 +1,8 @@
 // SPDX-FileCopyrightText: 2026 Corvane developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "slicer.h"
+#include "layersweep.h"
+#include "outlineclosure.h"
 #include "platedocument.h"
 #include "pngwriter.h"
 #include "raster.h"
@@ -13,14 +15,19 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <mutex>
+#include <new>
 #include <thread>
 
 namespace {
 
-// Layers handed to a worker at a time. Triangles are binned per group of layers, so a group
-// looks only at the triangles near its height.
-constexpr int kLayersPerChunk = 4;
+// Bands of layers handed to the workers, per worker: enough for an even share when some
+// heights hold more of the model than others. Each band sweeps up through its layers.
+constexpr int kBandsPerWorker = 4;
+// Outline ends closer than this (in pixels) are joined: float rounding in exported meshes leaves
+// such gaps, and closing them changes no pixel centre's side by more than the gap itself.
+constexpr double kGapTolerancePixels = 0.5;
 // A rough allowance for moving the plate between exposures, for the print time estimate.
 constexpr double kSecondsBetweenLayers = 6.0;
 
@@ -108,13 +115,15 @@ public:
 
     bool run(std::string &error)
     {
-        binTriangles();
+        m_spans = layerSpans(m_plate, m_layerHeight, m_plate.layerCount);
         const unsigned cores = std::max(1u, std::min(8u, std::thread::hardware_concurrency()));
+        const int bands = int(cores) * kBandsPerWorker;
+        m_bandLayers = std::max(1, (m_plate.layerCount + bands - 1) / bands);
         m_covers.assign(cores, {});
         std::vector<std::thread> helpers;
         for (unsigned w = 1; w < cores; ++w)
-            helpers.emplace_back([this, w] { work(w); });
-        work(0);
+            helpers.emplace_back([this, w] { guardedWork(w); });
+        guardedWork(0);
         for (std::thread &helper : helpers)
             helper.join();
         if (m_failed) {
@@ -129,41 +138,13 @@ public:
     }
 
 private:
-    // Lists, per chunk of layers, the triangles that may cross one of its middle planes.
-    void binTriangles()
+    // An exception on a worker thread would end the agent: the job fails with a sentence.
+    void guardedWork(unsigned worker)
     {
-        const int layers = m_plate.layerCount;
-        const int chunks = (layers + kLayersPerChunk - 1) / kLayersPerChunk;
-        auto chunkRange = [&](const float *t, int &first, int &last) {
-            const double low = std::min({ t[2], t[5], t[8] });
-            const double high = std::max({ t[2], t[5], t[8] });
-            // One layer of slack on each side; the cut itself decides exactly.
-            const int lowLayer = std::max(0, int(std::floor(low / m_layerHeight - 0.5)) - 1);
-            const int highLayer = std::min(layers - 1, int(std::floor(high / m_layerHeight - 0.5)) + 1);
-            first = lowLayer / kLayersPerChunk;
-            last = highLayer < lowLayer ? first - 1 : highLayer / kLayersPerChunk;
-        };
-        m_chunkStart.assign(std::size_t(chunks) + 1, 0);
-        for (const PlateItem &item : m_plate.items) {
-            for (std::size_t i = 0; i < item.mesh.xyz.size(); i += 9) {
-                int first, last;
-                chunkRange(item.mesh.xyz.data() + i, first, last);
-                for (int c = first; c <= last; ++c)
-                    ++m_chunkStart[std::size_t(c) + 1];
-            }
-        }
-        for (int c = 0; c < chunks; ++c)
-            m_chunkStart[std::size_t(c) + 1] += m_chunkStart[std::size_t(c)];
-        m_chunkTriangles.resize(m_chunkStart.back());
-        std::vector<std::size_t> next(m_chunkStart.begin(), m_chunkStart.end() - 1);
-        for (const PlateItem &item : m_plate.items) {
-            for (std::size_t i = 0; i < item.mesh.xyz.size(); i += 9) {
-                int first, last;
-                const float *t = item.mesh.xyz.data() + i;
-                chunkRange(t, first, last);
-                for (int c = first; c <= last; ++c)
-                    m_chunkTriangles[next[std::size_t(c)]++] = t;
-            }
+        try {
+            work(worker);
+        } catch (const std::bad_alloc&) {
+            fail("There is not enough memory to slice the job.");
         }
     }
 
@@ -174,23 +155,22 @@ private:
         std::vector<std::uint8_t> &cover = m_covers[worker];
         cover.assign(std::size_t(m_profile.pixelsX) * std::size_t(m_profile.pixelsY), 0);
         Rasterizer rasterizer;
+        OutlineClosure closure;
         PngWriter png;
         std::vector<Segment> segments;
-        const int chunks = int(m_chunkStart.size()) - 1;
         for (;;) {
-            const int chunk = m_nextChunk++;
-            if (chunk >= chunks)
+            const int firstLayer = m_nextBand++ * m_bandLayers;
+            if (firstLayer >= m_plate.layerCount)
                 return;
-            const float *const *begin = m_chunkTriangles.data() + m_chunkStart[std::size_t(chunk)];
-            const float *const *end = m_chunkTriangles.data() + m_chunkStart[std::size_t(chunk) + 1];
-            const int lastLayer = std::min(m_plate.layerCount, (chunk + 1) * kLayersPerChunk);
-            for (int layer = chunk * kLayersPerChunk; layer < lastLayer; ++layer) {
+            const int lastLayer = std::min(m_plate.layerCount, firstLayer + m_bandLayers);
+            LayerSweep sweep(m_spans, firstLayer);
+            for (int layer = firstLayer; layer < lastLayer; ++layer) {
                 if (m_failed || m_cancel)
                     return;
                 const double zc = (layer + 0.5) * m_layerHeight;
                 segments.clear();
-                for (const float *const *t = begin; t != end; ++t)
-                    cutTriangle(*t, zc, m_mapping, segments);
+                if (!cutLayer(sweep.advance(layer), zc, closure, segments))
+                    return;
                 m_curedPixels[std::size_t(layer)] = (long long)rasterizer.fill(segments, image, cover.data());
                 std::string error;
                 const std::string path = m_jobDir + "/" + layerFileName(m_prefix, layer);
@@ -211,6 +191,32 @@ private:
         }
     }
 
+    // Cuts each model's triangles and closes its outline; models are closed one by one so that
+    // no model's loose end is joined to another's. False, with the job failed, when a model's
+    // outline has a gap too wide to close.
+    bool cutLayer(const std::vector<const float*>& triangles, double zc, OutlineClosure& closure,
+        std::vector<Segment>& segments)
+    {
+        for (const PlateItem& item : m_plate.items) {
+            const float* begin = item.mesh.xyz.data();
+            const float* end = begin + item.mesh.xyz.size();
+            const std::size_t first = segments.size();
+            for (const float* t : triangles) {
+                if (m_plate.items.size() == 1
+                    || (!std::less<const float*>()(t, begin) && std::less<const float*>()(t, end)))
+                    cutTriangle(t, zc, m_mapping, segments);
+            }
+            if (!closure.close(segments, first, kGapTolerancePixels)) {
+                char height[32];
+                std::snprintf(height, sizeof height, "%.3f", zc);
+                fail("The model " + item.stlPath + " is not closed: its outline at a height of "
+                    + height + " mm has a gap that cannot be closed.");
+                return false;
+            }
+        }
+        return true;
+    }
+
     void fail(const std::string &error)
     {
         std::lock_guard<std::mutex> lock(m_errorMutex);
@@ -222,6 +228,13 @@ private:
 
     bool finish(std::string &error)
     {
+        // A job of blank layers would print nothing, yet look done.
+        if (std::all_of(m_curedPixels.begin(), m_curedPixels.end(),
+                [](long long pixels) { return pixels == 0; })) {
+            error = "Every layer of the job is empty: its models enclose no volume the printer "
+                    "can cure.";
+            return false;
+        }
         // Every worker drew into its own cover; the thumbnails show their union.
         std::vector<std::uint8_t> &cover = m_covers.front();
         for (std::size_t w = 1; w < m_covers.size(); ++w) {
@@ -275,6 +288,7 @@ private:
             d.layers.push_back(layerFileName(m_prefix, layer));
             cured += m_curedPixels[std::size_t(layer)];
         }
+
         d.curedPixels = m_curedPixels;
         // Cured voxels times their volume, mm^3 to millilitres.
         d.usedMaterialMl = double(cured) * (m_profile.pixelUmX / 1000.0)
@@ -296,9 +310,9 @@ private:
     const double m_layerHeight;
     PixelMapping m_mapping {};
 
-    std::vector<std::size_t> m_chunkStart;
-    std::vector<const float *> m_chunkTriangles;
-    std::atomic<int> m_nextChunk { 0 };
+    std::vector<LayerSpan> m_spans;
+    int m_bandLayers = 1;
+    std::atomic<int> m_nextBand { 0 };
     std::atomic<int> m_layersDone { 0 };
     std::vector<long long> m_curedPixels; // each worker writes only its own layers
     std::vector<std::vector<std::uint8_t>> m_covers;

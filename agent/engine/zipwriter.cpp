@@ -68,7 +68,11 @@ bool ZipWriter::write(const void *data, std::size_t size, std::string &error)
 bool ZipWriter::add(const std::string &name, const std::uint8_t *data, std::size_t size,
                     bool deflate, std::string &error)
 {
-    if (size > kLimit || m_offset > kLimit || m_entries.size() >= 0xFFFF || name.size() > 0xFFFF) {
+    if (m_entries.size() >= 0xFFFF) {
+        error = "The job file would hold more than 65535 files, more than a job file can hold.";
+        return false;
+    }
+    if (size > kLimit || m_offset > kLimit || name.size() > 0xFFFF) {
         error = kTooLarge;
         return false;
     }

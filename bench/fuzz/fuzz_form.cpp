@@ -5,6 +5,7 @@
 // "no crash" it checks the promises the server relies on and aborts when one is broken.
 #include "form.h"
 #include "requestguard.h"
+#include "requesthead.h"
 #include "slicerequest.h"
 
 #include <cstdint>
@@ -34,6 +35,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
             check(field.key.size() + field.value.size() <= size);
             check(isUtf8(field.key) && isUtf8(field.value) && isUtf8(field.valueWithPlus));
             check(formValue(form, field.key) == &field.value); // names are unique
+            // A NUL would cut a path short once it reaches the system.
+            check(field.key.find('\0') == std::string::npos
+                && field.valueWithPlus.find('\0') == std::string::npos);
             // The two readings differ only where a plus stood.
             check(field.value.size() == field.valueWithPlus.size());
             for (std::size_t i = 0; i < field.value.size(); ++i)
@@ -80,5 +84,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         check(input.size() > 6 && input.substr(input.size() - 6) == ":18383");
     check(!requestRefusal(true, false, 1, input, 18383).empty());
     check(!requestRefusal(false, true, 1, input, 18383).empty());
+
+    // A request head is judged within its limits, and a complete one ends where it says.
+    const RequestHead head = scanRequestHead(input);
+    if (head.state == RequestHead::State::Complete) {
+        check(head.headLength <= size && head.headLength <= kMostHeadBytes);
+        check(input.substr(head.headLength - 4, 4) == "\r\n\r\n");
+        check(head.bodyKnown || head.bodyLength == 0);
+    } else if (head.state == RequestHead::State::Incomplete) {
+        check(size <= kMostHeadBytes && input.find("\r\n\r\n") == std::string_view::npos);
+    }
     return 0;
 }

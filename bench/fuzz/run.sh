@@ -17,8 +17,13 @@ cxx=${CORVANE_FUZZ_CXX:-clang++-14}
 
 # One line per target: its name, then the sources it is built from (relative to the tree).
 declare -A sources
-sources[fuzz_stl]="bench/fuzz/fuzz_stl.cpp agent/engine/stl.cpp"
-sources[fuzz_form]="bench/fuzz/fuzz_form.cpp agent/form.cpp agent/slicerequest.cpp agent/requestguard.cpp"
+sources[fuzz_stl]="bench/fuzz/fuzz_stl.cpp meshio/stl.cpp"
+sources[fuzz_obj]="bench/fuzz/fuzz_obj.cpp meshio/obj.cpp"
+sources[fuzz_3mf]="bench/fuzz/fuzz_3mf.cpp meshio/threemf.cpp"
+sources[fuzz_form]="bench/fuzz/fuzz_form.cpp agent/form.cpp agent/slicerequest.cpp agent/requestguard.cpp agent/requesthead.cpp"
+# Compiler and linker flags a target needs beyond the sources (the 3MF reader uses Qt and zlib).
+declare -A flags
+flags[fuzz_3mf]="$(pkg-config --cflags --libs Qt5Core zlib 2>/dev/null || true) -fPIC"
 
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
@@ -38,7 +43,8 @@ for target in "${targets[@]}"; do
     echo "== building $target"
     "$cxx" -std=c++17 -O1 -g -fno-omit-frame-pointer \
         -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
-        -I"$root/agent/engine" -I"$root/agent" "${files[@]}" -o "$work/$target"
+        -I"$root/meshio" -I"$root/agent/engine" -I"$root/agent" "${files[@]}" ${flags[$target]:-} \
+        -o "$work/$target"
     corpus="$work/corpus/$target"
     mkdir -p "$corpus"
     seeds=()

@@ -3,38 +3,57 @@
 import QtQuick 2.12
 import QtQuick.Controls 2.12
 import QtQuick.Layouts 1.12
-import QtQuick.Scene3D 2.0
-import Qt3D.Core 2.12
-import Qt3D.Render 2.12
-import Qt3D.Input 2.12
-import Qt3D.Extras 2.12
+import QtQuick.Dialogs 1.3 as Dialogs
+import Qt.labs.settings 1.0
 import com.corvane.desktop 1.0
+import com.corvane.modelbay 1.0
 
+// The editor: the plate in 3D, the objects on it, printer and profile, and the
+// road of one job from slicing to the printer or a job file.
 ApplicationWindow {
     id: window
     objectName: "corvaneMainWindow"
     visible: true
-    width: 1180
-    height: 720
+    width: 1280
+    height: 800
+    minimumWidth: 900
+    minimumHeight: 560
     title: qsTr("Corvane")
+    font.family: windowSettings.fontFamily.length > 0 ? windowSettings.fontFamily : Qt.application.font.family
 
-    // Build plate of the default printer class, in millimetres; the scene is
-    // Z-up with the plate's centre at the origin.
-    readonly property real plateWidth: 120
-    readonly property real plateDepth: 68
+    // Opens files given as URLs or local paths; the model reads them on a
+    // worker thread and reports the files it refused through filesOpened.
+    function openPaths(files) {
+        plate.openFiles(files);
+    }
 
-    // Names of the printers the agent listed last.
-    property var printerNames: []
+    // The job file goes to fileUrl; an existing file is never replaced.
+    function saveJobTo(fileUrl) {
+        road.saveJob(fileUrl);
+    }
+
+    function exportTo(fileUrl) {
+        road.exportPlate(fileUrl);
+    }
+
+    function openFromCommandLine() {
+        // The first argument is the program; the launcher passes the rest
+        // unchanged, and options are not files.
+        const args = Qt.application.arguments.slice(1).filter(function (a) { return a.length > 0 && a.charAt(0) !== "-"; });
+        if (args.length > 0)
+            openPaths(args);
+    }
+
+    Component.onCompleted: openFromCommandLine()
+
+    // The 3D view changed: the launcher's frame gate lets the window draw
+    // again (an idle window draws nothing).
+    signal sceneChanged()
 
     Netlib {
         id: netlib
         objectName: "netlib"
-        onDiscoveryResultChanged: {
-            var names = [];
-            for (var i = 0; i < jsonArray.length; ++i)
-                names.push(jsonArray[i].name);
-            window.printerNames = names;
-        }
+        Component.onCompleted: printerPanel.discover()
     }
 
     Facetlab {
@@ -42,168 +61,287 @@ ApplicationWindow {
         objectName: "facetlab"
     }
 
+    PlateModel {
+        id: plate
+        objectName: "plateModel"
+        onFilesOpened: {
+            if (errors.length > 0) {
+                openErrors.text = errors.join("\n");
+                openErrors.open();
+            }
+        }
+        onErrorOccurred: road.message = sentence
+    }
+
+    JobRoad {
+        id: road
+        objectName: "jobRoad"
+        plate: plate
+        plateScene: plateView.plateScene
+        netlib: netlib
+        facetlab: facetlab
+        printer: printerPanel.printer
+        profile: printerPanel.profile
+    }
+
+    Settings {
+        id: windowSettings
+        fileName: settingsFilePath
+        category: "window"
+        property string fontFamily
+    }
+
+    // The plate drawn follows the chosen profile.
+    Connections {
+        target: printerPanel
+        function onProfileChanged() {
+            if (printerPanel.profile)
+                plate.setPlateSize(printerPanel.plateWidth, printerPanel.plateDepth, printerPanel.plateHeight);
+        }
+    }
+
+    Shortcut {
+        sequence: "Ctrl+O"
+        onActivated: openDialog.open()
+    }
+    Shortcut {
+        sequence: "Delete"
+        enabled: plate.selectedRow >= 0
+        onActivated: plate.remove(plate.selectedRow)
+    }
+    Shortcut {
+        sequence: "Ctrl+D"
+        enabled: plate.selectedRow >= 0
+        onActivated: plate.duplicate(plate.selectedRow)
+    }
+    Shortcut {
+        sequence: "Ctrl+E"
+        enabled: plate.count > 0 && !road.busy
+        onActivated: exportDialog.open()
+    }
+    Shortcut {
+        sequence: "Ctrl+Z"
+        enabled: plate.canUndo
+        onActivated: plate.undo()
+    }
+    Shortcut {
+        sequences: ["Ctrl+Shift+Z", "Ctrl+Y"]
+        enabled: plate.canRedo
+        onActivated: plate.redo()
+    }
+    Shortcut {
+        sequence: "PgUp"
+        enabled: road.sliced && layers.showing
+        onActivated: layers.step(1)
+    }
+    Shortcut {
+        sequence: "PgDown"
+        enabled: road.sliced && layers.showing
+        onActivated: layers.step(-1)
+    }
+    Shortcut {
+        sequence: "Esc"
+        enabled: plateView.layFlatMode
+        onActivated: plateView.layFlatMode = false
+    }
+
+    Dialogs.FileDialog {
+        id: openDialog
+        title: qsTr("Open models")
+        selectMultiple: true
+        nameFilters: [qsTr("Models (*.stl *.STL *.obj *.OBJ *.3mf *.3MF)"), qsTr("All files (*)")]
+        folder: shortcuts.home
+        onAccepted: window.openPaths(fileUrls)
+    }
+    Dialogs.FileDialog {
+        id: saveJobDialog
+        title: qsTr("Save job")
+        selectExisting: false
+        nameFilters: [qsTr("Job files (*.sl1)")]
+        defaultSuffix: "sl1"
+        folder: shortcuts.home
+        onAccepted: window.saveJobTo(fileUrl)
+    }
+    Dialogs.FileDialog {
+        id: exportDialog
+        title: qsTr("Export STL")
+        selectExisting: false
+        nameFilters: [qsTr("STL files (*.stl)")]
+        defaultSuffix: "stl"
+        folder: shortcuts.home
+        onAccepted: window.exportTo(fileUrl)
+    }
+
+    Dialog {
+        id: openErrors
+        objectName: "openErrors"
+        property alias text: errorText.text
+        title: qsTr("Some files were not opened")
+        anchors.centerIn: parent
+        modal: true
+        standardButtons: Dialog.Ok
+        Label {
+            id: errorText
+            wrapMode: Text.WordWrap
+            width: Math.min(600, window.width - 80)
+        }
+    }
+
+    PreferencesDialog {
+        id: preferences
+        anchors.centerIn: parent
+        fontFamily: windowSettings.fontFamily
+        onAccepted: windowSettings.fontFamily = fontFamily
+    }
+
+    header: ToolBar {
+        RowLayout {
+            anchors.fill: parent
+            spacing: 4
+            Image {
+                Layout.leftMargin: 6
+                source: "qrc:/qt3dmodelbay/images/Corvane-Logo-32x32.png"
+                sourceSize.width: 24
+                sourceSize.height: 24
+            }
+            HintButton {
+                objectName: "openButton"
+                text: qsTr("Open…")
+                hint: qsTr("Open STL, OBJ or 3MF models (Ctrl+O)")
+                onClicked: openDialog.open()
+            }
+            HintButton {
+                objectName: "undoButton"
+                text: qsTr("Undo")
+                hint: plate.canUndo ? qsTr("Undo: %1 (Ctrl+Z)").arg(plate.undoText) : qsTr("Nothing to undo (Ctrl+Z)")
+                enabled: plate.canUndo
+                onClicked: plate.undo()
+            }
+            HintButton {
+                objectName: "redoButton"
+                text: qsTr("Redo")
+                hint: plate.canRedo ? qsTr("Redo: %1 (Ctrl+Shift+Z)").arg(plate.redoText) : qsTr("Nothing to redo (Ctrl+Shift+Z)")
+                enabled: plate.canRedo
+                onClicked: plate.redo()
+            }
+            HintButton {
+                objectName: "arrangeButton"
+                text: qsTr("Arrange")
+                hint: qsTr("Pack all objects on the plate without overlap")
+                enabled: plate.count > 0
+                onClicked: plate.arrange()
+            }
+            BusyIndicator {
+                Layout.preferredHeight: 28
+                Layout.preferredWidth: 28
+                // Runs only while files are read: an idle window animates nothing.
+                running: plate.busy
+                visible: running
+            }
+            Item {
+                Layout.fillWidth: true
+            }
+            Label {
+                visible: plate.outsideNames.length > 0
+                color: "#e8703a"
+                text: qsTr("Outside the printable volume: %1").arg(plate.outsideNames.join(", "))
+                elide: Text.ElideRight
+                Layout.maximumWidth: 420
+            }
+            HintButton {
+                objectName: "preferencesButton"
+                text: qsTr("Preferences…")
+                hint: qsTr("Choose the window's font")
+                onClicked: preferences.open()
+            }
+        }
+    }
+
+    footer: BottomBar {
+        id: bottomBar
+        road: road
+        netlib: netlib
+        facetlab: facetlab
+        plateEmpty: plate.count === 0
+        onSaveJobRequested: saveJobDialog.open()
+        onExportRequested: exportDialog.open()
+    }
+
     RowLayout {
         anchors.fill: parent
         spacing: 0
 
-        Rectangle {
+        PlateView {
+            id: plateView
+            objectName: "plateView"
             Layout.fillWidth: true
             Layout.fillHeight: true
-            color: "#20262e"
+            plate: plate
+            onSceneChanged: window.sceneChanged()
+            previewVisible: road.sliced && layers.showing
+            previewSource: road.sliced ? road.layerImage(layers.layerIndex) : ""
+            previewHeight: road.sliced ? (layers.layerIndex + 1) * layers.layerHeight : 0
+            previewMirrorX: printerPanel.profile ? printerPanel.profile.MirrorX === true : false
+            previewMirrorY: printerPanel.profile ? printerPanel.profile.MirrorY === true : false
 
-            Scene3D {
-                id: scene3d
+            LayerSlider {
+                id: layers
+                objectName: "layerPreview"
+                anchors.right: parent.right
+                anchors.top: parent.top
+                anchors.bottom: parent.bottom
+                anchors.margins: 8
+                width: 96
+                visible: road.sliced
+                layerCount: road.layerCount
+                layerHeight: printerPanel.profile ? printerPanel.profile.Depth / 1000 : 0.05
+            }
+
+            DropArea {
                 anchors.fill: parent
-                focus: true
-                aspects: ["input", "logic"]
-                cameraAspectRatioMode: Scene3D.AutomaticAspectRatio
-
-                Entity {
-                    id: sceneRoot
-
-                    Camera {
-                        id: camera
-                        projectionType: CameraLens.PerspectiveProjection
-                        fieldOfView: 40
-                        nearPlane: 1
-                        farPlane: 2000
-                        position: Qt.vector3d(0, -190, 140)
-                        upVector: Qt.vector3d(0, 0, 1)
-                        viewCenter: Qt.vector3d(0, 0, 0)
-                    }
-
-                    OrbitCameraController {
-                        camera: camera
-                        linearSpeed: 200
-                        lookSpeed: 180
-                    }
-
-                    components: [
-                        RenderSettings {
-                            activeFrameGraph: ForwardRenderer {
-                                camera: camera
-                                clearColor: "#20262e"
-                            }
-                        },
-                        InputSettings { }
-                    ]
-
-                    Entity {
-                        id: plate
-                        objectName: "buildPlate"
-                        components: [
-                            CuboidMesh {
-                                xExtent: window.plateWidth
-                                yExtent: window.plateDepth
-                                zExtent: 1
-                            },
-                            Transform {
-                                translation: Qt.vector3d(0, 0, -0.5)
-                            },
-                            PhongMaterial {
-                                ambient: "#5a6570"
-                                diffuse: "#8c99a6"
-                            }
-                        ]
-                    }
-
-                    Entity {
-                        components: [
-                            DirectionalLight {
-                                worldDirection: Qt.vector3d(0.3, 0.5, -1)
-                                intensity: 0.8
-                            }
-                        ]
+                keys: ["text/uri-list"]
+                onDropped: {
+                    if (drop.hasUrls) {
+                        window.openPaths(drop.urls);
+                        drop.acceptProposedAction();
                     }
                 }
             }
         }
 
         Pane {
-            Layout.preferredWidth: 330
+            Layout.preferredWidth: 320
             Layout.fillHeight: true
 
-            ScrollView {
+            ColumnLayout {
                 anchors.fill: parent
-                clip: true
+                spacing: 10
 
-                ColumnLayout {
-                    width: 300
-                    spacing: 6
+                PrinterPanel {
+                    id: printerPanel
+                    objectName: "printerPanel"
+                    Layout.fillWidth: true
+                    netlib: netlib
+                    locked: road.busy
+                }
 
-                    Image {
-                        source: "qrc:/qt3dmodelbay/images/Corvane-Logo-32x32.png"
-                        sourceSize.width: 32
-                        sourceSize.height: 32
-                    }
-                    Label {
-                        text: qsTr("Corvane, built %1").arg(BUILD_DATE)
-                        font.bold: true
-                    }
-                    Label {
-                        text: qsTr("Multi-item slicing: %1").arg(IS_MULTI_ITEM_SLICING_ENABLED ? qsTr("on") : qsTr("off"))
-                    }
-                    Label {
-                        text: qsTr("Eight areas: %1").arg(IS_ENABLED__CUSTOM_FEATURE__EIGHT_AREAS ? qsTr("on") : qsTr("off"))
-                    }
-                    Label {
-                        text: qsTr("Alternative supports: %1").arg(IS_SUPPORTING_ALTERNATIVE_ENABLED ? qsTr("on") : qsTr("off"))
-                    }
+                Label {
+                    text: qsTr("Objects")
+                    font.bold: true
+                }
+                ObjectList {
+                    objectName: "objectList"
+                    Layout.fillWidth: true
+                    Layout.fillHeight: true
+                    Layout.minimumHeight: 90
+                    plate: plate
+                }
 
-                    Label {
-                        text: qsTr("Slicer agent")
-                        font.bold: true
-                        topPadding: 12
-                    }
-                    Button {
-                        text: qsTr("Find printers")
-                        enabled: !netlib.discoveryInProgress
-                        onClicked: netlib.agentDiscover()
-                    }
-                    Label {
-                        Layout.fillWidth: true
-                        wrapMode: Text.WordWrap
-                        visible: window.printerNames.length > 0
-                        text: qsTr("Printers: %1").arg(window.printerNames.join(", "))
-                    }
-                    Label { text: "discoveryInProgress: " + netlib.discoveryInProgress }
-                    Label { text: "slicingInProgress: " + netlib.slicingInProgress }
-                    Label { text: "layerID: " + netlib.layerID }
-                    Label { text: "layerCount: " + netlib.layerCount }
-                    Label { text: "slicingDone: " + netlib.slicingDone }
-                    Label { text: "agentIsTerminated: " + netlib.agentIsTerminated }
-                    Label {
-                        Layout.fillWidth: true
-                        elide: Text.ElideRight
-                        text: "fetchedProfiles: " + netlib.fetchedProfiles
-                    }
-                    Label {
-                        Layout.fillWidth: true
-                        elide: Text.ElideMiddle
-                        text: "pathOfLayerImages: " + netlib.pathOfLayerImages
-                    }
-                    Label { text: "sliceSendInProgress: " + netlib.sliceSendInProgress }
-                    Label { text: "sliceDownloadInProgress: " + netlib.sliceDownloadInProgress }
-                    Label {
-                        Layout.fillWidth: true
-                        elide: Text.ElideMiddle
-                        text: "sliceDownloadFileUrl: " + netlib.sliceDownloadFileUrl
-                    }
-
-                    Label {
-                        text: qsTr("STL export")
-                        font.bold: true
-                        topPadding: 12
-                    }
-                    Label { text: "stlExportInProgress: " + facetlab.stlExportInProgress }
-                    Label { text: "progressbarVal: " + facetlab.progressbarVal.toFixed(1) }
-                    Label { text: "exportCanceled: " + facetlab.exportCanceled }
-                    ProgressBar {
-                        Layout.fillWidth: true
-                        from: 0
-                        to: 100
-                        value: facetlab.progressbarVal
-                    }
+                TransformPanel {
+                    Layout.fillWidth: true
+                    plate: plate
+                    layFlatMode: plateView.layFlatMode
+                    onLayFlatRequested: plateView.layFlatMode = !plateView.layFlatMode
                 }
             }
         }

@@ -15,7 +15,8 @@
 #include <QTcpSocket>
 #include <QTimer>
 #include <QUrl>
-#include <QUrlQuery>
+
+#include "formbody.h"
 
 namespace {
 constexpr int answerTimeout = 120000; // sanitizers make big jobs slow; no assertion on time
@@ -112,10 +113,7 @@ HttpAnswer AgentProcess::post(const QString &path, const QByteArray &body,
 
 HttpAnswer AgentProcess::postForm(const QString &path, const FormFields &fields)
 {
-    QUrlQuery query;
-    for (const auto &field : fields)
-        query.addQueryItem(field.first, field.second);
-    return post(path, query.toString(QUrl::FullyEncoded).toUtf8());
+    return post(path, formBody(FormItems(fields.begin(), fields.end())));
 }
 
 HttpAnswer AgentProcess::raw(const QByteArray &request)

@@ -40,7 +40,7 @@ public:
     QString dataDir() const { return m_dataDir; }
 
     HttpAnswer get(const QString& path);
-    // A form body built as the client builds it (QUrlQuery, fully encoded).
+    // A form body built by the client's own encoder (formBody: fully encoded, "+" as %2B).
     HttpAnswer postForm(const QString& path, const FormFields& fields);
     HttpAnswer post(const QString& path, const QByteArray& body,
         const QByteArray& contentType = "application/x-www-form-urlencoded; charset=utf-8");

@@ -6,8 +6,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 class TestAgentLifecycle : public QObject {
     Q_OBJECT
@@ -16,6 +18,7 @@ private slots:
     void terminateRequestEndsCleanly();
     void sigtermEndsCleanly();
     void sigtermCancelsTheRunningJob();
+    void sigtermEndsDespiteASlowClient();
     void endsWhenItsStarterDies();
     void defaultDataFolder_data();
     void defaultDataFolder();
@@ -75,6 +78,27 @@ void TestAgentLifecycle::sigtermCancelsTheRunningJob()
     // Cancelled, so never marked complete; the folder is still there, with whole images only.
     QVERIFY(QFileInfo(folder).isDir());
     QVERIFY(!QFileInfo::exists(folder + QStringLiteral("/plate.json")));
+}
+
+void TestAgentLifecycle::sigtermEndsDespiteASlowClient()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    AgentProcess agent(dir.filePath(QStringLiteral("data")));
+    QVERIFY(agent.start());
+    // A client that keeps its request's head coming, one line every half second.
+    QTcpSocket slow;
+    slow.connectToHost(QStringLiteral("127.0.0.1"), quint16(agent.port()));
+    QVERIFY(slow.waitForConnected());
+    slow.write("GET /slice HTTP/1.1\r\n");
+    QTimer drip;
+    connect(&drip, &QTimer::timeout, &slow, [&slow] { slow.write("X-Slow: 1\r\n"); });
+    drip.start(500);
+    QVERIFY(slow.waitForBytesWritten());
+    agent.process().terminate();
+    QVERIFY(agent.waitForExit(20000));
+    QCOMPARE(agent.process().exitStatus(), QProcess::NormalExit);
+    QCOMPARE(agent.process().exitCode(), 0);
 }
 
 // A process is gone once it no longer exists or only its zombie is left for its new parent.
@@ -165,6 +189,15 @@ void TestAgentLifecycle::busyPortIsReported()
                      .arg(first.port()));
     // The first one is undisturbed.
     QCOMPARE(first.get(QStringLiteral("/printer-details")).status, 200);
+
+    // Nor can a second agent on another port take the first one's data folder (and its jobs).
+    AgentProcess third(dir.filePath(QStringLiteral("one")));
+    QVERIFY(!third.start());
+    QVERIFY(third.waitForExit());
+    QCOMPARE(third.process().exitCode(), 1);
+    QCOMPARE(QString::fromUtf8(third.process().readAllStandardError()).trimmed(),
+        QStringLiteral("agent: Another agent is already using the data folder %1.")
+            .arg(dir.filePath(QStringLiteral("one"))));
 }
 
 void TestAgentLifecycle::startRemovesOldJobFolders()

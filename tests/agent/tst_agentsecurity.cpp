@@ -2,8 +2,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "agentprocess.h"
 
+#include <QSignalSpy>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
+
+#include <memory>
+#include <vector>
 
 class TestAgentSecurity : public QObject {
     Q_OBJECT
@@ -16,6 +22,9 @@ private slots:
     void unknownRoutesAnswerJson_data();
     void unknownRoutesAnswerJson();
     void clientRequestsPass();
+    void refusalEndsTheConnection_data();
+    void refusalEndsTheConnection();
+    void slowClientsCannotHoldTheAgent();
 
 private:
     QTemporaryDir m_dir;
@@ -66,9 +75,13 @@ void TestAgentSecurity::judgesOriginAndHost_data()
     QTest::newRow("body too large") << QByteArray("POST /slice/preview HTTP/1.1\r\nHost: 127.0.0.1:%PORT\r\n"
                                                   "Content-Type: application/x-www-form-urlencoded\r\nContent-Length: 2000000\r\n" + end)
                                     << 413 << QStringLiteral("The request is too large for the agent.");
-    QTest::newRow("post without length") << QByteArray("POST /slice/preview HTTP/1.1\r\nHost: 127.0.0.1:%PORT\r\n"
-                                                       "Content-Type: application/x-www-form-urlencoded\r\n" + end)
-                                         << 400 << QStringLiteral("The agent cannot read this request.");
+    QTest::newRow("post without length")
+        << QByteArray("POST /slice/preview HTTP/1.1\r\nHost: 127.0.0.1:%PORT\r\n"
+                      "Content-Type: application/x-www-form-urlencoded\r\n"
+               + end)
+        << 411
+        << QStringLiteral(
+               "The agent reads only request bodies of a stated length (Content-Length).");
     // Bodies the size limit cannot hold to: chunked, or compressed and unpacked by the server.
     QTest::newRow("chunked body") << QByteArray("POST /slice/preview HTTP/1.1\r\nHost: 127.0.0.1:%PORT\r\n"
                                                 "Content-Type: application/x-www-form-urlencoded\r\nTransfer-Encoding: chunked\r\n"
@@ -129,6 +142,100 @@ void TestAgentSecurity::clientRequestsPass()
     const HttpAnswer answer = m_agent->get(QStringLiteral("/printer-details"));
     QCOMPARE(answer.status, 200);
     QVERIFY(answer.error().isEmpty());
+}
+
+void TestAgentSecurity::refusalEndsTheConnection_data()
+{
+    QTest::addColumn<QByteArray>("head"); // %PORT stands for the port served
+    QTest::addColumn<int>("status");
+    const QByteArray form = "POST /slice/download HTTP/1.1\r\nContent-Type: text/plain\r\n";
+    const QByteArray length = "Content-Length: %LENGTH\r\n\r\n";
+    QTest::newRow("origin") << form + "Host: 127.0.0.1:%PORT\r\nOrigin: https://evil.example\r\n"
+            + length << 403;
+    QTest::newRow("browser") << form + "Host: 127.0.0.1:%PORT\r\nSec-Fetch-Mode: no-cors\r\n"
+            + length << 403;
+    QTest::newRow("foreign host") << form + "Host: evil.example:%PORT\r\n" + length << 403;
+    QTest::newRow("chunked") << form + "Host: 127.0.0.1:%PORT\r\nTransfer-Encoding: chunked\r\n\r\n"
+                             << 411;
+    QTest::newRow("compressed") << form + "Host: 127.0.0.1:%PORT\r\nContent-Encoding: gzip\r\n"
+            + length << 415;
+}
+
+void TestAgentSecurity::refusalEndsTheConnection()
+{
+    // A web page's request whose body, sent a moment after its head as browsers do with larger
+    // bodies, reads as a request of its own: it must never be served.
+    QFETCH(QByteArray, head);
+    QFETCH(int, status);
+    const QByteArray port = QByteArray::number(m_agent->port());
+    const QByteArray smuggled = "GET /terminate HTTP/1.1\r\nHost: 127.0.0.1:" + port + "\r\n\r\n";
+    head.replace("%PORT", port).replace("%LENGTH", QByteArray::number(smuggled.size()));
+
+    QTcpSocket socket;
+    QSignalSpy disconnected(&socket, &QTcpSocket::disconnected);
+    socket.connectToHost(QStringLiteral("127.0.0.1"), quint16(m_agent->port()));
+    QVERIFY(socket.waitForConnected());
+    socket.write(head);
+    QByteArray received;
+    while (!received.contains('}')) {
+        QVERIFY(socket.bytesAvailable() > 0 || socket.waitForReadyRead(30000));
+        received += socket.readAll();
+    }
+    QVERIFY2(received.startsWith("HTTP/1.1 " + QByteArray::number(status)), received.constData());
+    socket.write(smuggled);
+    QVERIFY(disconnected.count() > 0 || disconnected.wait(30000));
+    received += socket.readAll();
+    QCOMPARE(received.count("HTTP/1.1"), 1);
+    QCOMPARE(m_agent->get(QStringLiteral("/printer-details")).status, 200);
+    QCOMPARE(m_agent->process().state(), QProcess::Running);
+}
+
+void TestAgentSecurity::slowClientsCannotHoldTheAgent()
+{
+    // More clients than the agent once had threads, each sending one more header line every
+    // half second and never ending the head.
+    const QByteArray port = QByteArray::number(m_agent->port());
+    std::vector<std::unique_ptr<QTcpSocket>> slow;
+    for (int i = 0; i < 12; ++i) {
+        slow.push_back(std::make_unique<QTcpSocket>());
+        slow.back()->connectToHost(QStringLiteral("127.0.0.1"), quint16(m_agent->port()));
+        QVERIFY(slow.back()->waitForConnected());
+        slow.back()->write("GET /slice HTTP/1.1\r\nHost: 127.0.0.1:" + port + "\r\n");
+    }
+    QTimer drip;
+    connect(&drip, &QTimer::timeout, this, [&slow] {
+        for (const auto& socket : slow) {
+            if (socket->state() == QAbstractSocket::ConnectedState)
+                socket->write("X-Slow: 1\r\n");
+        }
+    });
+    drip.start(500);
+
+    // The desktop client's poll is answered meanwhile.
+    QVERIFY(m_agent->get(QStringLiteral("/slice")).status != 0);
+    // And the slow heads are cut off, told why.
+    const auto allClosed = [&slow] {
+        for (const auto& socket : slow) {
+            if (socket->state() != QAbstractSocket::UnconnectedState)
+                return false;
+        }
+        return true;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(allClosed(), 30000);
+    QVERIFY(slow.front()->readAll().startsWith("HTTP/1.1 408"));
+
+    // A head that never ends in lines is refused once past the limit, not kept in memory.
+    QTcpSocket flood;
+    QSignalSpy disconnected(&flood, &QTcpSocket::disconnected);
+    flood.connectToHost(QStringLiteral("127.0.0.1"), quint16(m_agent->port()));
+    QVERIFY(flood.waitForConnected());
+    flood.write("GET /slice HTTP/1.1\r\nHost: 127.0.0.1:" + port + "\r\n");
+    for (int i = 0; i < 300; ++i)
+        flood.write("X-Flood-" + QByteArray::number(i) + ": " + QByteArray(100, 'a') + "\r\n");
+    flood.write("\r\n");
+    QVERIFY(disconnected.count() > 0 || disconnected.wait(30000));
+    const QByteArray answer = flood.readAll();
+    QVERIFY2(answer.startsWith("HTTP/1.1 431"), answer.constData());
 }
 
 QTEST_GUILESS_MAIN(TestAgentSecurity)

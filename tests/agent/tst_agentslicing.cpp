@@ -1,6 +1,7 @@
 // SPDX-FileCopyrightText: 2026 Corvane developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "agentprocess.h"
+#include "formbody.h"
 #include "stlbuilder.h"
 
 #include <QDeadlineTimer>
@@ -13,7 +14,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
-#include <QUrlQuery>
 #include <QtEndian>
 
 #include <algorithm>
@@ -314,27 +314,34 @@ void TestAgentSlicing::itemsShareOnePlate()
 void TestAgentSlicing::readsPathsAsSent_data()
 {
     QTest::addColumn<QString>("fileName");
-    QTest::addColumn<bool>("plusForSpace"); // a body as web forms write it, else as our client
-    QTest::newRow("client: plus and space") << QStringLiteral("C++ part.stl") << false;
-    QTest::newRow("client: only plus") << QStringLiteral("a+b.stl") << false;
-    QTest::newRow("form: space as plus") << QStringLiteral("my part.stl") << true;
-    QTest::newRow("client: non-ASCII") << QStringLiteral("pi\u00e8ce \u00e9t\u00e9.stl") << false;
+    // The client's body, or one as web forms write it (space as "+"), or as clients that leave a
+    // "+" bare wrote it.
+    QTest::addColumn<QByteArray>("from");
+    QTest::addColumn<QByteArray>("to");
+    QTest::newRow("client: plus and space")
+        << QStringLiteral("C++ part.stl") << QByteArray() << QByteArray();
+    QTest::newRow("client: non-ASCII")
+        << QStringLiteral("pi\u00e8ce \u00e9t\u00e9.stl") << QByteArray() << QByteArray();
+    QTest::newRow("form: space as plus")
+        << QStringLiteral("my part.stl") << QByteArray("%20") << QByteArray("+");
+    QTest::newRow("bare plus and space")
+        << QStringLiteral("C++ part.stl") << QByteArray("%2B") << QByteArray("+");
+    QTest::newRow("bare plus only")
+        << QStringLiteral("a+b.stl") << QByteArray("%2B") << QByteArray("+");
 }
 
 void TestAgentSlicing::readsPathsAsSent()
 {
     QFETCH(QString, fileName);
-    QFETCH(bool, plusForSpace);
+    QFETCH(QByteArray, from);
+    QFETCH(QByteArray, to);
     const QString path = writeModel(fileName, StlBuilder().box({ -1, -1, 0 }, { 1, 1, 0.3f }));
     QVERIFY(!path.isEmpty());
-    QUrlQuery query;
-    query.addQueryItem(QStringLiteral("stl"), path);
-    query.addQueryItem(QStringLiteral("printer"), testHost);
-    query.addQueryItem(QStringLiteral("profile"), QStringLiteral("1"));
-    query.addQueryItem(QStringLiteral("name"), QStringLiteral("paths"));
-    QByteArray body = query.toString(QUrl::FullyEncoded).toUtf8();
-    if (plusForSpace)
-        body.replace("%20", "+");
+    QByteArray body = formBody({ { QStringLiteral("stl"), path },
+        { QStringLiteral("printer"), testHost }, { QStringLiteral("profile"), QStringLiteral("1") },
+        { QStringLiteral("name"), QStringLiteral("paths") } });
+    if (!from.isEmpty())
+        body.replace(from, to);
     const HttpAnswer answer = m_agent->post(QStringLiteral("/slice/preview"), body);
     QCOMPARE(answer.status, 200);
     const QString folder = answer.object().value(QStringLiteral("path")).toString();

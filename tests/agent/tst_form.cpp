@@ -91,6 +91,8 @@ void TestForm::refusesBadForms_data()
     QTest::newRow("latin-1 byte") << QByteArray("a=%E9") << notUtf8;
     QTest::newRow("overlong slash") << QByteArray("a=%C0%AF") << notUtf8;
     QTest::newRow("surrogate") << QByteArray("a=%ED%A0%80") << notUtf8;
+    QTest::newRow("NUL in a path") << QByteArray("stl=/tmp/a.stl%00.txt")
+                                   << QStringLiteral("The form holds a NUL byte (%00).");
     QTest::newRow("duplicate field") << QByteArray("a=1&b=2&a=3")
                                      << QStringLiteral("The form gives the field \"a\" more than once.");
     QTest::newRow("long duplicate cut short")

@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "jobfilename.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
@@ -41,19 +42,32 @@ void TestJobFileName::claimsNewNames()
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     const std::string folder = dir.path().toStdString();
+    const auto finished = [&dir](const char* name) {
+        QFile file(dir.filePath(QString::fromLatin1(name)));
+        return file.open(QIODevice::WriteOnly) && file.write("PK") == 2
+            ? file.fileName().toStdString()
+            : std::string();
+    };
     std::string first;
     std::string second;
     std::string third;
     std::string error;
-    QVERIFY(claimJobFilePath(folder, "my job", first, error));
-    QVERIFY(claimJobFilePath(folder, "my job", second, error));
+    QVERIFY(publishJobFile(finished("a.part-AAAAAA"), folder, "my job", first, error));
+    QVERIFY(publishJobFile(finished("b.part-BBBBBB"), folder, "my job", second, error));
     QCOMPARE(QString::fromStdString(first), dir.filePath(QStringLiteral("my_job.sl1")));
     QCOMPARE(QString::fromStdString(second), dir.filePath(QStringLiteral("my_job-2.sl1")));
-    // A claimed name stays claimed while its file exists; a freed one is handed out again.
-    QVERIFY(QFile::exists(QString::fromStdString(first)));
+    // A name stays taken while its file exists; a freed one is handed out again.
+    QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("a.part-AAAAAA"))));
     QVERIFY(QFile::remove(QString::fromStdString(first)));
-    QVERIFY(claimJobFilePath(folder, "my job", third, error));
+    QVERIFY(publishJobFile(finished("c.part-CCCCCC"), folder, "my job", third, error));
     QCOMPARE(third, first);
+
+    // What a killed download leaves goes at the next start; finished files stay.
+    finished("d.sl1.part-DDDDDD");
+    QVERIFY(QFile(dir.filePath(QStringLiteral("empty.sl1"))).open(QIODevice::WriteOnly));
+    removeUnfinishedJobFiles(folder);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files),
+        QStringList({ QStringLiteral("my_job-2.sl1"), QStringLiteral("my_job.sl1") }));
 }
 
 void TestJobFileName::reportsUnwritableFolder()
@@ -63,7 +77,7 @@ void TestJobFileName::reportsUnwritableFolder()
     const std::string missing = dir.filePath(QStringLiteral("missing")).toStdString();
     std::string path;
     std::string error;
-    QVERIFY(!claimJobFilePath(missing, "job", path, error));
+    QVERIFY(!publishJobFile(missing + "/x.part-XXXXXX", missing, "job", path, error));
     QCOMPARE(QString::fromStdString(error),
              QStringLiteral("The agent cannot create a job file in %1: No such file or directory.")
                      .arg(QString::fromStdString(missing)));

@@ -47,6 +47,7 @@ private slots:
     void init();
     void nothingBeforeTheFirstJob();
     void loadingHidesThePreviousJob();
+    void newestRequestWins();
     void findsJobsByAnySpelling();
     void failedJobFoldersGoWithTheNextJob();
     void removesOldFoldersOnly();
@@ -116,20 +117,19 @@ void TestJobRegistry::loadingHidesThePreviousJob()
     QCOMPARE(jobs.newest().layersDone, 5);
 
     // While the next request reads its models, the finished job must not be reported.
-    jobs.beginLoading();
+    const std::uint64_t request = jobs.beginLoading();
     const JobStatus loading = jobs.newest();
     QCOMPARE(loading.state, JobStatus::State::Loading);
     QCOMPARE(loading.layerCount, 0);
     QCOMPARE(loading.layersDone, 0);
-    jobs.beginLoading(); // a second request at the same time
-    jobs.endLoading();
+    const std::uint64_t second = jobs.beginLoading(); // a second request at the same time
+    jobs.endLoading(request);
     QCOMPARE(jobs.newest().state, JobStatus::State::Loading);
-    jobs.endLoading();
+    jobs.endLoading(second);
     QCOMPARE(jobs.newest().state, JobStatus::State::Finished);
 
     // A refused request stands as the newest job until the next one starts.
-    jobs.beginLoading();
-    jobs.endLoading("The model is broken.");
+    jobs.endLoading(jobs.beginLoading(), "The model is broken.");
     const JobStatus refused = jobs.newest();
     QCOMPARE(refused.state, JobStatus::State::Failed);
     QCOMPARE(refused.error, std::string("The model is broken."));
@@ -140,6 +140,34 @@ void TestJobRegistry::loadingHidesThePreviousJob()
     QCOMPARE(waitForEnd(jobs, folder).state, JobStatus::State::Finished);
     QCOMPARE(jobs.newest().state, JobStatus::State::Finished);
     QCOMPARE(jobs.newest().layerCount, 2);
+}
+
+void TestJobRegistry::newestRequestWins()
+{
+    // Request A reads a large model; B arrives meanwhile and is read first.
+    JobRegistry jobs(m_jobs.toStdString());
+    const std::uint64_t a = jobs.beginLoading();
+    const std::uint64_t b = jobs.beginLoading();
+    std::string folderB;
+    std::string error;
+    QVERIFY2(jobs.start(plate(QStringLiteral("b"), 0.3f), folderB, error, b), error.c_str());
+    jobs.endLoading(b);
+
+    // A finishes reading last: it is dropped with a sentence, and replaces nothing.
+    std::string folderA;
+    QVERIFY(!jobs.start(plate(QStringLiteral("a"), 0.5f), folderA, error, a));
+    QVERIFY(!error.empty());
+    jobs.endLoading(a, error);
+    QCOMPARE(QDir(m_jobs).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(), 1);
+
+    // The poll and the download both see B, finished.
+    QCOMPARE(waitForEnd(jobs, folderB).state, JobStatus::State::Finished);
+    const JobStatus newest = jobs.newest();
+    QCOMPARE(newest.state, JobStatus::State::Finished);
+    QCOMPARE(newest.layerCount, 3);
+    std::string name;
+    QCOMPARE(jobs.find(folderB, name).state, JobStatus::State::Finished);
+    QCOMPARE(name, std::string("b"));
 }
 
 void TestJobRegistry::findsJobsByAnySpelling()

@@ -9,6 +9,10 @@
 // Names of the entries in a zip file's central directory, in their order, read
 // the way an unpacking tool finds them: from the end-of-central-directory
 // record backwards. Empty when the bytes are not a zip file.
-QStringList zipEntryNames(const QByteArray &zip);
+QStringList zipEntryNames(const QByteArray& zip);
+
+// The bytes of a stored (not compressed) entry, found through the central
+// directory; empty when there is no such entry or it is compressed.
+QByteArray zipStoredEntry(const QByteArray& zip, const QString& name);
 
 #endif

@@ -11,6 +11,8 @@
 
 #include <set>
 
+#include <sys/stat.h>
+
 class TestProfile : public QObject {
     Q_OBJECT
 
@@ -156,6 +158,13 @@ private slots:
         QTest::newRow("mirror as text")
             << file(host, "{" + profile + R"(,"MirrorX":"yes"})")
             << " is not valid: printer 1, profile 1: its \"MirrorX\" is not true or false.";
+        QTest::newRow("same address twice") << QByteArray(R"({"printers_array":[{)" + host
+            + R"(,"profiles_array":[]},{"name":"Shop 2","ip":"10.0.0.7","port":80,"profiles_array":[]}]})")
+                                            << " is not valid: printer 2 (\"Shop 2\") has the "
+                                               "address 10.0.0.7:80 of the printer \"Shop\".";
+        QTest::newRow("larger than 1 MB")
+            << QByteArray(R"({"printers_array":[]})" + QByteArray(1024 * 1024, ' '))
+            << " is larger than 1 MB.";
         QTest::newRow("same id twice") << file(host, "{" + profile + "},{" + profile + "}")
                                        << " is not valid: printer 1: the \"ProfileID\" 7 appears twice.";
     }

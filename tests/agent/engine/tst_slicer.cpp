@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: 2026 Corvane developers
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "layersweep.h"
 #include "plate.h"
 #include "slicer.h"
 #include "enginetestutil.h"
@@ -42,6 +43,8 @@ struct Result {
 };
 
 } // namespace
+
+Q_DECLARE_METATYPE(std::vector<Triangle>)
 
 class TestSlicer : public QObject {
     Q_OBJECT
@@ -107,6 +110,83 @@ private slots:
         QCOMPARE(first.pixel(100, 150), qRgb(255, 255, 255));
         QCOMPARE(first.pixel(300, 150), qRgb(255, 255, 255));
         QCOMPARE(first.pixel(301, 150), qRgb(0, 0, 0));
+    }
+
+    void sweepHoldsEachTriangleOnce()
+    {
+        // Tall triangles over many layers: once listed per group of layers, they took memory
+        // in proportion to triangles times layers.
+        Plate plate;
+        plate.items.resize(2);
+        for (const Triangle& t : box(-5, -5, 0, 5, 5, 100) + box(1, 1, 20.004f, 2, 2, 20.016f))
+            plate.items[0].mesh.xyz.insert(plate.items[0].mesh.xyz.end(), t.begin(), t.end());
+        for (const Triangle& t : box(-1, -1, 99.9f, 1, 1, 100))
+            plate.items[1].mesh.xyz.insert(plate.items[1].mesh.xyz.end(), t.begin(), t.end());
+        const double h = 0.001;
+        const int layers = 100000;
+        const std::vector<LayerSpan> spans = layerSpans(plate, h, layers);
+        QCOMPARE(spans.size(), std::size_t(36));
+
+        // Whatever layer a band starts at, every triangle the layer's plane cuts is there.
+        for (const int start : { 0, 20003, 99950 }) {
+            LayerSweep sweep(spans, start);
+            for (int layer = start; layer < std::min(layers, start + 20); ++layer) {
+                const std::vector<const float*>& active = sweep.advance(layer);
+                const double zc = (layer + 0.5) * h;
+                for (const PlateItem& item : plate.items) {
+                    for (std::size_t i = 0; i < item.mesh.xyz.size(); i += 9) {
+                        const float* t = item.mesh.xyz.data() + i;
+                        const bool above[3] = { t[2] >= zc, t[5] >= zc, t[8] >= zc };
+                        const bool cut = !(above[0] == above[1] && above[1] == above[2]);
+                        if (cut)
+                            QVERIFY(std::find(active.begin(), active.end(), t) != active.end());
+                    }
+                }
+                QVERIFY(active.size() <= spans.size());
+            }
+        }
+    }
+
+    void openMeshesAreClosedOrRefused_data()
+    {
+        QTest::addColumn<std::vector<Triangle>>("triangles");
+        QTest::addColumn<QString>("sentence"); // empty: slices as the closed cube, -3..3 x -2..2
+
+        const std::vector<Triangle> cube = box(-3, -2, 0, 3, 2, 1);
+        std::vector<Triangle> noSide = cube;
+        noSide.erase(noSide.begin() + 8, noSide.begin() + 10); // the x = 3 side
+        std::vector<Triangle> noTriangle = cube;
+        noTriangle.erase(noTriangle.begin() + 9);
+        // The x = 3 side moved out by a tenth of a pixel, as rounding in an exporter might.
+        std::vector<Triangle> rounded = cube;
+        for (std::size_t t = 8; t < 10; ++t) {
+            for (std::size_t k = 0; k < 9; k += 3)
+                rounded[t][k] += 0.005f;
+        }
+        const QString hole = QStringLiteral("is not closed: its outline at a height of 0.");
+        QTest::newRow("cube without a side") << noSide << hole;
+        QTest::newRow("cube without a triangle") << noTriangle << hole;
+        QTest::newRow("gap of a tenth of a pixel") << rounded << QString();
+        // A shell and its own inside-out copy: closed, yet nothing lies inside.
+        QTest::newRow("nothing inside") << cube + box(-3, -2, 0, 3, 2, 1, true)
+                                        << QStringLiteral("Every layer of the job is empty");
+    }
+
+    void openMeshesAreClosedOrRefused()
+    {
+        QFETCH(std::vector<Triangle>, triangles);
+        QFETCH(QString, sentence);
+        const Result r = slice({ { triangles, testProfile() } });
+        if (sentence.isEmpty()) {
+            QVERIFY2(r.ok, r.error.c_str());
+            for (const long long cured : r.cured)
+                QCOMPARE(cured, rectanglePixels(-3, -2, 3, 2));
+        } else {
+            QVERIFY(!r.ok);
+            QVERIFY2(QString::fromStdString(r.error).contains(sentence), r.error.c_str());
+            if (sentence.startsWith(QLatin1String("is not")))
+                QVERIFY2(r.error.find("item1.stl") != std::string::npos, r.error.c_str());
+        }
     }
 
     void hollowBoxWithReversedInnerShell()
@@ -239,6 +319,26 @@ private slots:
         QCOMPARE(QString::fromStdString(r.error),
                  QStringLiteral("The model %1/job%2/item1.stl ").arg(m_dir.path()).arg(m_jobs) + problem);
         QVERIFY(!QFileInfo::exists(r.jobDir + QStringLiteral("/plate.json")));
+    }
+
+    void refusesMoreLayersThanAJobFileHolds()
+    {
+        // 1 um layers: 70 mm make 70000 layers, which a job file could never hold.
+        Profile fine = testProfile(1, 1);
+        fine.maxHeightMm = 100;
+        const QString stl = m_dir.filePath(QStringLiteral("tall-fine.stl"));
+        QVERIFY(writeFile(stl, binaryStl(box(0, 0, 0, 1, 1, 70))));
+        Printer printer;
+        printer.name = "Test printer";
+        Plate plate;
+        std::string error;
+        QVERIFY(!loadPlate("fine", printer, { { stl.toStdString(), fine } }, plate, error));
+        QCOMPARE(QString::fromStdString(error),
+            QStringLiteral(
+                "The job would have 70000 layers, more than the 65530 a job file can hold."));
+        fine.depthUm = 2;
+        QVERIFY(loadPlate("fine", printer, { { stl.toStdString(), fine } }, plate, error));
+        QCOMPARE(plate.layerCount, 35000);
     }
 
     void refusesProfilesThatCannotSharePlate_data()
@@ -380,7 +480,9 @@ private slots:
         const QString tall = m_dir.filePath(QStringLiteral("tall.stl"));
         QVERIFY(writeFile(tall, binaryStl(box(0, 0, 0, 1, 1, 2000))));
         QVERIFY(!loadPlate("x", printer, { { tall.toStdString(), absurd } }, plate, error));
-        QCOMPARE(error, std::string("The job would have 2000000 layers, more than 1000000."));
+        QCOMPARE(error,
+            std::string(
+                "The job would have 2000000 layers, more than the 65530 a job file can hold."));
     }
 };
 

@@ -99,15 +99,20 @@ private slots:
             << good.left(50) << "The STL file is truncated: 50 bytes are too few for a binary STL header and triangle count.";
         QTest::newRow("truncated record")
             << good.left(good.size() - 7)
-            << "The STL file is truncated: it declares 12 triangles, which need 684 bytes, but it has 677.";
+            << "The STL file is neither binary STL (its size of 677 bytes does not match the "
+               "triangle count in its header) nor ASCII STL.";
         QByteArray more = good;
         more.append(QByteArray(50, '\0'));
         QTest::newRow("more records than declared")
-            << more << "The STL file declares 12 triangles, but its size of 734 bytes does not match (684 expected).";
+            << more
+            << "The STL file is neither binary STL (its size of 734 bytes does not match the "
+               "triangle count in its header) nor ASCII STL.";
         QByteArray huge = good;
         qToLittleEndian<quint32>(0xFFFFFFFFu, huge.data() + 80);
         QTest::newRow("count beyond the file")
-            << huge << "The STL file is truncated: it declares 4294967295 triangles, which need 214748364834 bytes, but it has 684.";
+            << huge
+            << "The STL file is neither binary STL (its size of 684 bytes does not match the "
+               "triangle count in its header) nor ASCII STL.";
         QTest::newRow("no triangles") << binaryStl({}) << "The STL file holds no triangles.";
 
         QByteArray nan = good;
@@ -121,7 +126,9 @@ private slots:
         QByteArray nanNormal = good;
         qToLittleEndian<float>(std::numeric_limits<float>::quiet_NaN(), nanNormal.data() + 84);
         QTest::newRow("NaN only in the ignored normal: the count check still applies")
-            << nanNormal.left(90) << "The STL file is truncated: it declares 12 triangles, which need 684 bytes, but it has 90.";
+            << nanNormal.left(90)
+            << "The STL file is neither binary STL (its size of 90 bytes does not match the "
+               "triangle count in its header) nor ASCII STL.";
 
         const QByteArray facetStart = "solid s\nfacet normal 0 0 1\nouter loop\nvertex 0 0 0\n";
         QTest::newRow("ascii NaN")
@@ -130,6 +137,20 @@ private slots:
         QTest::newRow("ascii beyond float")
             << QByteArray(facetStart + "vertex 1e39 0 0\nvertex 0 1 0\nendloop\nendfacet\nendsolid\n")
             << "The STL file has a coordinate that is not a finite number (triangle 1).";
+        // Numbers beyond any floating-point range were once read as 0.
+        QTest::newRow("ascii 1e999")
+            << QByteArray(
+                   facetStart + "vertex 1e999 0 0\nvertex 0 1 0\nendloop\nendfacet\nendsolid\n")
+            << "The STL file has a coordinate that is not a finite number (triangle 1).";
+        QTest::newRow("ascii -1e999")
+            << QByteArray(
+                   facetStart + "vertex 0 -1e999 0\nvertex 0 1 0\nendloop\nendfacet\nendsolid\n")
+            << "The STL file has a coordinate that is not a finite number (triangle 1).";
+        QTest::newRow("ascii with a control byte")
+            << QByteArray(
+                   facetStart + "vertex 1 0 0\x01\nvertex 0 1 0\nendloop\nendfacet\nendsolid\n")
+            << "The STL file is neither binary STL (its size of 104 bytes does not match the "
+               "triangle count in its header) nor ASCII STL.";
         QTest::newRow("ascii cut off")
             << QByteArray(facetStart + "vertex 1 0")
             << "The ASCII STL file is not valid at line 5: expected a number.";
@@ -163,6 +184,44 @@ private slots:
         QVERIFY(mesh.xyz.empty());
     }
 
+    void refusesHugeCountsBeforeReading_data()
+    {
+        QTest::addColumn<quint32>("count");
+        QTest::addColumn<qint64>("size");
+        QTest::addColumn<QString>("sentence");
+        // Sparse files: what they claim would take hundreds of gigabytes if it were believed.
+        QTest::newRow("size matches a count beyond the limit")
+            << quint32(0xFFFFFFFFu) << qint64(84 + 50 * qint64(0xFFFFFFFFu))
+            << QStringLiteral(
+                   "The STL file holds more than 50000000 triangles, more than the agent slices.");
+        QTest::newRow("count does not match 2 GiB")
+            << quint32(12) << (qint64(2) << 30)
+            << QStringLiteral("The STL file is neither binary STL (its size of 2147483648 bytes "
+                              "does not match the triangle count in its header) nor ASCII STL.");
+    }
+
+    void refusesHugeCountsBeforeReading()
+    {
+        QFETCH(quint32, count);
+        QFETCH(qint64, size);
+        QFETCH(QString, sentence);
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString path = dir.filePath(QStringLiteral("huge.stl"));
+        QByteArray head = binaryStl(box(0, 0, 0, 1, 1, 1));
+        qToLittleEndian<quint32>(count, head.data() + 80);
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(head) == head.size()
+            && file.resize(size));
+        file.close();
+        Mesh mesh;
+        std::string error;
+        QVERIFY(!readStlFile(path.toStdString(), mesh, error));
+        QCOMPARE(QString::fromStdString(error),
+            sentence.chopped(1) + QStringLiteral(" (%1).").arg(path));
+        QVERIFY(mesh.xyz.empty());
+    }
+
     void readsFilesAndNamesThemInSentences()
     {
         QTemporaryDir dir;
@@ -178,7 +237,9 @@ private slots:
 
         QVERIFY(!readStlFile(cut.toStdString(), mesh, error));
         QCOMPARE(QString::fromStdString(error),
-                 QStringLiteral("The STL file is truncated: it declares 12 triangles, which need 684 bytes, but it has 100 (%1).").arg(cut));
+            QStringLiteral("The STL file is neither binary STL (its size of 100 bytes does not "
+                           "match the triangle count in its header) nor ASCII STL (%1).")
+                .arg(cut));
 
         // Large binary files are decoded while read, in batches: same corners, same sentences.
         std::vector<Triangle> many;

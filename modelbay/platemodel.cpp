@@ -1,0 +1,527 @@
+// SPDX-FileCopyrightText: 2026 Corvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "platemodel.h"
+
+#include "arrange.h"
+#include "meshdata.h"
+#include "meshimport.h"
+#include "platecommands.h"
+#include "plateobject.h"
+
+#include <QFileInfo>
+#include <QFutureWatcher>
+#include <QJSValue>
+#include <QUndoStack>
+#include <QUrl>
+#include <QtConcurrent/QtConcurrentRun>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr float kGap = 5.0f; // millimetres between objects placed beside each other
+
+// The 2K panel's plate until a profile says otherwise.
+constexpr float kDefaultWidth = 120.96f;
+constexpr float kDefaultDepth = 68.04f;
+constexpr float kDefaultHeight = 150.0f;
+
+// QML hands a JavaScript array over as a QJSValue, a list property (a file dialog's fileUrls)
+// as a list, and one file as a url or a string.
+QStringList localPaths(const QVariant& files)
+{
+    QVariantList items;
+    if (files.userType() == qMetaTypeId<QJSValue>()) {
+        items = files.value<QJSValue>().toVariant().toList();
+    } else if (files.userType() == qMetaTypeId<QList<QUrl>>()) {
+        const QList<QUrl> urls = files.value<QList<QUrl>>();
+        for (const QUrl& url : urls)
+            items.append(url);
+    } else if (files.canConvert<QVariantList>() && files.userType() != QMetaType::QString
+        && files.userType() != QMetaType::QUrl) {
+        items = files.toList();
+    } else {
+        items.append(files);
+    }
+    QStringList paths;
+    for (const QVariant& item : qAsConst(items)) {
+        QString path;
+        if (item.userType() == QMetaType::QUrl) {
+            path = item.toUrl().toLocalFile();
+        } else {
+            const QString text = item.toString();
+            const QUrl url(text);
+            path = url.isLocalFile() ? url.toLocalFile() : text;
+        }
+        if (!path.isEmpty())
+            paths.append(path);
+    }
+    return paths;
+}
+
+// A NaN from a half-typed field would make every comparison false, and the outside check with
+// it: such a value never reaches a placement.
+bool isFinite(const QVector3D& v)
+{
+    return std::isfinite(v.x()) && std::isfinite(v.y()) && std::isfinite(v.z());
+}
+
+QVector<MeshImport> importAll(const QStringList& paths)
+{
+    QVector<MeshImport> imports;
+    imports.reserve(paths.size());
+    for (const QString& path : paths)
+        imports.append(importMeshFile(path));
+    return imports;
+}
+
+} // namespace
+
+PlateModel::PlateModel(QObject* parent)
+    : QAbstractListModel(parent)
+    , m_undoStack(new QUndoStack(this))
+{
+    m_volume.width = kDefaultWidth;
+    m_volume.depth = kDefaultDepth;
+    m_volume.height = kDefaultHeight;
+    connect(m_undoStack, &QUndoStack::indexChanged, this, &PlateModel::undoStateChanged);
+    connect(m_undoStack, &QUndoStack::cleanChanged, this, &PlateModel::undoStateChanged);
+}
+
+PlateModel::~PlateModel() = default;
+
+int PlateModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : m_objects.size();
+}
+
+QVariant PlateModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || !validRow(index.row()))
+        return QVariant();
+    const std::shared_ptr<PlateObject>& object = m_objects.at(index.row());
+    switch (role) {
+    case Qt::DisplayRole:
+    case NameRole:
+        return QFileInfo(object->sourcePath).fileName();
+    case SourcePathRole:
+        return object->sourcePath;
+    case TranslationRole:
+        return object->placement.translation;
+    case RotationRole:
+        return object->placement.rotation;
+    case ScaleRole:
+        return object->placement.scale;
+    case SizeRole:
+        return object->bounds().size();
+    case BoundsMinRole:
+        return object->bounds().min;
+    case BoundsMaxRole:
+        return object->bounds().max;
+    case OutsideRole:
+        return ::isOutside(object->bounds(), m_volume);
+    case TriangleCountRole:
+        return object->mesh->triangleCount;
+    case SelectedRole:
+        return object->id == m_selectedId;
+    default:
+        return QVariant();
+    }
+}
+
+QHash<int, QByteArray> PlateModel::roleNames() const
+{
+    return {
+        { NameRole, "name" },
+        { SourcePathRole, "sourcePath" },
+        { TranslationRole, "translation" },
+        { RotationRole, "rotation" },
+        { ScaleRole, "scale" },
+        { SizeRole, "size" },
+        { BoundsMinRole, "boundsMin" },
+        { BoundsMaxRole, "boundsMax" },
+        { OutsideRole, "outside" },
+        { TriangleCountRole, "triangleCount" },
+        { SelectedRole, "selected" },
+    };
+}
+
+int PlateModel::count() const { return m_objects.size(); }
+
+qreal PlateModel::plateWidth() const { return m_volume.width; }
+
+qreal PlateModel::plateDepth() const { return m_volume.depth; }
+
+qreal PlateModel::plateHeight() const { return m_volume.height; }
+
+int PlateModel::selectedRow() const { return m_selectedId == 0 ? -1 : rowOfId(m_selectedId); }
+
+void PlateModel::setSelectedRow(int row)
+{
+    const quint64 id = validRow(row) ? m_objects.at(row)->id : 0;
+    if (id == m_selectedId)
+        return;
+    const int before = selectedRow();
+    m_selectedId = id;
+    emitRowChanged(before);
+    emitRowChanged(row);
+    emit selectedRowChanged();
+}
+
+bool PlateModel::canUndo() const { return m_undoStack->canUndo(); }
+
+bool PlateModel::canRedo() const { return m_undoStack->canRedo(); }
+
+QString PlateModel::undoText() const { return m_undoStack->undoText(); }
+
+QString PlateModel::redoText() const { return m_undoStack->redoText(); }
+
+QStringList PlateModel::outsideNames() const { return m_outsideNames; }
+
+bool PlateModel::busy() const { return m_busy; }
+
+QStringList PlateModel::openFiles(const QVariant& files)
+{
+    const QStringList paths = localPaths(files);
+    m_pendingReads.append(paths);
+    if (!m_busy)
+        startNextRead();
+    return QStringList();
+}
+
+void PlateModel::startNextRead()
+{
+    if (m_pendingReads.isEmpty()) {
+        if (m_busy) {
+            m_busy = false;
+            emit busyChanged();
+        }
+        return;
+    }
+    if (!m_busy) {
+        m_busy = true;
+        emit busyChanged();
+    }
+    const QStringList paths = m_pendingReads.takeFirst();
+    auto* watcher = new QFutureWatcher<QVector<MeshImport>>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, paths] {
+        const QVector<MeshImport> imports = watcher->result();
+        watcher->deleteLater();
+        QStringList errors;
+        for (int i = 0; i < imports.size(); ++i) {
+            if (!imports.at(i).error.isEmpty()) {
+                errors.append(imports.at(i).error);
+                emit errorOccurred(imports.at(i).error);
+                continue;
+            }
+            placeOpened(paths.at(i), std::make_shared<const MeshData>(imports.at(i).mesh));
+        }
+        emit filesOpened(errors);
+        startNextRead();
+    });
+    watcher->setFuture(QtConcurrent::run(importAll, paths));
+}
+
+void PlateModel::placeOpened(const QString& path, const std::shared_ptr<const MeshData>& mesh)
+{
+    auto object = std::make_shared<PlateObject>();
+    object->id = m_nextId++;
+    object->sourcePath = path;
+    object->mesh = mesh;
+    const Bounds own = object->bounds();
+    // The first in the plate's centre, later ones beside the others; resting on the plate.
+    object->placement = besideOthers(own, droppedToPlate(own, object->placement));
+    m_undoStack->push(new InsertObjectsCommand(
+        this, m_objects.size(), { object }, tr("Open %1").arg(QFileInfo(path).fileName())));
+}
+
+Placement PlateModel::besideOthers(const Bounds& own, const Placement& placement) const
+{
+    QVector<QRectF> others;
+    for (const std::shared_ptr<PlateObject>& other : m_objects) {
+        const Bounds b = other->bounds();
+        others.append(QRectF(QPointF(b.min.x(), b.min.y()), QPointF(b.max.x(), b.max.y())));
+    }
+    const QVector3D size = own.size();
+    const QPointF centre
+        = placeBeside(QSizeF(size.x(), size.y()), others, m_volume.width, m_volume.depth, kGap);
+    Placement result = placement;
+    result.translation += QVector3D(
+        float(centre.x()) - own.centre().x(), float(centre.y()) - own.centre().y(), 0.0f);
+    return result;
+}
+
+void PlateModel::setPlateSize(qreal width, qreal depth, qreal height)
+{
+    if (!(width > 0.0) || !(depth > 0.0) || !(height > 0.0))
+        return;
+    m_volume.width = float(width);
+    m_volume.depth = float(depth);
+    m_volume.height = float(height);
+    emit plateSizeChanged();
+    if (!m_objects.isEmpty())
+        emit dataChanged(index(0), index(m_objects.size() - 1), { OutsideRole });
+    updateOutsideNames();
+}
+
+void PlateModel::pushPlacement(int row, const Placement& after, const QString& text)
+{
+    if (!validRow(row))
+        return;
+    const std::shared_ptr<PlateObject>& object = m_objects.at(row);
+    if (object->placement == after)
+        return;
+    m_undoStack->push(
+        new PlacementCommand(this, { { object->id, object->placement, after } }, text));
+}
+
+void PlateModel::setTranslation(int row, const QVector3D& translation)
+{
+    if (!validRow(row) || !isFinite(translation))
+        return;
+    Placement after = m_objects.at(row)->placement;
+    after.translation = translation;
+    pushPlacement(row, after, tr("Move"));
+}
+
+void PlateModel::setRotation(int row, const QVector3D& rotation)
+{
+    if (!validRow(row) || !isFinite(rotation))
+        return;
+    Placement after = m_objects.at(row)->placement;
+    after.rotation = rotation;
+    pushPlacement(row, after, tr("Rotate"));
+}
+
+void PlateModel::setScale(int row, const QVector3D& scale)
+{
+    // A zero or negative scale would flatten or mirror the object, and no slicer wants either.
+    if (!validRow(row) || !isFinite(scale) || !(scale.x() > 0.0f) || !(scale.y() > 0.0f)
+        || !(scale.z() > 0.0f))
+        return;
+    Placement after = m_objects.at(row)->placement;
+    after.scale = scale;
+    pushPlacement(row, after, tr("Scale"));
+}
+
+void PlateModel::moveBy(int row, qreal dx, qreal dy, bool mergeWithPrevious)
+{
+    if (!validRow(row) || !std::isfinite(dx) || !std::isfinite(dy))
+        return;
+    const std::shared_ptr<PlateObject>& object = m_objects.at(row);
+    Placement after = object->placement;
+    after.translation += QVector3D(float(dx), float(dy), 0.0f);
+    if (after == object->placement)
+        return;
+    m_undoStack->push(new PlacementCommand(this, { { object->id, object->placement, after } },
+        tr("Move"),
+        mergeWithPrevious ? PlacementCommand::Drag::Continues : PlacementCommand::Drag::Starts));
+}
+
+void PlateModel::layFlat(int row, int triangle)
+{
+    if (!validRow(row))
+        return;
+    const std::shared_ptr<PlateObject>& object = m_objects.at(row);
+    if (triangle < 0 || triangle >= object->mesh->triangleCount)
+        return;
+    // From the corners rather than the stored normal: a triangle without area has no face to
+    // lay down, and turning the object for it would be a surprise.
+    const float* a = object->mesh->vertex(triangle * 3);
+    const float* b = object->mesh->vertex(triangle * 3 + 1);
+    const float* c = object->mesh->vertex(triangle * 3 + 2);
+    const QVector3D normal
+        = QVector3D::crossProduct(QVector3D(b[0], b[1], b[2]) - QVector3D(a[0], a[1], a[2]),
+            QVector3D(c[0], c[1], c[2]) - QVector3D(a[0], a[1], a[2]));
+    if (!(normal.lengthSquared() > 0.0f))
+        return;
+    Placement after = object->placement;
+    after.rotation = rotationLayingFlat(after, normal);
+    // Turned about its middle, then set down again where it stood.
+    const QVector3D middle = object->bounds().centre();
+    Placement unmoved = after;
+    unmoved.translation = QVector3D();
+    const Bounds turned = placedBounds(*object->mesh, unmoved);
+    after.translation = QVector3D(
+        middle.x() - turned.centre().x(), middle.y() - turned.centre().y(), -turned.min.z());
+    pushPlacement(row, after, tr("Lay flat"));
+}
+
+void PlateModel::dropToPlate(int row)
+{
+    if (!validRow(row))
+        return;
+    const std::shared_ptr<PlateObject>& object = m_objects.at(row);
+    pushPlacement(row, droppedToPlate(object->bounds(), object->placement), tr("Drop to plate"));
+}
+
+void PlateModel::centre(int row)
+{
+    if (!validRow(row))
+        return;
+    const std::shared_ptr<PlateObject>& object = m_objects.at(row);
+    pushPlacement(row, centred(object->bounds(), object->placement), tr("Centre"));
+}
+
+void PlateModel::arrange()
+{
+    if (m_objects.isEmpty())
+        return;
+    QVector<QSizeF> footprints;
+    for (const std::shared_ptr<PlateObject>& object : qAsConst(m_objects)) {
+        const QVector3D size = object->bounds().size();
+        footprints.append(QSizeF(size.x(), size.y()));
+    }
+    const QVector<QPointF> centres
+        = arrangeFootprints(footprints, m_volume.width, m_volume.depth, kGap);
+    QVector<PlacementCommand::Change> changes;
+    for (int row = 0; row < m_objects.size(); ++row) {
+        const std::shared_ptr<PlateObject>& object = m_objects.at(row);
+        const Bounds bounds = object->bounds();
+        Placement after = droppedToPlate(bounds, object->placement);
+        after.translation += QVector3D(float(centres.at(row).x()) - bounds.centre().x(),
+            float(centres.at(row).y()) - bounds.centre().y(), 0.0f);
+        if (after != object->placement)
+            changes.append({ object->id, object->placement, after });
+    }
+    if (!changes.isEmpty())
+        m_undoStack->push(new PlacementCommand(this, changes, tr("Arrange")));
+}
+
+void PlateModel::duplicate(int row)
+{
+    if (!validRow(row))
+        return;
+    const std::shared_ptr<PlateObject>& original = m_objects.at(row);
+    auto copy = std::make_shared<PlateObject>(*original);
+    copy->id = m_nextId++;
+    copy->placement = besideOthers(original->bounds(), original->placement);
+    m_undoStack->push(new InsertObjectsCommand(this, row + 1, { copy },
+        tr("Duplicate %1").arg(QFileInfo(original->sourcePath).fileName())));
+}
+
+void PlateModel::remove(int row)
+{
+    if (!validRow(row))
+        return;
+    const std::shared_ptr<PlateObject>& object = m_objects.at(row);
+    m_undoStack->push(new RemoveObjectCommand(
+        this, object->id, tr("Delete %1").arg(QFileInfo(object->sourcePath).fileName())));
+}
+
+void PlateModel::undo() { m_undoStack->undo(); }
+
+void PlateModel::redo() { m_undoStack->redo(); }
+
+QString PlateModel::sliceRefusal() const
+{
+    if (m_objects.isEmpty())
+        return tr("The plate is empty: open a model first.");
+    if (m_outsideNames.isEmpty())
+        return QString();
+    QStringList quoted;
+    for (const QString& name : m_outsideNames)
+        quoted.append(QStringLiteral("“%1”").arg(name));
+    if (quoted.size() == 1)
+        return tr("Cannot slice: %1 reaches outside the printable volume.").arg(quoted.first());
+    return tr("Cannot slice: %1 reach outside the printable volume.")
+        .arg(quoted.join(QStringLiteral(", ")));
+}
+
+std::shared_ptr<const MeshData> PlateModel::meshAt(int row) const
+{
+    return validRow(row) ? m_objects.at(row)->mesh : nullptr;
+}
+
+QMatrix4x4 PlateModel::matrixAt(int row) const
+{
+    return validRow(row) ? placementMatrix(m_objects.at(row)->placement) : QMatrix4x4();
+}
+
+Placement PlateModel::placementAt(int row) const
+{
+    return validRow(row) ? m_objects.at(row)->placement : Placement();
+}
+
+Bounds PlateModel::boundsAt(int row) const
+{
+    return validRow(row) ? m_objects.at(row)->bounds() : Bounds();
+}
+
+bool PlateModel::isOutside(int row) const
+{
+    return validRow(row) && ::isOutside(m_objects.at(row)->bounds(), m_volume);
+}
+
+QUndoStack* PlateModel::undoStack() const { return m_undoStack; }
+
+void PlateModel::insertObject(int row, const std::shared_ptr<PlateObject>& object)
+{
+    row = std::clamp(row, 0, m_objects.size());
+    const int selectedBefore = selectedRow();
+    beginInsertRows(QModelIndex(), row, row);
+    m_objects.insert(row, object);
+    endInsertRows();
+    emit countChanged();
+    if (selectedBefore >= row)
+        emit selectedRowChanged();
+    updateOutsideNames();
+}
+
+std::shared_ptr<PlateObject> PlateModel::takeObject(int row)
+{
+    if (!validRow(row))
+        return nullptr;
+    const int selectedBefore = selectedRow();
+    beginRemoveRows(QModelIndex(), row, row);
+    std::shared_ptr<PlateObject> object = m_objects.takeAt(row);
+    endRemoveRows();
+    emit countChanged();
+    if (object->id == m_selectedId)
+        m_selectedId = 0;
+    if (selectedBefore >= row)
+        emit selectedRowChanged();
+    updateOutsideNames();
+    return object;
+}
+
+void PlateModel::applyPlacement(quint64 id, const Placement& placement)
+{
+    const int row = rowOfId(id);
+    if (!validRow(row))
+        return;
+    m_objects.at(row)->placement = placement;
+    emitRowChanged(row);
+    updateOutsideNames();
+}
+
+int PlateModel::rowOfId(quint64 id) const
+{
+    for (int row = 0; row < m_objects.size(); ++row) {
+        if (m_objects.at(row)->id == id)
+            return row;
+    }
+    return -1;
+}
+
+void PlateModel::emitRowChanged(int row)
+{
+    if (validRow(row))
+        emit dataChanged(index(row), index(row));
+}
+
+void PlateModel::updateOutsideNames()
+{
+    QStringList names;
+    for (const std::shared_ptr<PlateObject>& object : qAsConst(m_objects)) {
+        if (::isOutside(object->bounds(), m_volume))
+            names.append(QFileInfo(object->sourcePath).fileName());
+    }
+    if (names == m_outsideNames)
+        return;
+    m_outsideNames = names;
+    emit outsideNamesChanged();
+}
+
+bool PlateModel::validRow(int row) const { return row >= 0 && row < m_objects.size(); }

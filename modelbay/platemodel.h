@@ -1,0 +1,139 @@
+// SPDX-FileCopyrightText: 2026 Corvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#ifndef MODELBAY_PLATEMODEL_H
+#define MODELBAY_PLATEMODEL_H
+
+#include "placement.h"
+
+#include <QAbstractListModel>
+#include <QStringList>
+#include <QVariant>
+#include <QVector3D>
+#include <QVector>
+
+#include <memory>
+
+class QUndoStack;
+struct MeshData;
+struct PlateObject;
+
+// The one truth of the plate: the placed objects, their meshes and placements, and the undo
+// stack whose commands are the only way to change them. QML shows it and sends commands; the
+// view (PlateScene) builds its entities from it.
+//
+// Opening files is asynchronous: openFiles() returns at once (always an empty list), `busy`
+// turns true, the files are read on a worker thread, and filesOpened(errors) follows on the GUI
+// thread once every file of that call is placed (one undo step per file) or refused (one
+// sentence per file in errors). Calls made while busy are queued and handled in order.
+class PlateModel : public QAbstractListModel {
+    Q_OBJECT
+    Q_PROPERTY(int count READ count NOTIFY countChanged)
+    Q_PROPERTY(qreal plateWidth READ plateWidth NOTIFY plateSizeChanged)
+    Q_PROPERTY(qreal plateDepth READ plateDepth NOTIFY plateSizeChanged)
+    Q_PROPERTY(qreal plateHeight READ plateHeight NOTIFY plateSizeChanged)
+    Q_PROPERTY(int selectedRow READ selectedRow WRITE setSelectedRow NOTIFY selectedRowChanged)
+    Q_PROPERTY(bool canUndo READ canUndo NOTIFY undoStateChanged)
+    Q_PROPERTY(bool canRedo READ canRedo NOTIFY undoStateChanged)
+    Q_PROPERTY(QString undoText READ undoText NOTIFY undoStateChanged)
+    Q_PROPERTY(QString redoText READ redoText NOTIFY undoStateChanged)
+    Q_PROPERTY(QStringList outsideNames READ outsideNames NOTIFY outsideNamesChanged)
+    Q_PROPERTY(bool busy READ busy NOTIFY busyChanged)
+
+public:
+    enum Role {
+        NameRole = Qt::UserRole + 1,
+        SourcePathRole,
+        TranslationRole,
+        RotationRole,
+        ScaleRole,
+        SizeRole,
+        BoundsMinRole,
+        BoundsMaxRole,
+        OutsideRole,
+        TriangleCountRole,
+        SelectedRole,
+    };
+    Q_ENUM(Role)
+
+    explicit PlateModel(QObject* parent = nullptr);
+    ~PlateModel() override;
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QHash<int, QByteArray> roleNames() const override;
+
+    int count() const;
+    qreal plateWidth() const;
+    qreal plateDepth() const;
+    qreal plateHeight() const;
+    int selectedRow() const;
+    void setSelectedRow(int row);
+    bool canUndo() const;
+    bool canRedo() const;
+    QString undoText() const;
+    QString redoText() const;
+    QStringList outsideNames() const;
+    bool busy() const;
+
+    Q_INVOKABLE QStringList openFiles(const QVariant& files);
+    Q_INVOKABLE void setPlateSize(qreal width, qreal depth, qreal height);
+    Q_INVOKABLE void setTranslation(int row, const QVector3D& translation);
+    Q_INVOKABLE void setRotation(int row, const QVector3D& rotation);
+    Q_INVOKABLE void setScale(int row, const QVector3D& scale);
+    Q_INVOKABLE void moveBy(int row, qreal dx, qreal dy, bool mergeWithPrevious);
+    Q_INVOKABLE void layFlat(int row, int triangle);
+    Q_INVOKABLE void dropToPlate(int row);
+    Q_INVOKABLE void centre(int row);
+    Q_INVOKABLE void arrange();
+    Q_INVOKABLE void duplicate(int row);
+    Q_INVOKABLE void remove(int row);
+    Q_INVOKABLE void undo();
+    Q_INVOKABLE void redo();
+    Q_INVOKABLE QString sliceRefusal() const;
+
+    // For the view and for tests: what a row holds. The matrix maps mesh coordinates to the plate.
+    std::shared_ptr<const MeshData> meshAt(int row) const;
+    QMatrix4x4 matrixAt(int row) const;
+    Placement placementAt(int row) const;
+    Bounds boundsAt(int row) const;
+    bool isOutside(int row) const;
+    QUndoStack* undoStack() const;
+
+    // The undo commands' hands on the plate; nothing else calls these.
+    void insertObject(int row, const std::shared_ptr<PlateObject>& object);
+    std::shared_ptr<PlateObject> takeObject(int row);
+    void applyPlacement(quint64 id, const Placement& placement);
+    int rowOfId(quint64 id) const;
+
+signals:
+    void countChanged();
+    void plateSizeChanged();
+    void selectedRowChanged();
+    void undoStateChanged();
+    void outsideNamesChanged();
+    void busyChanged();
+    void filesOpened(const QStringList& errors);
+    void errorOccurred(const QString& sentence);
+
+private:
+    struct PendingOpen;
+
+    void startNextRead();
+    void placeOpened(const QString& path, const std::shared_ptr<const MeshData>& mesh);
+    Placement besideOthers(const Bounds& own, const Placement& placement) const;
+    void pushPlacement(int row, const Placement& after, const QString& text);
+    void emitRowChanged(int row);
+    void updateOutsideNames();
+    bool validRow(int row) const;
+
+    QVector<std::shared_ptr<PlateObject>> m_objects;
+    QUndoStack* m_undoStack;
+    PlateVolume m_volume;
+    quint64 m_nextId = 1;
+    quint64 m_selectedId = 0; // 0: nothing selected
+    QStringList m_outsideNames;
+    QVector<QStringList> m_pendingReads; // calls of openFiles not yet read, oldest first
+    bool m_busy = false;
+};
+
+#endif

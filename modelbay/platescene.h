@@ -1,0 +1,74 @@
+// SPDX-FileCopyrightText: 2026 Corvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#ifndef MODELBAY_PLATESCENE_H
+#define MODELBAY_PLATESCENE_H
+
+#include <Qt3DCore/QEntity>
+#include <QPointer>
+#include <QVariant>
+#include <QVector3D>
+#include <QVector>
+
+class PlateModel;
+
+namespace Qt3DCore {
+class QTransform;
+}
+namespace Qt3DExtras {
+class QPhongMaterial;
+}
+namespace Qt3DRender {
+class QPickEvent;
+}
+
+// The plate's objects in the Qt 3D scene: one child entity per row of the model, with the
+// model's mesh bytes as its vertex buffer (shared, not copied), the placement as its transform,
+// a colour for normal, selected and outside, and a picker. Follows the model's row signals.
+//
+// Picking a triangle needs RenderSettings.pickingSettings.pickMethod to include triangle
+// picking; otherwise objectPressed gives -1 as the triangle.
+class PlateScene : public Qt3DCore::QEntity {
+    Q_OBJECT
+    Q_PROPERTY(PlateModel* model READ model WRITE setModel NOTIFY modelChanged)
+
+public:
+    explicit PlateScene(Qt3DCore::QNode* parent = nullptr);
+    ~PlateScene() override;
+
+    PlateModel* model() const;
+    void setModel(PlateModel* model);
+
+    // Every object's entity (a QVector<Qt3DCore::QEntity *>), for Facetlab.exportStl.
+    Q_INVOKABLE QVariant exportEntities() const;
+    // One object's entity alone, in the same form, for slicing each object on its own.
+    Q_INVOKABLE QVariant exportEntity(int row) const;
+
+    // The entity showing a row, or null.
+    Qt3DCore::QEntity* entityAt(int row) const;
+
+signals:
+    void modelChanged();
+    void objectPressed(
+        int row, const QVector3D& worldPoint, int triangle, int buttons, int modifiers);
+
+private:
+    struct Item {
+        Qt3DCore::QEntity* entity = nullptr;
+        Qt3DCore::QTransform* transform = nullptr;
+        Qt3DExtras::QPhongMaterial* material = nullptr;
+    };
+
+    void rebuild();
+    void insertItems(int first, int last);
+    void removeItems(int first, int last);
+    void updateItems(int first, int last);
+    Item makeItem(int row);
+    void showPlacement(const Item& item, int row) const;
+    void handlePressed(Qt3DCore::QEntity* entity, Qt3DRender::QPickEvent* event);
+
+    QPointer<PlateModel> m_model;
+    QVector<Item> m_items; // one per row, in row order
+    QVector<QMetaObject::Connection> m_connections;
+};
+
+#endif

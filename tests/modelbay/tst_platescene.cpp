@@ -1,0 +1,161 @@
+// SPDX-FileCopyrightText: 2026 Corvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "facetlab.h"
+#include "meshdata.h"
+#include "platemodel.h"
+#include "platescene.h"
+#include "stl.h"
+#include "stlbuilder.h"
+
+#include <Qt3DCore/QTransform>
+#include <Qt3DRender/QAttribute>
+#include <Qt3DRender/QBuffer>
+#include <Qt3DRender/QGeometry>
+#include <Qt3DRender/QGeometryRenderer>
+
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUrl>
+
+#include <algorithm>
+
+// The scene's entities, built from the plate model without a render engine: they follow the
+// model's rows, share its mesh bytes, and export to the STL the slicer reads.
+class TestPlateScene : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    QStringList m_files;
+
+    static Qt3DRender::QGeometryRenderer* rendererOf(Qt3DCore::QEntity* entity)
+    {
+        const auto renderers = entity ? entity->componentsOfType<Qt3DRender::QGeometryRenderer>()
+                                      : QVector<Qt3DRender::QGeometryRenderer*>();
+        return renderers.isEmpty() ? nullptr : renderers.first();
+    }
+
+    static Qt3DCore::QTransform* transformOf(Qt3DCore::QEntity* entity)
+    {
+        const auto transforms = entity->componentsOfType<Qt3DCore::QTransform>();
+        return transforms.isEmpty() ? nullptr : transforms.first();
+    }
+
+    static bool open(PlateModel& model, const QStringList& files)
+    {
+        QSignalSpy opened(&model, &PlateModel::filesOpened);
+        model.openFiles(files);
+        return (!opened.isEmpty() || opened.wait(10000))
+            && opened.first().first().toStringList().isEmpty();
+    }
+
+    // The box around every vertex of an STL file written by the export.
+    static bool exportedBounds(const QString& path, int& triangles, Bounds& bounds)
+    {
+        Mesh mesh;
+        std::string error;
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            return false;
+        const QByteArray bytes = file.readAll();
+        if (!parseStl(reinterpret_cast<const unsigned char*>(bytes.constData()),
+                std::size_t(bytes.size()), mesh, error))
+            return false;
+        triangles = int(mesh.triangleCount());
+        bounds.min = QVector3D(1e9f, 1e9f, 1e9f);
+        bounds.max = -bounds.min;
+        for (std::size_t i = 0; i < mesh.xyz.size(); i += 3) {
+            const QVector3D p(mesh.xyz[i], mesh.xyz[i + 1], mesh.xyz[i + 2]);
+            for (int axis = 0; axis < 3; ++axis) {
+                bounds.min[axis] = std::min(bounds.min[axis], p[axis]);
+                bounds.max[axis] = std::max(bounds.max[axis], p[axis]);
+            }
+        }
+        return true;
+    }
+
+    static bool near(const QVector3D& a, const QVector3D& b) { return (a - b).length() < 1e-3f; }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        for (const QVector3D& high : { QVector3D(20, 10, 5), QVector3D(6, 6, 12) }) {
+            const QString path = m_dir.filePath(QStringLiteral("box%1.stl").arg(m_files.size()));
+            QVERIFY(StlBuilder().box({ 0, 0, 0 }, high).write(path));
+            m_files.append(path);
+        }
+    }
+
+    void entitiesFollowTheRows()
+    {
+        PlateModel model;
+        PlateScene scene;
+        scene.setModel(&model);
+        QVERIFY(open(model, m_files));
+        QCOMPARE(scene.childNodes().size(), 2);
+
+        for (int row = 0; row < 2; ++row) {
+            Qt3DCore::QEntity* entity = scene.entityAt(row);
+            Qt3DRender::QGeometryRenderer* renderer = rendererOf(entity);
+            QVERIFY(renderer && renderer->geometry());
+            const Qt3DRender::QAttribute* position = nullptr;
+            for (Qt3DRender::QAttribute* attribute : renderer->geometry()->attributes()) {
+                if (attribute->name() == Qt3DRender::QAttribute::defaultPositionAttributeName())
+                    position = attribute;
+            }
+            QVERIFY(position);
+            QCOMPARE(int(position->count()), 36);
+            // The very bytes the model holds, not a copy of them.
+            QCOMPARE(
+                position->buffer()->data().constData(), model.meshAt(row)->vertices.constData());
+            QCOMPARE(transformOf(entity)->matrix(), model.matrixAt(row));
+        }
+
+        model.setTranslation(1, { 30, 0, 6 });
+        QCOMPARE(transformOf(scene.entityAt(1))->matrix(), model.matrixAt(1));
+
+        Qt3DCore::QEntity* second = scene.entityAt(1);
+        model.remove(0);
+        QCOMPARE(scene.entityAt(0), second);
+        QCOMPARE(scene.entityAt(1), nullptr);
+        model.undo();
+        QCOMPARE(scene.entityAt(1), second);
+        QVERIFY(scene.entityAt(0) != nullptr);
+    }
+
+    void exportsThePlacedObjects()
+    {
+        PlateModel model;
+        PlateScene scene;
+        scene.setModel(&model);
+        QVERIFY(open(model, m_files));
+        model.setRotation(1, { 90, 0, 30 });
+        model.dropToPlate(1);
+
+        Facetlab facetlab;
+        const QUrl folder = QUrl::fromLocalFile(m_dir.path());
+        QVERIFY(facetlab.exportStl(folder, QStringLiteral("plate"), scene.exportEntities()));
+        int triangles = 0;
+        Bounds bounds;
+        QVERIFY(exportedBounds(m_dir.filePath(QStringLiteral("plate.stl")), triangles, bounds));
+        QCOMPARE(triangles, 24);
+        const Bounds first = model.boundsAt(0);
+        const Bounds second = model.boundsAt(1);
+        QVERIFY(near(bounds.min,
+            QVector3D(std::min(first.min.x(), second.min.x()),
+                std::min(first.min.y(), second.min.y()), 0)));
+
+        // One object alone, for slicing each with its own profile.
+        QVERIFY(facetlab.exportStl(folder, QStringLiteral("second"), scene.exportEntity(1)));
+        QVERIFY(exportedBounds(m_dir.filePath(QStringLiteral("second.stl")), triangles, bounds));
+        QCOMPARE(triangles, 12);
+        QVERIFY(near(bounds.min, second.min));
+        QVERIFY(near(bounds.max, second.max));
+    }
+};
+
+QTEST_MAIN(TestPlateScene)
+#include "tst_platescene.moc"
