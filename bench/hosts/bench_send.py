@@ -112,6 +112,7 @@ def main():
         results = {"pack (download)": [], "send, put": [], "send, form": [],
                    "upload alone, put": [], "curl -T": []}
         peaks = {"send, put": [], "send, form": [], "upload alone, put": []}
+        absolute = {"send, put": [], "send, form": []}
         packed = None
         for round_ in range(options.rounds):
             start_time = time.monotonic()
@@ -133,6 +134,7 @@ def main():
                 results["send, " + dialect].append(time.monotonic() - start_time)
                 assert status == 200, answer
                 peaks["send, " + dialect].append(memory(agent.pid, "VmHWM") - before)
+                absolute["send, " + dialect].append(memory(agent.pid, "VmHWM"))
             # The upload alone, packing left out, in a process of its own.
             took, peak = subprocess.run([options.upload, packed, str(put_port), KEY, "1",
                                          "alone%d-" % round_], check=True, capture_output=True,
@@ -144,8 +146,8 @@ def main():
                             "http://127.0.0.1:%d/api/v1/files/local/curl%d.sl1" % (put_port, round_)],
                            check=True)
             results["curl -T"].append(time.monotonic() - start_time)
-            stored = os.path.join(hosts["put"][0], "r%d.sl1" % round_)
-            assert os.path.getsize(stored) == os.path.getsize(packed)
+            for stored in ("r%d.sl1" % round_, "alone%d-0.sl1" % round_, "curl%d.sl1" % round_):
+                assert os.path.getsize(os.path.join(hosts["put"][0], stored)) == os.path.getsize(packed)
             # Each round writes into empty folders, so that no round pays for the ones before.
             for folder, _, _ in hosts.values():
                 for name in os.listdir(folder):
@@ -159,6 +161,9 @@ def main():
             print("%-17s median %6.3f s  %7.1f MB/s" % (name, median, size / median))
         for name, values in peaks.items():
             print("%-17s median peak resident memory added: %.1f MiB"
+                  % (name, statistics.median(values)))
+        for name, values in absolute.items():
+            print("%-17s median peak resident memory of the agent: %.1f MiB"
                   % (name, statistics.median(values)))
         print("upload alone, put: %.2fx the time of curl -T"
               % (statistics.median(results["upload alone, put"])
