@@ -68,13 +68,15 @@ void JobSender::removeLeftovers()
     if (!folder)
         return;
     while (const dirent* entry = readdir(folder)) {
-        if (entry->d_type == DT_REG)
+        // Every name but "." and ".." is a job file of ours (d_type is not known on every file
+        // system, and remove() leaves anything else alone).
+        if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
             std::remove((m_outboxFolder + "/" + entry->d_name).c_str());
     }
     closedir(folder);
 }
 
-SendOutcome JobSender::send(const std::string& jobFolder, const std::string& storedName,
+SendOutcome JobSender::send(const std::string& jobFolder, const std::string& name,
     const std::string& ip, const std::string& port, const HostCredentials& credentials)
 {
     const RunningSend running(m_running);
@@ -88,7 +90,7 @@ SendOutcome JobSender::send(const std::string& jobFolder, const std::string& sto
             "The agent cannot create its folder " + m_outboxFolder + ": " + std::strerror(errno)
                 + ".",
             {} };
-    const std::string fileName = hostFileName(storedName);
+    const std::string fileName = hostFileName(name);
     // The packed file keeps its temporary name: nobody but this send ever looks for it.
     std::string file;
     std::string error;

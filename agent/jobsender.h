@@ -32,10 +32,10 @@ public:
     // Removes the job files an earlier run left in the outbox when it ended during a send.
     void removeLeftovers();
 
-    // jobFolder is a finished job of the registry; storedName is what the job is called on the
-    // host (made safe here).
-    SendOutcome send(const std::string& jobFolder, const std::string& storedName,
-        const std::string& ip, const std::string& port, const HostCredentials& credentials);
+    // jobFolder is a finished job of the registry; name is what the user calls the job, which
+    // becomes the file name on the host (made safe with hostFileName).
+    SendOutcome send(const std::string& jobFolder, const std::string& name, const std::string& ip,
+        const std::string& port, const HostCredentials& credentials);
 
 private:
     const std::string m_outboxFolder;
