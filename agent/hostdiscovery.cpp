@@ -83,8 +83,8 @@ struct HostDiscovery::Avahi {
             return;
         saidMissing = true;
         std::fprintf(stderr,
-            "agent: no Avahi daemon answers (%s); printer hosts on the network are not"
-            " discovered, configured and built-in printers still work.\n",
+            "agent: no Avahi daemon answers (%s), so printer hosts on the network are not"
+            " discovered; configured and built-in printers still work.\n",
             why);
     }
 
