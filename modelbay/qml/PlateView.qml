@@ -7,6 +7,7 @@ import QtQuick.Layouts 1.12
 import QtQuick.Scene3D 2.0
 import Qt3D.Core 2.12
 import Qt3D.Render 2.12
+import Qt3D.Input 2.12
 import Qt3D.Extras 2.12
 import com.corvane.modelbay 1.0
 
@@ -128,9 +129,10 @@ Item {
         id: scene3d
         objectName: "scene3d"
         anchors.fill: parent
-        // Input reaches the view through the mouse area below; Qt 3D's own
-        // input and logic aspects would only add work to every frame.
-        aspects: []
+        // Navigation and moving go through the mouse area below; Qt 3D's
+        // input aspect is there for the object pickers (lay flat), which read
+        // the window's mouse events through it.
+        aspects: ["input"]
         cameraAspectRatioMode: Scene3D.AutomaticAspectRatio
 
         Entity {
@@ -153,7 +155,8 @@ Item {
                         camera: camera
                         clearColor: "#20262e"
                     }
-                }
+                },
+                InputSettings { }
             ]
 
             // The plate itself, its top face at z = 0.

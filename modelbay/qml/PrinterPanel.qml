@@ -24,9 +24,10 @@ ColumnLayout {
 
     // Build plate of the chosen profile in millimetres: pixels times the pixel
     // size in micrometres; the pixel height defaults to the width.
-    readonly property real plateWidth: profile ? profile.PixelsX * profile.PixelSizeX / 1000 : 0
-    readonly property real plateDepth: profile ? profile.PixelsY * (profile.PixelSizeY || profile.PixelSizeX) / 1000 : 0
-    readonly property real plateHeight: profile ? profile.MaxHeight : 0
+    // A profile that lacks a number gives 0, never an undefined value.
+    readonly property real plateWidth: profile ? (profile.PixelsX * profile.PixelSizeX / 1000) || 0 : 0
+    readonly property real plateDepth: profile ? (profile.PixelsY * (profile.PixelSizeY || profile.PixelSizeX) / 1000) || 0 : 0
+    readonly property real plateHeight: profile ? Number(profile.MaxHeight) || 0 : 0
 
     function discover() {
         searching = true;
@@ -76,6 +77,8 @@ ColumnLayout {
                     index = k;
             }
             printerBox.currentIndex = index;
+            if (panel.printer)
+                remembered.printer = panel.printerKey(panel.printer);
             panel.fetchChosen();
         }
         function onFetchingResultChanged(jsonArray) {
@@ -85,19 +88,28 @@ ColumnLayout {
             panel.profileError = "";
             panel.profiles = list;
             let index = list.length > 0 ? 0 : -1;
-            // Profile numbers are per printer: only the remembered printer's count.
-            const samePrinter = panel.printer && panel.printer.ip + ":" + panel.printer.port === remembered.printer;
-            for (let k = 0; samePrinter && k < list.length; ++k) {
-                if (String(list[k].ProfileID) === remembered.profile)
+            for (let k = 0; panel.printer && k < list.length; ++k) {
+                if (panel.profileKey(panel.printer, list[k]) === remembered.profile)
                     index = k;
             }
             profileBox.currentIndex = index;
+            if (panel.profile)
+                remembered.profile = panel.profileKey(panel.printer, panel.profile);
         }
         function onFetchedProfilesChanged(profiles) {
             // Anything but a JSON array is the reason the fetch failed.
             if (profiles.length > 0 && profiles.charAt(0) !== "[")
                 panel.profileError = profiles;
         }
+    }
+
+    // Printers are told apart by their address; profile numbers only within
+    // their printer, so a remembered profile carries its printer's address.
+    function printerKey(p) {
+        return p.ip + ":" + p.port;
+    }
+    function profileKey(p, profile) {
+        return printerKey(p) + "/" + profile.ProfileID;
     }
 
     function fetchChosen() {
@@ -122,7 +134,7 @@ ColumnLayout {
             model: panel.printers.map(function (p) { return p.name; })
             displayText: panel.searching ? qsTr("Looking for printers…") : currentText
             onActivated: {
-                remembered.printer = panel.printer.ip + ":" + panel.printer.port;
+                remembered.printer = panel.printerKey(panel.printer);
                 panel.fetchChosen();
             }
             hoverEnabled: true
@@ -159,7 +171,7 @@ ColumnLayout {
         Layout.fillWidth: true
         enabled: !panel.locked && panel.profiles.length > 0
         model: panel.profiles.map(function (p) { return p.Title; })
-        onActivated: remembered.profile = String(panel.profile.ProfileID)
+        onActivated: remembered.profile = panel.profileKey(panel.printer, panel.profile)
         hoverEnabled: true
         ToolTip.visible: hovered
         ToolTip.delay: 600

@@ -4,6 +4,7 @@ import QtQuick 2.12
 import QtQuick.Controls 2.12
 import QtQuick.Layouts 1.12
 import QtQuick.Dialogs 1.3 as Dialogs
+import Qt.labs.platform 1.1 as Platform
 import Qt.labs.settings 1.0
 import com.corvane.desktop 1.0
 import com.corvane.modelbay 1.0
@@ -153,14 +154,18 @@ ApplicationWindow {
         folder: shortcuts.home
         onAccepted: window.openPaths(fileUrls)
     }
-    Dialogs.FileDialog {
+    // The job file is moved into place and never replaces a file: the
+    // dialog does not offer to replace one, and the outcome names the file
+    // that is in the way.
+    Platform.FileDialog {
         id: saveJobDialog
         title: qsTr("Save job")
-        selectExisting: false
+        fileMode: Platform.FileDialog.SaveFile
+        options: Platform.FileDialog.DontConfirmOverwrite
         nameFilters: [qsTr("Job files (*.sl1)")]
         defaultSuffix: "sl1"
-        folder: shortcuts.home
-        onAccepted: window.saveJobTo(fileUrl)
+        folder: Platform.StandardPaths.writableLocation(Platform.StandardPaths.HomeLocation)
+        onAccepted: window.saveJobTo(file)
     }
     Dialogs.FileDialog {
         id: exportDialog

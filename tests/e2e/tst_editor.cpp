@@ -102,6 +102,27 @@ private slots:
         shoot(QStringLiteral("opened"));
     }
 
+    // A file that cannot be read is named with its reason, and the plate
+    // stays as it was.
+    void reportsAFileItCannotRead()
+    {
+        const QString path = m_work + QStringLiteral("/broken.stl");
+        QFile broken(path);
+        QVERIFY(broken.open(QIODevice::WriteOnly));
+        QVERIFY(broken.write(QByteArray(80, 'x') + QByteArray("\x05\x00\x00\x00", 4)) == 84);
+        broken.close();
+        QVERIFY(QMetaObject::invokeMethod(
+            m_window, "openPaths", Q_ARG(QVariant, QVariant(QStringList { path }))));
+        QObject* errors = m_window->findChild<QObject*>(QStringLiteral("openErrors"));
+        QVERIFY(errors);
+        QTRY_VERIFY_WITH_TIMEOUT(errors->property("opened").toBool(), 20000);
+        QVERIFY2(errors->property("text").toString().contains(QStringLiteral("broken.stl")),
+            qPrintable(errors->property("text").toString()));
+        QCOMPARE(m_plate->rowCount(), 2);
+        QVERIFY(QMetaObject::invokeMethod(errors, "close"));
+        QTRY_VERIFY(!errors->property("visible").toBool());
+    }
+
     void arrangesAndMoves()
     {
         click(QStringLiteral("arrangeButton"));
@@ -354,6 +375,8 @@ int main(int argc, char** argv)
         return 1;
     qputenv("HOME", home.path().toUtf8());
     qputenv("XDG_DATA_HOME", (home.path() + QStringLiteral("/data")).toUtf8());
+    // The plate the editor writes for the agent goes to the temporary folder.
+    qputenv("TMPDIR", work.path().toUtf8());
     const QString block = work.path() + QStringLiteral("/block.stl");
     const QString cube = work.path() + QStringLiteral("/cube.stl");
     if (!StlBuilder().box(QVector3D(0, 0, 0), blockSize).write(block)
