@@ -3,6 +3,7 @@
 #include "platemodel.h"
 #include "stlbuilder.h"
 #include "supportgenerator.h"
+#include "supportoptions.h"
 #include "testmodels.h"
 
 #include <QSemaphore>
@@ -100,6 +101,28 @@ private slots:
         QVERIFY(finished.wait(20000));
         QCOMPARE(finished.first().first().toBool(), false);
         QCOMPARE(model.undoStack()->count(), steps);
+    }
+
+    // The side panel's settings reach the run: a denser grid under the rim gives more points.
+    void followsTheChosenSettings()
+    {
+        PlateModel model;
+        QVERIFY(open(model));
+        SupportOptions options;
+        SupportGenerator generator;
+        generator.setPlate(&model);
+        generator.setProperty("options", QVariant::fromValue(&options));
+        QSignalSpy finished(&generator, &SupportGenerator::finished);
+        QVERIFY(generator.generate(0));
+        QVERIFY(finished.wait(20000));
+        const int defaultCount = model.supportPointsAt(0).size();
+        options.setDensity(options.density() * 4);
+        QVERIFY(generator.generate(0));
+        QVERIFY(finished.wait(20000));
+        QVERIFY2(model.supportPointsAt(0).size() > defaultCount,
+            qPrintable(QStringLiteral("%1 points, %2 before")
+                           .arg(model.supportPointsAt(0).size())
+                           .arg(defaultCount)));
     }
 };
 
