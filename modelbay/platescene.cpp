@@ -17,6 +17,7 @@
 #include <Qt3DRender/QPickTriangleEvent>
 
 #include <QColor>
+#include <QStringList>
 #include <QVector2D>
 
 #include <algorithm>
@@ -45,6 +46,19 @@ Qt3DRender::QGeometry* geometryOf(const MeshData& mesh, Qt3DCore::QNode* parent)
     geometry->addAttribute(normal);
     geometry->setBoundingVolumePositionAttribute(position);
     return geometry;
+}
+
+Bounds soupBounds(const TriangleSoup& soup)
+{
+    Bounds bounds { QVector3D(1e9f, 1e9f, 1e9f), QVector3D(-1e9f, -1e9f, -1e9f) };
+    for (std::size_t i = 0; i + 2 < soup.size(); i += 3) {
+        const QVector3D corner(soup[i], soup[i + 1], soup[i + 2]);
+        for (int axis = 0; axis < 3; ++axis) {
+            bounds.min[axis] = std::min(bounds.min[axis], corner[axis]);
+            bounds.max[axis] = std::max(bounds.max[axis], corner[axis]);
+        }
+    }
+    return bounds;
 }
 
 // Whether `after` is `before` with only another translation.
@@ -136,6 +150,40 @@ QVariant PlateScene::exportEntity(int row) const
     return QVariant::fromValue(entities);
 }
 
+QString PlateScene::supportsRefusal() const
+{
+    if (!m_model)
+        return QString();
+    const PlateVolume volume { float(m_model->plateWidth()), float(m_model->plateDepth()),
+        float(m_model->plateHeight()) };
+    QStringList quoted;
+    for (int row = 0; row < m_items.size(); ++row) {
+        const Item& item = m_items.at(row);
+        if (!item.supports)
+            continue;
+        const QVector3D shift = item.supportsTransform->translation();
+        Bounds standing = m_model->boundsAt(row);
+        standing.min.setZ(standing.min.z() + float(item.liftMm));
+        standing.max.setZ(standing.max.z() + float(item.liftMm));
+        for (int axis = 0; axis < 3; ++axis) {
+            standing.min[axis]
+                = std::min(standing.min[axis], item.supportsBounds.min[axis] + shift[axis]);
+            standing.max[axis]
+                = std::max(standing.max[axis], item.supportsBounds.max[axis] + shift[axis]);
+        }
+        if (isOutside(standing, volume))
+            quoted.append(QStringLiteral("“%1”").arg(
+                m_model->index(row).data(PlateModel::NameRole).toString()));
+    }
+    if (quoted.isEmpty())
+        return QString();
+    if (quoted.size() == 1)
+        return tr("Cannot slice: %1 on its supports reaches outside the printable volume.")
+            .arg(quoted.first());
+    return tr("Cannot slice: %1 on their supports reach outside the printable volume.")
+        .arg(quoted.join(QStringLiteral(", ")));
+}
+
 Qt3DCore::QEntity* PlateScene::supportsEntityAt(int row) const
 {
     return row >= 0 && row < m_items.size() ? m_items.at(row).supports : nullptr;
@@ -225,6 +273,7 @@ void PlateScene::showSupports(Item& item, int row)
         return;
     item.liftMm = plan.liftMm;
     item.builtLiftMm = plan.liftMm;
+    item.supportsBounds = soupBounds(plan.geometry);
     const MeshData mesh = meshDataInPlace(plan.geometry);
     item.supports = new Qt3DCore::QEntity(this);
     auto* renderer = new Qt3DRender::QGeometryRenderer(item.supports);

@@ -3,6 +3,8 @@
 #ifndef MODELBAY_PLATESCENE_H
 #define MODELBAY_PLATESCENE_H
 
+#include "placement.h"
+
 #include <Qt3DCore/QEntity>
 #include <QMatrix4x4>
 #include <QPointer>
@@ -58,6 +60,10 @@ public:
     Qt3DCore::QEntity* supportsEntityAt(int row) const;
     // How far a row's object stands lifted on its supports, in mm.
     Q_INVOKABLE qreal liftAt(int row) const;
+    // Why the plate cannot be sliced as it stands on its supports (objects lifted out of the
+    // printable volume at the top, or pads reaching past the plate's edge), or empty. The plate
+    // model's own check knows the objects without their supports.
+    Q_INVOKABLE QString supportsRefusal() const;
 
 signals:
     void modelChanged();
@@ -79,6 +85,7 @@ private:
         Qt3DCore::QTransform* supportsTransform = nullptr;
         qreal liftMm = 0;
         qreal builtLiftMm = 0; // the lift as the supports were built
+        Bounds supportsBounds; // of the supports as built, before any move
         // What the supports were built for, so that a selection or colour change does not
         // build them again.
         QMatrix4x4 supportsMatrix;

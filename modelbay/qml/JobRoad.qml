@@ -49,7 +49,7 @@ QtObject {
     function slice() {
         if (busy)
             return;
-        const refusal = plate.sliceRefusal();
+        const refusal = plate.sliceRefusal() || (plateScene ? plateScene.supportsRefusal() : "");
         if (refusal.length > 0) {
             phase = "failed";
             message = refusal;

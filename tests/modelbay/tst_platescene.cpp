@@ -209,6 +209,15 @@ private slots:
         emit pickers.first()->pressed(&onPad);
         QCOMPARE(supportPressed.size(), 1);
 
+        // Lifted, the box must still fit under the top of the volume.
+        QVERIFY(scene.supportsRefusal().isEmpty());
+        model.setPlateSize(model.plateWidth(), model.plateDepth(), box.max.z() + 2);
+        QVERIFY2(scene.supportsRefusal().contains(QStringLiteral("box0.stl")),
+            qPrintable(scene.supportsRefusal()));
+        QVERIFY(model.sliceRefusal().isEmpty());
+        model.setPlateSize(model.plateWidth(), model.plateDepth(), 150);
+        QVERIFY(scene.supportsRefusal().isEmpty());
+
         // Moved, the object takes its supports along, built once.
         Qt3DCore::QEntity* built = scene.supportsEntityAt(0);
         model.moveBy(0, 10, -4, false);
