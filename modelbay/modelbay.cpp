@@ -4,6 +4,8 @@
 
 #include "platemodel.h"
 #include "platescene.h"
+#include "safereplace.h"
+#include "workfolder.h"
 
 #include <QtGlobal>
 #include <QtQml>
@@ -22,6 +24,8 @@ void register3DSceneEditorQML()
     initModelbayResources();
     qmlRegisterType<PlateModel>("com.corvane.modelbay", 1, 0, "PlateModel");
     qmlRegisterType<PlateScene>("com.corvane.modelbay", 1, 0, "PlateScene");
+    qmlRegisterType<WorkFolder>("com.corvane.modelbay", 1, 0, "WorkFolder");
+    qmlRegisterType<FileReplacer>("com.corvane.modelbay", 1, 0, "FileReplacer");
     registered = true;
 }
 

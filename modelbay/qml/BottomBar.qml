@@ -17,7 +17,7 @@ ToolBar {
     signal exportRequested()
 
     readonly property string progressText: {
-        if (road.phase === "exporting")
+        if (road.exporting)
             return qsTr("Writing the plate… %1 %").arg(Math.round(facetlab.progressbarVal));
         if (road.phase === "slicing") {
             if (netlib.layerCount.length > 0 && Number(netlib.layerCount) > 0)
@@ -27,7 +27,7 @@ ToolBar {
         return road.message;
     }
     readonly property real progress: {
-        if (road.phase === "exporting")
+        if (road.exporting)
             return facetlab.progressbarVal / 100;
         if (road.phase === "slicing")
             return Number(netlib.layerCount) > 0 ? (Number(netlib.layerID) || 0) / Number(netlib.layerCount) : 0;
@@ -60,8 +60,8 @@ ToolBar {
         HintButton {
             objectName: "cancelButton"
             text: qsTr("Cancel")
-            hint: qsTr("Stop writing the plate for the slicer")
-            enabled: bar.road.phase === "exporting"
+            hint: qsTr("Stop writing the plate")
+            enabled: bar.road.exporting
             onClicked: bar.road.cancel()
         }
         HintButton {

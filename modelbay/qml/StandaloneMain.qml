@@ -28,13 +28,21 @@ ApplicationWindow {
         plate.openFiles(files);
     }
 
-    // The job file goes to fileUrl; an existing file is never replaced.
+    // The job file goes to fileUrl; an existing file is replaced only after
+    // the user says yes to it.
     function saveJobTo(fileUrl) {
-        road.saveJob(fileUrl);
+        if (road.replacer.exists(fileUrl))
+            replaceQuestion.ask(fileUrl, function () { road.saveJob(fileUrl, true); });
+        else
+            road.saveJob(fileUrl, false);
     }
 
     function exportTo(fileUrl) {
-        road.exportPlate(fileUrl);
+        const target = road.stlUrl(fileUrl);
+        if (road.replacer.exists(target))
+            replaceQuestion.ask(target, function () { road.exportPlate(target, true); });
+        else
+            road.exportPlate(target, false);
     }
 
     function openFromCommandLine() {
@@ -154,9 +162,8 @@ ApplicationWindow {
         folder: shortcuts.home
         onAccepted: window.openPaths(fileUrls)
     }
-    // The job file is moved into place and never replaces a file: the
-    // dialog does not offer to replace one, and the outcome names the file
-    // that is in the way.
+    // Both save dialogs leave the question about an existing file to the
+    // window (replaceQuestion), which asks it the same way for both.
     Platform.FileDialog {
         id: saveJobDialog
         title: qsTr("Save job")
@@ -167,14 +174,47 @@ ApplicationWindow {
         folder: Platform.StandardPaths.writableLocation(Platform.StandardPaths.HomeLocation)
         onAccepted: window.saveJobTo(file)
     }
-    Dialogs.FileDialog {
+    Platform.FileDialog {
         id: exportDialog
         title: qsTr("Export STL")
-        selectExisting: false
+        fileMode: Platform.FileDialog.SaveFile
+        options: Platform.FileDialog.DontConfirmOverwrite
         nameFilters: [qsTr("STL files (*.stl)")]
         defaultSuffix: "stl"
-        folder: shortcuts.home
-        onAccepted: window.exportTo(fileUrl)
+        folder: Platform.StandardPaths.writableLocation(Platform.StandardPaths.HomeLocation)
+        onAccepted: window.exportTo(file)
+    }
+
+    // Asked before a file is replaced; only "Yes" runs the replacing action.
+    Dialog {
+        id: replaceQuestion
+        objectName: "replaceQuestion"
+        property url target
+        property var action: null
+        function ask(fileUrl, onYes) {
+            target = fileUrl;
+            action = onYes;
+            open();
+        }
+        title: qsTr("Replace the file?")
+        anchors.centerIn: parent
+        modal: true
+        standardButtons: Dialog.Yes | Dialog.No
+        onAccepted: {
+            const run = action;
+            action = null;
+            if (run)
+                run();
+        }
+        onRejected: {
+            action = null;
+            road.message = qsTr("%1 was kept as it was.").arg(road.localPath(target));
+        }
+        Label {
+            wrapMode: Text.WordWrap
+            width: Math.min(600, window.width - 80)
+            text: qsTr("%1 already exists. Replace it?").arg(replaceQuestion.target.toString().length > 0 ? road.localPath(replaceQuestion.target) : "")
+        }
     }
 
     Dialog {
@@ -268,7 +308,11 @@ ApplicationWindow {
         netlib: netlib
         facetlab: facetlab
         plateEmpty: plate.count === 0
-        onSaveJobRequested: saveJobDialog.open()
+        onSaveJobRequested: {
+            // Offers the job's own name; the user may change it.
+            saveJobDialog.currentFile = saveJobDialog.folder + "/" + road.jobName + ".sl1";
+            saveJobDialog.open();
+        }
         onExportRequested: exportDialog.open()
     }
 
