@@ -308,11 +308,7 @@ ApplicationWindow {
         netlib: netlib
         facetlab: facetlab
         plateEmpty: plate.count === 0
-        onSaveJobRequested: {
-            // Offers the job's own name; the user may change it.
-            saveJobDialog.currentFile = saveJobDialog.folder + "/" + road.jobName + ".sl1";
-            saveJobDialog.open();
-        }
+        onSaveJobRequested: saveJobDialog.open()
         onExportRequested: exportDialog.open()
     }
 
