@@ -210,9 +210,10 @@ ApplicationWindow {
             action = null;
             road.message = qsTr("%1 was kept as it was.").arg(road.localPath(target));
         }
+        width: Math.min(640, window.width - 40)
         Label {
             wrapMode: Text.WordWrap
-            width: Math.min(600, window.width - 80)
+            width: replaceQuestion.availableWidth
             text: qsTr("%1 already exists. Replace it?").arg(replaceQuestion.target.toString().length > 0 ? road.localPath(replaceQuestion.target) : "")
         }
     }
@@ -225,10 +226,13 @@ ApplicationWindow {
         anchors.centerIn: parent
         modal: true
         standardButtons: Dialog.Ok
+        // A width of its own: sized by its wrapped text, the dialog and the
+        // text would wait on each other's width.
+        width: Math.min(640, window.width - 40)
         Label {
             id: errorText
             wrapMode: Text.WordWrap
-            width: Math.min(600, window.width - 80)
+            width: openErrors.availableWidth
         }
     }
 
