@@ -292,7 +292,7 @@ ApplicationWindow {
             }
             Label {
                 visible: plate.outsideNames.length > 0
-                color: "#e8703a"
+                color: "#d84038"
                 text: qsTr("Outside the printable volume: %1").arg(plate.outsideNames.join(", "))
                 elide: Text.ElideRight
                 Layout.maximumWidth: 420
