@@ -75,8 +75,12 @@ ToolBar {
         HintButton {
             objectName: "sendButton"
             text: qsTr("Send to printer")
-            hint: qsTr("Hand the sliced job to the printer")
-            enabled: bar.road.sliced && !bar.road.busy
+            // The built-in printers (address "local") have no host to send
+            // to: their jobs are saved as files.
+            readonly property bool takesFiles: bar.road.printer ? bar.road.printer.ip === "local" : false
+            hint: takesFiles ? qsTr("This printer takes job files: use Save job…")
+                             : qsTr("Hand the sliced job to the printer")
+            enabled: bar.road.sliced && !bar.road.busy && !takesFiles
             onClicked: bar.road.send()
         }
         HintButton {
