@@ -269,10 +269,13 @@ QtObject {
             let failure = saved ? "" : message;
             let saving = road.netlib.sliceDownloadFileUrl;
             if (String(road.replacedJobFile).length > 0) {
-                if (saved)
+                if (saved) {
                     failure = road.replacer.replace(road.freshJobFile, road.replacedJobFile);
-                else
+                } else {
                     road.replacer.discard(road.freshJobFile);
+                    // The user knows the file by the name they chose.
+                    failure = failure.split(road.localPath(road.freshJobFile)).join(road.localPath(road.replacedJobFile));
+                }
                 saving = road.replacedJobFile;
                 road.freshJobFile = "";
                 road.replacedJobFile = "";
