@@ -4,6 +4,9 @@
 
 #include "boundedserver.h"
 #include "form.h"
+#include "hostcatalog.h"
+#include "hostcredentials.h"
+#include "hostfilename.h"
 #include "jobfile.h"
 #include "jobfilename.h"
 #include "printercatalog.h"
@@ -28,35 +31,35 @@
 
 namespace {
 
-const char *const jsonType = "application/json; charset=utf-8";
-const char *const localHost = "127.0.0.1";
+const char* const jsonType = "application/json; charset=utf-8";
+const char* const localHost = "127.0.0.1";
 
-QString text(const std::string &utf8) { return QString::fromStdString(utf8); }
+QString text(const std::string& utf8) { return QString::fromStdString(utf8); }
 
-void answer(httplib::Response &response, int status, const QJsonObject &object)
+void answer(httplib::Response& response, int status, const QJsonObject& object)
 {
     response.status = status;
-    response.set_content(QJsonDocument(object).toJson(QJsonDocument::Compact).toStdString(),
-                         jsonType);
+    response.set_content(
+        QJsonDocument(object).toJson(QJsonDocument::Compact).toStdString(), jsonType);
 }
 
-void answerError(httplib::Response &response, int status, const std::string &sentence)
+void answerError(httplib::Response& response, int status, const std::string& sentence)
 {
     answer(response, status, QJsonObject { { QStringLiteral("error"), text(sentence) } });
 }
 
 // Client-chosen text inside our sentences is cut short.
-std::string shortened(const std::string &text)
+std::string shortened(const std::string& text)
 {
     constexpr std::size_t shown = 80;
     return text.size() <= shown ? text : text.substr(0, shown) + "...";
 }
 
-bool readForm(const httplib::Request &request, httplib::Response &response, Form &form)
+bool readForm(const httplib::Request& request, httplib::Response& response, Form& form)
 {
     if (!isFormContentType(request.get_header_value("Content-Type"))) {
-        answerError(response, 415,
-                    "The request body must be a form (application/x-www-form-urlencoded).");
+        answerError(
+            response, 415, "The request body must be a form (application/x-www-form-urlencoded).");
         return false;
     }
     std::string error;
@@ -82,27 +85,27 @@ public:
         std::string failure;
         if (m_response.status >= 400) {
             failure = QJsonDocument::fromJson(QByteArray::fromStdString(m_response.body))
-                              .object()
-                              .value(QStringLiteral("error"))
-                              .toString()
-                              .toStdString();
+                          .object()
+                          .value(QStringLiteral("error"))
+                          .toString()
+                          .toStdString();
         }
         m_jobs.endLoading(m_request, failure);
     }
-    LoadingMark(const LoadingMark &) = delete;
-    LoadingMark &operator=(const LoadingMark &) = delete;
+    LoadingMark(const LoadingMark&) = delete;
+    LoadingMark& operator=(const LoadingMark&) = delete;
     std::uint64_t request() const { return m_request; }
 
 private:
-    JobRegistry &m_jobs;
-    const httplib::Response &m_response;
+    JobRegistry& m_jobs;
+    const httplib::Response& m_response;
     const std::uint64_t m_request;
 };
 
 // A path with a "+" is ambiguous: the form encoding reads a plus as a space, while our desktop
 // client writes spaces as %20 and means every plus it leaves. Whichever spelling names something
 // that exists wins; the standard reading otherwise, so that errors name what the form said.
-std::string pathAsMeant(const std::string &value, const std::string &valueWithPlus)
+std::string pathAsMeant(const std::string& value, const std::string& valueWithPlus)
 {
     if (value == valueWithPlus || access(value.c_str(), F_OK) == 0
         || access(valueWithPlus.c_str(), F_OK) != 0)
@@ -110,7 +113,7 @@ std::string pathAsMeant(const std::string &value, const std::string &valueWithPl
     return valueWithPlus;
 }
 
-bool makeFolder(const std::string &path, std::string &error)
+bool makeFolder(const std::string& path, std::string& error)
 {
     if (mkdir(path.c_str(), 0700) == 0 || errno == EEXIST) {
         struct stat info;
@@ -124,14 +127,14 @@ bool makeFolder(const std::string &path, std::string &error)
 }
 
 // mkdir -p for the data folder itself, which may lie several levels below an existing folder.
-bool makeFolders(const std::string &path, std::string &error)
+bool makeFolders(const std::string& path, std::string& error)
 {
     for (std::size_t slash = path.find('/', 1); slash != std::string::npos;
          slash = path.find('/', slash + 1)) {
         const std::string parent = path.substr(0, slash);
         if (mkdir(parent.c_str(), 0700) != 0 && errno != EEXIST) {
             error = "The agent cannot create its folder " + parent + ": " + std::strerror(errno)
-                    + ".";
+                + ".";
             return false;
         }
     }
@@ -146,6 +149,7 @@ AgentServer::AgentServer(std::string dataFolder)
     , m_downloadsFolder(m_dataFolder + "/downloads")
     , m_printersFile(m_dataFolder + "/printers.json")
     , m_jobs(m_jobsFolder)
+    , m_sender(m_dataFolder + "/outbox")
     , m_server(std::make_unique<BoundedServer>())
 {
     using httplib::Request;
@@ -160,12 +164,11 @@ AgentServer::AgentServer(std::string dataFolder)
         setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
     });
 
-    m_server->set_pre_routing_handler([this](const Request &request, Response &response) {
+    m_server->set_pre_routing_handler([this](const Request& request, Response& response) {
         const bool fetchMetadata = request.has_header("Sec-Fetch-Site")
-                || request.has_header("Sec-Fetch-Mode") || request.has_header("Sec-Fetch-Dest");
+            || request.has_header("Sec-Fetch-Mode") || request.has_header("Sec-Fetch-Dest");
         const std::string refusal = requestRefusal(request.has_header("Origin"), fetchMetadata,
-                                                   request.get_header_value_count("Host"),
-                                                   request.get_header_value("Host"), m_port);
+            request.get_header_value_count("Host"), request.get_header_value("Host"), m_port);
         // A refusal comes before the body is read, so the connection ends with it: whatever
         // follows on it (such as a browser's body crafted to read as a request) is never served.
         if (!refusal.empty()) {
@@ -179,7 +182,7 @@ AgentServer::AgentServer(std::string dataFolder)
         if (request.has_header("Transfer-Encoding")
             || (request.method == "POST" && !request.has_header("Content-Length"))) {
             answerError(response, 411,
-                        "The agent reads only request bodies of a stated length (Content-Length).");
+                "The agent reads only request bodies of a stated length (Content-Length).");
             response.set_header("Connection", "close");
             return HandlerResponse::Handled;
         }
@@ -190,14 +193,14 @@ AgentServer::AgentServer(std::string dataFolder)
         }
         return HandlerResponse::Unhandled;
     });
-    m_server->set_error_handler([](const Request &request, Response &response) {
+    m_server->set_error_handler([](const Request& request, Response& response) {
         if (!response.body.empty())
             return; // one of our own answers
         std::string sentence;
         switch (response.status) {
         case 404:
-            sentence = "The agent has no endpoint " + request.method + " "
-                    + shortened(request.path) + ".";
+            sentence = "The agent has no endpoint " + request.method + " " + shortened(request.path)
+                + ".";
             break;
         case 413:
             sentence = "The request is too large for the agent.";
@@ -207,44 +210,41 @@ AgentServer::AgentServer(std::string dataFolder)
             break;
         default:
             sentence = "The agent cannot answer this request (HTTP status "
-                    + std::to_string(response.status) + ").";
+                + std::to_string(response.status) + ").";
         }
         answerError(response, response.status, sentence);
     });
     m_server->set_exception_handler(
-            [](const Request &, Response &response, std::exception_ptr failure) {
-                std::string what = "an unknown error";
-                try {
-                    std::rethrow_exception(failure);
-                } catch (const std::exception &exception) {
-                    what = exception.what();
-                } catch (...) {
-                }
-                answerError(response, 500, "The agent failed while answering: " + what + ".");
-            });
+        [](const Request&, Response& response, std::exception_ptr failure) {
+            std::string what = "an unknown error";
+            try {
+                std::rethrow_exception(failure);
+            } catch (const std::exception& exception) {
+                what = exception.what();
+            } catch (...) {
+            }
+            answerError(response, 500, "The agent failed while answering: " + what + ".");
+        });
 
-    m_server->Get("/printer-details", [this](const Request &request, Response &response) {
+    m_server->Get("/printer-details", [this](const Request& request, Response& response) {
         handlePrinterDetails(request, response);
     });
-    m_server->Get("/printer-profiles/.*", [this](const Request &request, Response &response) {
+    m_server->Get("/printer-profiles/.*", [this](const Request& request, Response& response) {
         handlePrinterProfiles(request, response);
     });
-    m_server->Post("/slice/preview", [this](const Request &request, Response &response) {
+    m_server->Post("/slice/preview", [this](const Request& request, Response& response) {
         handleSlice(request, response, false);
     });
-    m_server->Post("/advanced-slice", [this](const Request &request, Response &response) {
+    m_server->Post("/advanced-slice", [this](const Request& request, Response& response) {
         handleSlice(request, response, true);
     });
-    m_server->Get("/slice", [this](const Request &request, Response &response) {
-        handleProgress(request, response);
-    });
-    m_server->Post("/slice/download", [this](const Request &request, Response &response) {
-        handleDownload(request, response);
-    });
-    m_server->Post("/slice/send", [this](const Request &request, Response &response) {
-        handleSend(request, response);
-    });
-    m_server->Get("/terminate", [this](const Request &, Response &response) {
+    m_server->Get("/slice",
+        [this](const Request& request, Response& response) { handleProgress(request, response); });
+    m_server->Post("/slice/download",
+        [this](const Request& request, Response& response) { handleDownload(request, response); });
+    m_server->Post("/slice/send",
+        [this](const Request& request, Response& response) { handleSend(request, response); });
+    m_server->Get("/terminate", [this](const Request&, Response& response) {
         answer(response, 200, QJsonObject { { QStringLiteral("terminating"), true } });
         response.set_header("Connection", "close");
         // Only the listening socket closes here: this answer is still written before run() ends.
@@ -258,7 +258,7 @@ AgentServer::~AgentServer()
         close(m_folderLock);
 }
 
-bool AgentServer::bind(int port, std::string &error)
+bool AgentServer::bind(int port, std::string& error)
 {
     if (!makeFolders(m_dataFolder, error) || !makeFolder(m_jobsFolder, error)
         || !makeFolder(m_downloadsFolder, error))
@@ -281,7 +281,7 @@ bool AgentServer::bind(int port, std::string &error)
     } else {
         if (!m_server->bind_to_port(localHost, port)) {
             error = "The agent cannot listen on 127.0.0.1:" + std::to_string(port)
-                    + " (another agent may be running).";
+                + " (another agent may be running).";
             return false;
         }
         m_port = port;
@@ -289,33 +289,53 @@ bool AgentServer::bind(int port, std::string &error)
     // Only now that this agent owns its port is it the one that may tidy the jobs folder.
     m_jobs.removeOldFolders();
     removeUnfinishedJobFiles(m_downloadsFolder);
+    m_sender.removeLeftovers();
     return true;
 }
 
 void AgentServer::run()
 {
+    // Only an agent that owns its port browses: a second one that could not bind just ends.
+    m_discovery.start();
     m_server->serve();
     m_jobs.stopAll();
 }
 
-void AgentServer::stop() { m_server->stopServing(); }
-
-void AgentServer::handlePrinterDetails(const httplib::Request &, httplib::Response &response)
+void AgentServer::stop()
 {
-    const PrinterCatalog catalog = loadPrinterCatalog(m_printersFile);
+    m_server->stopServing();
+    // The server waits for every request's thread; a send to a stalled host would hold it.
+    m_sender.cancelAll();
+}
+
+PrinterCatalog AgentServer::knownPrinters() const
+{
+    PrinterCatalog catalog = loadPrinterCatalog(m_printersFile);
+    catalog.printers = withDiscoveredHosts(std::move(catalog.printers), m_discovery.hosts());
+    return catalog;
+}
+
+void AgentServer::handlePrinterDetails(const httplib::Request&, httplib::Response& response)
+{
+    const PrinterCatalog catalog = knownPrinters();
     std::string document = printersDocument(catalog.printers);
-    if (!catalog.fileError.empty()) {
+    std::string fileError = catalog.fileError;
+    // The keys are still used: the user learns of the exposure without losing the printers.
+    const std::string exposed = exposedSecretsWarning(m_printersFile);
+    if (!exposed.empty())
+        fileError += (fileError.empty() ? "" : " ") + exposed;
+    if (!fileError.empty()) {
         // The built-in printers stay usable; the reason the file was skipped rides along.
         QJsonObject object = QJsonDocument::fromJson(QByteArray::fromStdString(document)).object();
-        object.insert(QStringLiteral("printers_file_error"), text(catalog.fileError));
+        object.insert(QStringLiteral("printers_file_error"), text(fileError));
         document = QJsonDocument(object).toJson(QJsonDocument::Compact).toStdString();
     }
     response.status = 200;
     response.set_content(document, jsonType);
 }
 
-void AgentServer::handlePrinterProfiles(const httplib::Request &request,
-                                        httplib::Response &response)
+void AgentServer::handlePrinterProfiles(
+    const httplib::Request& request, httplib::Response& response)
 {
     // The raw target, not the decoded path: the address is decoded once, here, by our own rules.
     static const std::string prefix = "/printer-profiles/";
@@ -329,8 +349,8 @@ void AgentServer::handlePrinterProfiles(const httplib::Request &request,
         answerError(response, 400, "The printer must be given as /printer-profiles/address:port.");
         return;
     }
-    const PrinterCatalog catalog = loadPrinterCatalog(m_printersFile);
-    const Printer *printer = findPrinter(catalog.printers, ip, port);
+    const PrinterCatalog catalog = knownPrinters();
+    const Printer* printer = findPrinter(catalog.printers, ip, port);
     if (!printer) {
         answerError(response, 404, "No printer is known at " + shortened(address) + ".");
         return;
@@ -339,8 +359,8 @@ void AgentServer::handlePrinterProfiles(const httplib::Request &request,
     response.set_content(profilesDocument(printer->profiles), jsonType);
 }
 
-void AgentServer::handleSlice(const httplib::Request &request, httplib::Response &response,
-                              bool advanced)
+void AgentServer::handleSlice(
+    const httplib::Request& request, httplib::Response& response, bool advanced)
 {
     // From the start: a poll answered while the request is checked must not report the job before.
     const LoadingMark loading(m_jobs, response);
@@ -349,25 +369,25 @@ void AgentServer::handleSlice(const httplib::Request &request, httplib::Response
         return;
     SliceRequest slice;
     std::string error;
-    if (!(advanced ? parseAdvancedForm(form, slice, error) : parsePreviewForm(form, slice, error))) {
+    if (!(advanced ? parseAdvancedForm(form, slice, error)
+                   : parsePreviewForm(form, slice, error))) {
         answerError(response, 400, error);
         return;
     }
-    const PrinterCatalog catalog = loadPrinterCatalog(m_printersFile);
-    const Printer *printer = findPrinter(catalog.printers, slice.printerIp, slice.printerPort);
+    const PrinterCatalog catalog = knownPrinters();
+    const Printer* printer = findPrinter(catalog.printers, slice.printerIp, slice.printerPort);
     if (!printer) {
         answerError(response, 400,
-                    "No printer is known at " + shortened(slice.printerIp + ":" + slice.printerPort)
-                            + ".");
+            "No printer is known at " + shortened(slice.printerIp + ":" + slice.printerPort) + ".");
         return;
     }
     std::vector<std::pair<std::string, Profile>> items;
-    for (const SliceItem &item : slice.items) {
-        const Profile *profile = findProfile(*printer, item.profileId);
+    for (const SliceItem& item : slice.items) {
+        const Profile* profile = findProfile(*printer, item.profileId);
         if (!profile) {
             answerError(response, 400,
-                        "The printer " + printer->name + " has no profile "
-                                + std::to_string(item.profileId) + ".");
+                "The printer " + printer->name + " has no profile " + std::to_string(item.profileId)
+                    + ".");
             return;
         }
         items.emplace_back(pathAsMeant(item.stlPath, item.stlPathWithPlus), *profile);
@@ -388,7 +408,7 @@ void AgentServer::handleSlice(const httplib::Request &request, httplib::Response
     answer(response, 200, QJsonObject { { QStringLiteral("path"), text(folder) } });
 }
 
-void AgentServer::handleProgress(const httplib::Request &, httplib::Response &response)
+void AgentServer::handleProgress(const httplib::Request&, httplib::Response& response)
 {
     const JobStatus status = m_jobs.newest();
     switch (status.state) {
@@ -410,23 +430,23 @@ void AgentServer::handleProgress(const httplib::Request &, httplib::Response &re
         // "100" promises that every image and "plate.json" are on disk, so a running job stops
         // at 99 even when its last layer is done.
         const long long share = status.layerCount > 0
-                ? static_cast<long long>(layersDone) * 100 / status.layerCount
-                : 0;
+            ? static_cast<long long>(layersDone) * 100 / status.layerCount
+            : 0;
         percentage = static_cast<int>(std::min<long long>(share, 99));
     }
     answer(response, 200,
-           QJsonObject { { QStringLiteral("layerID"), QString::number(layersDone) },
-                         { QStringLiteral("layerCount"), QString::number(status.layerCount) },
-                         { QStringLiteral("percentage"), QString::number(percentage) } });
+        QJsonObject { { QStringLiteral("layerID"), QString::number(layersDone) },
+            { QStringLiteral("layerCount"), QString::number(status.layerCount) },
+            { QStringLiteral("percentage"), QString::number(percentage) } });
 }
 
-bool AgentServer::findJobFolder(const httplib::Request &request, httplib::Response &response,
-                                std::string &folder, std::string &jobName, JobStatus &status)
+bool AgentServer::findJobFolder(const httplib::Request& request, httplib::Response& response,
+    std::string& folder, std::string& jobName, JobStatus& status)
 {
     Form form;
     if (!readForm(request, response, form))
         return false;
-    const FormField *path = formField(form, "path");
+    const FormField* path = formField(form, "path");
     if (!path) {
         answerError(response, 400, "The form lacks the field \"path\".");
         return false;
@@ -435,13 +455,13 @@ bool AgentServer::findJobFolder(const httplib::Request &request, httplib::Respon
     status = m_jobs.find(asSent, jobName, &folder);
     if (status.state == JobStatus::State::None) {
         answerError(response, 403,
-                    "The folder " + shortened(asSent) + " is not a job folder of this agent.");
+            "The folder " + shortened(asSent) + " is not a job folder of this agent.");
         return false;
     }
     return true;
 }
 
-void AgentServer::handleDownload(const httplib::Request &request, httplib::Response &response)
+void AgentServer::handleDownload(const httplib::Request& request, httplib::Response& response)
 {
     std::string folder;
     std::string jobName;
@@ -454,8 +474,8 @@ void AgentServer::handleDownload(const httplib::Request &request, httplib::Respo
     }
     if (status.state != JobStatus::State::Finished) {
         answerError(response, 409,
-                    "The job in " + shortened(folder)
-                            + " did not finish slicing, so there is nothing to pack.");
+            "The job in " + shortened(folder)
+                + " did not finish slicing, so there is nothing to pack.");
         return;
     }
     // The file gets its name only once it is whole: a download cut short by the agent's end
@@ -475,13 +495,67 @@ void AgentServer::handleDownload(const httplib::Request &request, httplib::Respo
     answer(response, 200, QJsonObject { { QStringLiteral("file"), text(file) } });
 }
 
-void AgentServer::handleSend(const httplib::Request &request, httplib::Response &response)
+void AgentServer::handleSend(const httplib::Request& request, httplib::Response& response)
 {
     std::string folder;
     std::string jobName;
     JobStatus status;
     if (!findJobFolder(request, response, folder, jobName, status))
         return;
-    answerError(response, 501,
-                "Sending jobs to printer hosts is not supported yet; save the job file instead.");
+    if (status.state != JobStatus::State::Finished) {
+        answerError(response, 409,
+            "The job in " + shortened(folder)
+                + " has not finished slicing, so it cannot"
+                  " be sent.");
+        return;
+    }
+    Form form;
+    readForm(request, response, form); // findJobFolder read it already
+    const std::string* printerField = formValue(form, "printer");
+    const std::string* profileField = formValue(form, "profile");
+    const std::string* nameField = formValue(form, "name");
+    std::string ip;
+    std::string port;
+    int profileId = 0;
+    if (!printerField || !splitPrinterAddress(*printerField, ip, port)) {
+        answerError(response, 400, "The field \"printer\" must read address:port.");
+        return;
+    }
+    const PrinterCatalog catalog = knownPrinters();
+    const Printer* printer = findPrinter(catalog.printers, ip, port);
+    if (!printer) {
+        answerError(response, 400, "No printer is known at " + shortened(*printerField) + ".");
+        return;
+    }
+    if (printer->local) {
+        answerError(response, 400,
+            "The printer " + printer->name
+                + " is no network host; save the job file instead of sending it.");
+        return;
+    }
+    const Profile* profile = profileField && parseInteger(*profileField, profileId)
+        ? findProfile(*printer, profileId)
+        : nullptr;
+    if (!profile) {
+        answerError(response, 400,
+            "The printer " + printer->name + " has no profile "
+                + shortened(profileField ? *profileField : std::string()) + ".");
+        return;
+    }
+    const std::string mismatch = jobMismatch(folder, *printer, *profile);
+    if (!mismatch.empty()) {
+        answerError(response, 409, mismatch);
+        return;
+    }
+    // The upload runs on this request's own thread and holds no lock of the server.
+    const std::string name = nameField && !nameField->empty() ? *nameField : jobName;
+    const auto credentials = readHostCredentials(m_printersFile);
+    const auto found = credentials.find(ip + ":" + port);
+    const SendOutcome outcome = m_sender.send(
+        folder, name, ip, port, found != credentials.end() ? found->second : HostCredentials());
+    if (outcome.status != 200) {
+        answerError(response, outcome.status, outcome.sentence);
+        return;
+    }
+    answer(response, 200, QJsonObject { { QStringLiteral("file"), text(outcome.storedName) } });
 }

@@ -79,3 +79,17 @@ bool PlacementCommand::mergeWith(const QUndoCommand* other)
     m_changes.first().after = next->m_changes.first().after;
     return true;
 }
+
+SupportPointsCommand::SupportPointsCommand(PlateModel* model, quint64 id,
+    const QVector<QVector3D>& before, const QVector<QVector3D>& after, const QString& text)
+    : QUndoCommand(text)
+    , m_model(model)
+    , m_id(id)
+    , m_before(before)
+    , m_after(after)
+{
+}
+
+void SupportPointsCommand::redo() { m_model->applySupportPoints(m_id, m_after); }
+
+void SupportPointsCommand::undo() { m_model->applySupportPoints(m_id, m_before); }

@@ -6,6 +6,7 @@
 #include "placement.h"
 
 #include <QUndoCommand>
+#include <QVector3D>
 #include <QVector>
 
 #include <memory>
@@ -68,6 +69,22 @@ private:
     PlateModel* m_model;
     QVector<Change> m_changes;
     Drag m_drag;
+};
+
+// New support points for one object (a point added or removed, the automatic ones, none); undo
+// puts the earlier ones back.
+class SupportPointsCommand : public QUndoCommand {
+public:
+    SupportPointsCommand(PlateModel* model, quint64 id, const QVector<QVector3D>& before,
+        const QVector<QVector3D>& after, const QString& text);
+    void redo() override;
+    void undo() override;
+
+private:
+    PlateModel* m_model;
+    quint64 m_id;
+    QVector<QVector3D> m_before;
+    QVector<QVector3D> m_after;
 };
 
 #endif

@@ -123,6 +123,13 @@ QVariant PlateModel::data(const QModelIndex& index, int role) const
         return ::isOutside(object->bounds(), m_volume);
     case TriangleCountRole:
         return object->mesh->triangleCount;
+    case SupportPointsRole: {
+        QVariantList points;
+        const QMatrix4x4 matrix = placementMatrix(object->placement);
+        for (const QVector3D& point : qAsConst(object->supportPoints))
+            points.append(matrix.map(point));
+        return points;
+    }
     case SelectedRole:
         return object->id == m_selectedId;
     default:
@@ -144,6 +151,7 @@ QHash<int, QByteArray> PlateModel::roleNames() const
         { OutsideRole, "outside" },
         { TriangleCountRole, "triangleCount" },
         { SelectedRole, "selected" },
+        { SupportPointsRole, "supportPoints" },
     };
 }
 
@@ -422,6 +430,49 @@ void PlateModel::remove(int row)
         this, object->id, tr("Delete %1").arg(QFileInfo(object->sourcePath).fileName())));
 }
 
+void PlateModel::addSupportPoint(int row, const QVector3D& platePoint)
+{
+    if (!validRow(row))
+        return;
+    bool invertible = false;
+    const QMatrix4x4 toMesh = matrixAt(row).inverted(&invertible);
+    if (!invertible)
+        return;
+    QVector<QVector3D> points = m_objects.at(row)->supportPoints;
+    points.append(toMesh.map(platePoint));
+    setSupportPoints(row, points, tr("Add support point"));
+}
+
+void PlateModel::removeSupportPoint(int row, int index)
+{
+    if (!validRow(row) || index < 0 || index >= m_objects.at(row)->supportPoints.size())
+        return;
+    QVector<QVector3D> points = m_objects.at(row)->supportPoints;
+    points.removeAt(index);
+    setSupportPoints(row, points, tr("Remove support point"));
+}
+
+void PlateModel::clearSupportPoints(int row)
+{
+    if (validRow(row) && !m_objects.at(row)->supportPoints.isEmpty())
+        setSupportPoints(row, {}, tr("Remove supports"));
+}
+
+void PlateModel::setSupportPoints(
+    int row, const QVector<QVector3D>& meshPoints, const QString& text)
+{
+    if (!validRow(row))
+        return;
+    const std::shared_ptr<PlateObject>& object = m_objects.at(row);
+    m_undoStack->push(
+        new SupportPointsCommand(this, object->id, object->supportPoints, meshPoints, text));
+}
+
+QVector<QVector3D> PlateModel::supportPointsAt(int row) const
+{
+    return validRow(row) ? m_objects.at(row)->supportPoints : QVector<QVector3D>();
+}
+
 void PlateModel::undo() { m_undoStack->undo(); }
 
 void PlateModel::redo() { m_undoStack->redo(); }
@@ -445,6 +496,8 @@ std::shared_ptr<const MeshData> PlateModel::meshAt(int row) const
 {
     return validRow(row) ? m_objects.at(row)->mesh : nullptr;
 }
+
+quint64 PlateModel::idAt(int row) const { return validRow(row) ? m_objects.at(row)->id : 0; }
 
 QMatrix4x4 PlateModel::matrixAt(int row) const
 {
@@ -506,6 +559,15 @@ void PlateModel::applyPlacement(quint64 id, const Placement& placement)
     m_objects.at(row)->placement = placement;
     emitRowChanged(row);
     updateOutsideNames();
+}
+
+void PlateModel::applySupportPoints(quint64 id, const QVector<QVector3D>& meshPoints)
+{
+    const int row = rowOfId(id);
+    if (!validRow(row))
+        return;
+    m_objects.at(row)->supportPoints = meshPoints;
+    emitRowChanged(row);
 }
 
 int PlateModel::rowOfId(quint64 id) const

@@ -52,6 +52,7 @@ public:
         OutsideRole,
         TriangleCountRole,
         SelectedRole,
+        SupportPointsRole, // on the plate, a list of vector3d
     };
     Q_ENUM(Role)
 
@@ -90,9 +91,18 @@ public:
     Q_INVOKABLE void undo();
     Q_INVOKABLE void redo();
     Q_INVOKABLE QString sliceRefusal() const;
+    // Support points, each change one undo step. A point is given on the plate, where the user
+    // clicked the object; it is kept on the object's own surface.
+    Q_INVOKABLE void addSupportPoint(int row, const QVector3D& platePoint);
+    Q_INVOKABLE void removeSupportPoint(int row, int index);
+    Q_INVOKABLE void clearSupportPoints(int row);
+    // The automatic points of a support run (mesh coordinates), as one undo step.
+    void setSupportPoints(int row, const QVector<QVector3D>& meshPoints, const QString& text);
+    QVector<QVector3D> supportPointsAt(int row) const; // mesh coordinates
 
     // For the view and for tests: what a row holds. The matrix maps mesh coordinates to the plate.
     std::shared_ptr<const MeshData> meshAt(int row) const;
+    quint64 idAt(int row) const; // 0 for no object
     QMatrix4x4 matrixAt(int row) const;
     Placement placementAt(int row) const;
     Bounds boundsAt(int row) const;
@@ -103,6 +113,7 @@ public:
     void insertObject(int row, const std::shared_ptr<PlateObject>& object);
     std::shared_ptr<PlateObject> takeObject(int row);
     void applyPlacement(quint64 id, const Placement& placement);
+    void applySupportPoints(quint64 id, const QVector<QVector3D>& meshPoints);
     int rowOfId(quint64 id) const;
 
 signals:

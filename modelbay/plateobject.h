@@ -7,6 +7,8 @@
 #include "placement.h"
 
 #include <QString>
+#include <QVector3D>
+#include <QVector>
 
 #include <memory>
 
@@ -17,6 +19,9 @@ struct PlateObject {
     QString sourcePath;
     std::shared_ptr<const MeshData> mesh;
     Placement placement;
+    // Where supports touch the object, in the mesh's own coordinates: a point stays on the same
+    // spot of the surface however the object is moved or turned.
+    QVector<QVector3D> supportPoints;
     // The placed box without the translation, kept because turning a million triangles again
     // on every drag step would stall the view; moving only shifts it.
     Bounds unmovedBounds;

@@ -14,6 +14,9 @@ packages=(
     qt3d-defaultgeometryloader-plugin
     libgl1-mesa-dri xvfb xauth
     libcpp-httplib-dev zlib1g-dev libpng-dev
+    libavahi-client-dev
+    # tests: the printer host emulator, and mDNS inside a network namespace of the test's own
+    python3 avahi-daemon avahi-utils dbus iproute2
 )
 
 missing=()

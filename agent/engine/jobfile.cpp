@@ -28,7 +28,7 @@ std::string decimal(double value)
 }
 
 // The creation time in the words job files use, e.g. "2026-12-08 at 06:30:00 UTC".
-std::string creationStamp(const std::string &isoUtc)
+std::string creationStamp(const std::string& isoUtc)
 {
     if (isoUtc.size() >= 19 && isoUtc[10] == 'T')
         return isoUtc.substr(0, 10) + " at " + isoUtc.substr(11, 8) + " UTC";
@@ -37,16 +37,16 @@ std::string creationStamp(const std::string &isoUtc)
 
 // Names and titles come from the printers file: a line break in one would start a key of its
 // own, which readers would take over ours.
-std::string line(const char *key, std::string value)
+std::string line(const char* key, std::string value)
 {
-    for (char &c : value) {
+    for (char& c : value) {
         if (c == '\n' || c == '\r')
             c = ' ';
     }
     return std::string(key) + " = " + value + "\n";
 }
 
-std::string configIni(const PlateDocument &d)
+std::string configIni(const PlateDocument& d)
 {
     const std::string profile = d.items.front().profile.title;
     std::string ini;
@@ -72,7 +72,7 @@ std::string configIni(const PlateDocument &d)
     return ini;
 }
 
-std::string printerIni(const PlateDocument &d)
+std::string printerIni(const PlateDocument& d)
 {
     const std::string profile = d.items.front().profile.title;
     std::string ini;
@@ -98,10 +98,10 @@ std::string printerIni(const PlateDocument &d)
     return ini;
 }
 
-bool readWholeFile(const std::string &path, std::vector<std::uint8_t> &data, std::string &error)
+bool readWholeFile(const std::string& path, std::vector<std::uint8_t>& data, std::string& error)
 {
     data.clear();
-    std::FILE *file = std::fopen(path.c_str(), "rb");
+    std::FILE* file = std::fopen(path.c_str(), "rb");
     if (!file) {
         error = "The job is missing " + path + ": " + std::strerror(errno) + ".";
         return false;
@@ -119,27 +119,28 @@ bool readWholeFile(const std::string &path, std::vector<std::uint8_t> &data, std
     return true;
 }
 
-bool addText(ZipWriter &zip, const char *name, const std::string &text, std::string &error)
+bool addText(ZipWriter& zip, const char* name, const std::string& text, std::string& error)
 {
-    return zip.add(name, reinterpret_cast<const std::uint8_t *>(text.data()), text.size(), true,
-                   error);
+    return zip.add(
+        name, reinterpret_cast<const std::uint8_t*>(text.data()), text.size(), true, error);
 }
 
-bool addFile(ZipWriter &zip, const std::string &name, const std::string &path, bool deflate,
-             std::vector<std::uint8_t> &buffer, std::string &error)
+bool addFile(ZipWriter& zip, const std::string& name, const std::string& path, bool deflate,
+    std::vector<std::uint8_t>& buffer, std::string& error)
 {
     return readWholeFile(path, buffer, error)
         && zip.add(name, buffer.data(), buffer.size(), deflate, error);
 }
 
-bool writeArchive(ZipWriter &zip, const PlateDocument &d, const std::string &jobDir,
-                  std::string &error)
+bool writeArchive(
+    ZipWriter& zip, const PlateDocument& d, const std::string& jobDir, std::string& error)
 {
     std::vector<std::uint8_t> buffer;
     if (!addText(zip, "config.ini", configIni(d), error)
         || !addText(zip, "prusaslicer.ini", printerIni(d), error))
         return false;
-    for (const char *thumbnail : { "thumbnail/thumbnail400x400.png", "thumbnail/thumbnail800x480.png" }) {
+    for (const char* thumbnail :
+        { "thumbnail/thumbnail400x400.png", "thumbnail/thumbnail800x480.png" }) {
         if (!addFile(zip, thumbnail, jobDir + "/" + thumbnail, false, buffer, error))
             return false;
     }
@@ -148,7 +149,7 @@ bool writeArchive(ZipWriter &zip, const PlateDocument &d, const std::string &job
         char digits[16];
         std::snprintf(digits, sizeof digits, "%05d", layer);
         if (!addFile(zip, d.jobDir + digits + ".png", jobDir + "/" + d.layers[std::size_t(layer)],
-                     false, buffer, error))
+                false, buffer, error))
             return false;
     }
     return addFile(zip, "plate.json", jobDir + "/plate.json", true, buffer, error)
@@ -157,7 +158,7 @@ bool writeArchive(ZipWriter &zip, const PlateDocument &d, const std::string &job
 
 } // namespace
 
-bool writeJobFile(const std::string &jobDir, const std::string &outPath, std::string &error)
+bool writeJobFile(const std::string& jobDir, const std::string& outPath, std::string& error)
 {
     std::string temporaryPath;
     if (!packJobFile(jobDir, outPath, temporaryPath, error))
@@ -187,14 +188,20 @@ bool packJobFile(const std::string& jobDir, const std::string& outPath, std::str
         return false;
     }
     temporaryPath = temporary.data();
-    std::FILE *file = fdopen(descriptor, "wb");
+    std::FILE* file = fdopen(descriptor, "wb");
     if (!file) {
         close(descriptor);
         std::remove(temporaryPath.c_str());
         error = "Cannot create the job file " + outPath + ": " + std::strerror(errno) + ".";
         return false;
     }
-    ZipWriter zip(file, std::time(nullptr));
+    // The entries carry the time the job was finished, not the time of packing: one job packed
+    // twice (saved, then sent) gives the same bytes.
+    struct stat plateInfo;
+    const std::time_t finished = stat((jobDir + "/plate.json").c_str(), &plateInfo) == 0
+        ? plateInfo.st_mtime
+        : std::time(nullptr);
+    ZipWriter zip(file, finished);
     bool ok = writeArchive(zip, d, jobDir, error);
     if (std::fflush(file) != 0 && ok) {
         error = "Cannot write the job file " + outPath + ": " + std::strerror(errno) + ".";

@@ -11,20 +11,20 @@
 
 namespace {
 
-QString qs(const std::string &text) { return QString::fromStdString(text); }
-std::string ss(const QJsonValue &value) { return value.toString().toStdString(); }
+QString qs(const std::string& text) { return QString::fromStdString(text); }
+std::string ss(const QJsonValue& value) { return value.toString().toStdString(); }
 
-QJsonArray stringArray(const std::vector<std::string> &list)
+QJsonArray stringArray(const std::vector<std::string>& list)
 {
     QJsonArray array;
-    for (const std::string &entry : list)
+    for (const std::string& entry : list)
         array.append(qs(entry));
     return array;
 }
 
 } // namespace
 
-bool writePlateDocument(const PlateDocument &d, const std::string &path, std::string &error)
+bool writePlateDocument(const PlateDocument& d, const std::string& path, std::string& error)
 {
     QJsonObject printer;
     printer.insert(QStringLiteral("name"), qs(d.printerName));
@@ -34,7 +34,7 @@ bool writePlateDocument(const PlateDocument &d, const std::string &path, std::st
     printer.insert(QStringLiteral("local"), d.printerLocal);
 
     QJsonArray items;
-    for (const PlateDocument::Item &item : d.items) {
+    for (const PlateDocument::Item& item : d.items) {
         QJsonObject record;
         record.insert(QStringLiteral("stl"), qs(item.stlPath));
         record.insert(QStringLiteral("profile"), profileRecord(item.profile));
@@ -46,6 +46,19 @@ bool writePlateDocument(const PlateDocument &d, const std::string &path, std::st
     QJsonArray cured;
     for (long long count : d.curedPixels)
         cured.append(double(count));
+
+    QJsonArray islands;
+    for (const PlateDocument::Island& island : d.islands) {
+        QJsonObject record;
+        record.insert(QStringLiteral("layer"), island.layer);
+        record.insert(QStringLiteral("x"), island.x);
+        record.insert(QStringLiteral("y"), island.y);
+        record.insert(QStringLiteral("areaMm2"), island.areaMm2);
+        islands.append(record);
+    }
+    QJsonArray peelLayers;
+    for (int layer : d.peelWarningLayers)
+        peelLayers.append(layer);
 
     QJsonObject root;
     root.insert(QStringLiteral("name"), qs(d.name));
@@ -73,6 +86,10 @@ bool writePlateDocument(const PlateDocument &d, const std::string &path, std::st
     root.insert(QStringLiteral("layers"), stringArray(d.layers));
     root.insert(QStringLiteral("curedPixels"), cured);
     root.insert(QStringLiteral("thumbnails"), stringArray(d.thumbnails));
+    root.insert(QStringLiteral("islands"), islands);
+    root.insert(QStringLiteral("islandCount"), d.islandCount);
+    root.insert(QStringLiteral("peelWarningCount"), int(d.peelWarningLayers.size()));
+    root.insert(QStringLiteral("peelWarningLayers"), peelLayers);
 
     QSaveFile file(qs(path));
     const QByteArray bytes = QJsonDocument(root).toJson(QJsonDocument::Indented);
@@ -83,7 +100,7 @@ bool writePlateDocument(const PlateDocument &d, const std::string &path, std::st
     return true;
 }
 
-bool readPlateDocument(const std::string &path, PlateDocument &d, std::string &error)
+bool readPlateDocument(const std::string& path, PlateDocument& d, std::string& error)
 {
     QFile file(qs(path));
     if (!file.open(QIODevice::ReadOnly)) {
@@ -116,43 +133,58 @@ bool readPlateDocument(const std::string &path, PlateDocument &d, std::string &e
     read.printTimeS = root.value(QStringLiteral("printTime")).toDouble();
     read.created = ss(root.value(QStringLiteral("created")));
     const QJsonArray items = root.value(QStringLiteral("items")).toArray();
-    for (const QJsonValue &value : items) {
+    for (const QJsonValue& value : items) {
         const QJsonObject record = value.toObject();
         PlateDocument::Item item;
         item.stlPath = ss(record.value(QStringLiteral("stl")));
         std::string why;
-        if (!profileFromRecord(record.value(QStringLiteral("profile")).toObject(), item.profile, why)) {
-            error = "The job's plate.json (" + path + ") is damaged: an item's profile is unusable.";
+        if (!profileFromRecord(
+                record.value(QStringLiteral("profile")).toObject(), item.profile, why)) {
+            error
+                = "The job's plate.json (" + path + ") is damaged: an item's profile is unusable.";
             return false;
         }
         read.items.push_back(item);
     }
-    for (const QJsonValue &value : root.value(QStringLiteral("layers")).toArray())
+    for (const QJsonValue& value : root.value(QStringLiteral("layers")).toArray())
         read.layers.push_back(ss(value));
-    for (const QJsonValue &value : root.value(QStringLiteral("curedPixels")).toArray()) {
+    for (const QJsonValue& value : root.value(QStringLiteral("curedPixels")).toArray()) {
         const double count = value.toDouble();
         read.curedPixels.push_back(count >= 0 && count < 1e15 ? static_cast<long long>(count) : 0);
     }
-    for (const QJsonValue &value : root.value(QStringLiteral("thumbnails")).toArray())
+    for (const QJsonValue& value : root.value(QStringLiteral("thumbnails")).toArray())
         read.thumbnails.push_back(ss(value));
+    for (const QJsonValue& value : root.value(QStringLiteral("islands")).toArray()) {
+        const QJsonObject record = value.toObject();
+        read.islands.push_back({ record.value(QStringLiteral("layer")).toInt(),
+            record.value(QStringLiteral("x")).toDouble(),
+            record.value(QStringLiteral("y")).toDouble(),
+            record.value(QStringLiteral("areaMm2")).toDouble() });
+    }
+    read.islandCount = root.value(QStringLiteral("islandCount")).toInt();
+    for (const QJsonValue& value : root.value(QStringLiteral("peelWarningLayers")).toArray())
+        read.peelWarningLayers.push_back(value.toInt());
 
     if (read.jobDir.empty() || read.layerCount <= 0 || int(read.layers.size()) != read.layerCount
         || read.pixelsX <= 0 || read.pixelsY <= 0 || read.depthUm <= 0 || read.items.empty()) {
-        error = "The job's plate.json (" + path + ") is damaged: it does not describe a sliced job.";
+        error
+            = "The job's plate.json (" + path + ") is damaged: it does not describe a sliced job.";
         return false;
     }
     // The prefix names entries of the job file: plain characters only, so no entry can point
     // outside the folder it is unpacked into.
-    if (read.jobDir.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_-")
+    if (read.jobDir.find_first_not_of(
+            "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_-")
         != std::string::npos) {
         error = "The job's plate.json (" + path + ") is damaged: its jobDir is no plain name.";
         return false;
     }
-    for (const std::string &name : read.layers) {
+    for (const std::string& name : read.layers) {
         // Entries are names inside the job folder, never paths that lead elsewhere.
-        if (name.empty() || name.find('/') != std::string::npos || name.find('\\') != std::string::npos
-            || name == "." || name == "..") {
-            error = "The job's plate.json (" + path + ") is damaged: it names a layer image outside the job.";
+        if (name.empty() || name.find('/') != std::string::npos
+            || name.find('\\') != std::string::npos || name == "." || name == "..") {
+            error = "The job's plate.json (" + path
+                + ") is damaged: it names a layer image outside the job.";
             return false;
         }
     }

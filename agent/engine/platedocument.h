@@ -16,8 +16,8 @@ struct PlateDocument {
         Profile profile; // its exposure, bottom exposure and bottom layers are the item's own
     };
 
-    std::string name;       // the job name as the user gave it
-    std::string jobDir;     // file-name-safe form of the name, prefix of the layer images
+    std::string name; // the job name as the user gave it
+    std::string jobDir; // file-name-safe form of the name, prefix of the layer images
     std::string printerName;
     std::string printerModel;
     std::string printerIp;
@@ -41,13 +41,22 @@ struct PlateDocument {
     double printTimeS = 0;
     std::string created; // UTC, "yyyy-MM-ddTHH:mm:ssZ"
     std::vector<Item> items;
-    std::vector<std::string> layers;      // file names in the job folder, bottom layer first
-    std::vector<long long> curedPixels;   // per layer
-    std::vector<std::string> thumbnails;  // paths relative to the job folder
+    std::vector<std::string> layers; // file names in the job folder, bottom layer first
+    std::vector<long long> curedPixels; // per layer
+    std::vector<std::string> thumbnails; // paths relative to the job folder
+    // A cured region with nothing below it in the layer before: where a print fails first.
+    struct Island {
+        int layer;
+        double x, y; // centroid on the plate, mm
+        double areaMm2;
+    };
+    std::vector<Island> islands; // bottom layer first; perhaps only the lowest of islandCount
+    int islandCount = 0;
+    std::vector<int> peelWarningLayers; // layers that add a large cured area at once
 };
 
 // Writes the document atomically (temporary file, then rename).
-bool writePlateDocument(const PlateDocument &document, const std::string &path, std::string &error);
-bool readPlateDocument(const std::string &path, PlateDocument &document, std::string &error);
+bool writePlateDocument(const PlateDocument& document, const std::string& path, std::string& error);
+bool readPlateDocument(const std::string& path, PlateDocument& document, std::string& error);
 
 #endif

@@ -21,8 +21,11 @@ struct LayerImage {
     std::vector<std::uint8_t> bytes; // height * (width + 1)
 
     void resize(int w, int h); // all pixels 0 (not cured)
-    std::uint8_t *row(int r) { return bytes.data() + std::size_t(r) * (std::size_t(width) + 1) + 1; }
-    const std::uint8_t *row(int r) const
+    std::uint8_t* row(int r)
+    {
+        return bytes.data() + std::size_t(r) * (std::size_t(width) + 1) + 1;
+    }
+    const std::uint8_t* row(int r) const
     {
         return bytes.data() + std::size_t(r) * (std::size_t(width) + 1) + 1;
     }
@@ -35,17 +38,21 @@ struct LayerImage {
 // bytes), the same pixels are set there too. Returns the number of pixels set.
 class Rasterizer {
 public:
-    std::size_t fill(const std::vector<Segment> &segments, LayerImage &image,
-                     std::uint8_t *cover = nullptr);
+    std::size_t fill(
+        const std::vector<Segment>& segments, LayerImage& image, std::uint8_t* cover = nullptr);
     // Sets the pixels of the last fill back to 0: cheaper than clearing a whole image that
     // is mostly empty.
-    void erase(LayerImage &image) const;
+    void erase(LayerImage& image) const;
 
-private:
+    // The pixels of the last fill, as runs of columns [from, to) per row, rows in order and
+    // columns in order within a row.
     struct Span {
         int row;
         long from, to;
     };
+    const std::vector<Span>& spans() const { return m_spans; }
+
+private:
     std::vector<Span> m_spans;
     struct Crossing {
         int row;

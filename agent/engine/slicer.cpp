@@ -1,6 +1,7 @@
 // SPDX-FileCopyrightText: 2026 Corvane developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "slicer.h"
+#include "islandcheck.h"
 #include "layersweep.h"
 #include "outlineclosure.h"
 #include "platedocument.h"
@@ -30,6 +31,10 @@ constexpr int kBandsPerWorker = 4;
 constexpr double kGapTolerancePixels = 0.5;
 // A rough allowance for moving the plate between exposures, for the print time estimate.
 constexpr double kSecondsBetweenLayers = 6.0;
+// Cured area a layer may add over the one below before the peel force counts as a risk: 1 cm².
+constexpr double kPeelWarningGrowthMm2 = 100.0;
+// plate.json lists at most this many islands, the lowest first; "islandCount" counts them all.
+constexpr std::size_t kListedIslands = 10000;
 
 const char *const kThumbnailNames[2] = { "thumbnail/thumbnail400x400.png",
                                          "thumbnail/thumbnail800x480.png" };
@@ -158,6 +163,7 @@ private:
         OutlineClosure closure;
         PngWriter png;
         std::vector<Segment> segments;
+        IslandCheck::Worker islands;
         for (;;) {
             const int firstLayer = m_nextBand++ * m_bandLayers;
             if (firstLayer >= m_plate.layerCount)
@@ -172,6 +178,8 @@ private:
                 if (!cutLayer(sweep.advance(layer), zc, closure, segments))
                     return;
                 m_curedPixels[std::size_t(layer)] = (long long)rasterizer.fill(segments, image, cover.data());
+                if (m_plate.findIslands)
+                    checkIslands(islands, rasterizer, layer, layer + 1 < lastLayer);
                 std::string error;
                 const std::string path = m_jobDir + "/" + layerFileName(m_prefix, layer);
                 const bool encoded = png.encode(image.bytes.data(), image.width, image.height, 1);
@@ -189,6 +197,15 @@ private:
                     m_progress(done);
             }
         }
+    }
+
+    void checkIslands(
+        IslandCheck::Worker& worker, const Rasterizer& rasterizer, int layer, bool continues)
+    {
+        worker.runs.clear();
+        for (const Rasterizer::Span& span : rasterizer.spans())
+            worker.runs.push_back({ span.row, int(span.from), int(span.to) });
+        m_islands.layerDone(worker, layer, m_plate.layerCount, continues);
     }
 
     // Cuts each model's triangles and closes its outline; models are closed one by one so that
@@ -290,6 +307,15 @@ private:
         }
 
         d.curedPixels = m_curedPixels;
+        const double pixelAreaMm2 = (m_profile.pixelUmX / 1000.0) * (m_profile.pixelUmY / 1000.0);
+        const std::vector<LayerIsland> islands = m_islands.islands();
+        d.islandCount = int(islands.size());
+        for (std::size_t i = 0; i < islands.size() && i < kListedIslands; ++i) {
+            const IslandRegion& r = islands[i].region;
+            d.islands.push_back({ islands[i].layer, (r.x - m_mapping.centreX) / m_mapping.scaleX,
+                (r.y - m_mapping.centreY) / m_mapping.scaleY, double(r.pixels) * pixelAreaMm2 });
+        }
+        d.peelWarningLayers = peelWarningLayers(m_curedPixels, pixelAreaMm2, kPeelWarningGrowthMm2);
         // Cured voxels times their volume, mm^3 to millilitres.
         d.usedMaterialMl = double(cured) * (m_profile.pixelUmX / 1000.0)
             * (m_profile.pixelUmY / 1000.0) * m_layerHeight / 1000.0;
@@ -316,6 +342,7 @@ private:
     std::atomic<int> m_layersDone { 0 };
     std::vector<long long> m_curedPixels; // each worker writes only its own layers
     std::vector<std::vector<std::uint8_t>> m_covers;
+    IslandCheck m_islands;
 
     std::mutex m_errorMutex;
     std::atomic<bool> m_failed { false };

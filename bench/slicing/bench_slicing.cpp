@@ -7,6 +7,7 @@
 // the two sets of layer images agree.
 //
 //   bench_slicing [--rounds N] [--keep DIR]
+#include "islands.h"
 #include "jobfile.h"
 #include "plate.h"
 #include "slicer.h"
@@ -44,10 +45,11 @@ struct Run {
     bool ok = false;
     double seconds = 0;
     double peakMiB = 0;
+    double cpuSeconds = 0; // user + system: less disturbed than wall time on a shared machine
 };
 
 // Runs a program and waits for it; its own wall time and peak resident memory.
-Run runChild(const std::vector<std::string> &command, bool quiet)
+Run runChild(const std::vector<std::string>& command, bool quiet)
 {
     Run run;
     std::fflush(stdout); // else a child that reopens stdout writes our buffer a second time
@@ -60,25 +62,27 @@ Run runChild(const std::vector<std::string> &command, bool quiet)
             std::freopen("/dev/null", "w", stdout);
             std::freopen("/dev/null", "w", stderr);
         }
-        std::vector<char *> argv;
-        for (const std::string &part : command)
-            argv.push_back(const_cast<char *>(part.c_str()));
+        std::vector<char*> argv;
+        for (const std::string& part : command)
+            argv.push_back(const_cast<char*>(part.c_str()));
         argv.push_back(nullptr);
         execvp(argv[0], argv.data());
         _exit(127);
     }
     int status = 0;
-    struct rusage usage {};
+    struct rusage usage { };
     if (wait4(pid, &status, 0, &usage) != pid)
         return run;
     run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     run.peakMiB = usage.ru_maxrss / 1024.0; // kilobytes on Linux
+    run.cpuSeconds = double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
+        + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
     run.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
     return run;
 }
 
 // The child side: the whole job as the agent runs it.
-int sliceOnly(const std::string &stl, const std::string &jobDir)
+int sliceOnly(const std::string& stl, const std::string& jobDir, bool findIslands)
 {
     Profile profile;
     profile.title = "bench 0.05 mm";
@@ -98,8 +102,9 @@ int sliceOnly(const std::string &stl, const std::string &jobDir)
     Plate plate;
     std::string error;
     std::atomic<bool> cancel { false };
-    if (!loadPlate("sphere", printer, { { stl, profile } }, plate, error)
-        || !slicePlate(plate, jobDir, {}, cancel, error)) {
+    const bool loaded = loadPlate("sphere", printer, { { stl, profile } }, plate, error);
+    plate.findIslands = findIslands;
+    if (!loaded || !slicePlate(plate, jobDir, {}, cancel, error)) {
         std::fprintf(stderr, "%s\n", error.c_str());
         return 1;
     }
@@ -114,16 +119,17 @@ double median(std::vector<double> values)
 }
 
 // Cured pixels (grey >= 128) of every layer image in the folder, in name order.
-std::vector<long long> curedPerLayer(const QString &folder)
+std::vector<long long> curedPerLayer(const QString& folder)
 {
     std::vector<long long> counts;
-    const QStringList names = QDir(folder).entryList({ QStringLiteral("*.png") }, QDir::Files, QDir::Name);
-    for (const QString &name : names) {
+    const QStringList names
+        = QDir(folder).entryList({ QStringLiteral("*.png") }, QDir::Files, QDir::Name);
+    for (const QString& name : names) {
         QImage image(folder + QLatin1Char('/') + name);
         image = image.convertToFormat(QImage::Format_Grayscale8);
         long long cured = 0;
         for (int y = 0; y < image.height(); ++y) {
-            const uchar *line = image.constScanLine(y);
+            const uchar* line = image.constScanLine(y);
             for (int x = 0; x < image.width(); ++x)
                 cured += line[x] >= 128;
         }
@@ -132,17 +138,41 @@ std::vector<long long> curedPerLayer(const QString &folder)
     return counts;
 }
 
-void compare(const std::vector<long long> &ours, const std::vector<long long> &theirs)
+// The check by itself, one thread, on the runs decoded from the job's layer images: what the
+// workers add to each layer, without the noise of timing two whole jobs on a shared machine.
+double islandCheckSeconds(const QString& folder)
+{
+    const QStringList names
+        = QDir(folder).entryList({ QStringLiteral("*.png") }, QDir::Files, QDir::Name);
+    std::vector<PixelRuns> layers;
+    for (const QString& name : names) {
+        const QImage image
+            = QImage(folder + QLatin1Char('/') + name).convertToFormat(QImage::Format_Grayscale8);
+        layers.emplace_back();
+        curedRuns(
+            image.constBits(), image.width(), image.height(), image.bytesPerLine(), layers.back());
+    }
+    IslandFinder finder;
+    std::vector<IslandRegion> found;
+    const auto start = std::chrono::steady_clock::now();
+    for (std::size_t i = 1; i < layers.size(); ++i)
+        finder.find(layers[i], layers[i - 1], found);
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+void compare(const std::vector<long long>& ours, const std::vector<long long>& theirs)
 {
     long long ourTotal = 0, theirTotal = 0;
     for (long long c : ours)
         ourTotal += c;
     for (long long c : theirs)
         theirTotal += c;
-    const double totalDeviation = theirTotal ? 100.0 * double(ourTotal - theirTotal) / double(theirTotal) : 0;
+    const double totalDeviation
+        = theirTotal ? 100.0 * double(ourTotal - theirTotal) / double(theirTotal) : 0;
     std::printf("agreement: layers ours %zu, prusa-slicer %zu\n", ours.size(), theirs.size());
-    std::printf("agreement: cured pixels over all layers ours %lld, prusa-slicer %lld: %+.3f %% (goal within 0.5 %%)\n",
-                ourTotal, theirTotal, totalDeviation);
+    std::printf("agreement: cured pixels over all layers ours %lld, prusa-slicer %lld: %+.3f %% "
+                "(goal within 0.5 %%)\n",
+        ourTotal, theirTotal, totalDeviation);
     int compared = 0, over = 0;
     double worst = 0;
     int worstLayer = -1;
@@ -151,7 +181,8 @@ void compare(const std::vector<long long> &ours, const std::vector<long long> &t
         if (theirs[i] <= 10000 && ours[i] <= 10000)
             continue;
         ++compared;
-        const double deviation = 100.0 * std::fabs(double(ours[i] - theirs[i])) / double(std::max(theirs[i], 1LL));
+        const double deviation
+            = 100.0 * std::fabs(double(ours[i] - theirs[i])) / double(std::max(theirs[i], 1LL));
         if (deviation > 2.0)
             ++over;
         if (deviation > worst) {
@@ -159,16 +190,19 @@ void compare(const std::vector<long long> &ours, const std::vector<long long> &t
             worstLayer = int(i);
         }
     }
-    std::printf("agreement: %d layers with over 10000 cured pixels, %d beyond 2 %%, worst %.3f %% (layer %d)\n",
-                compared, over, worst, worstLayer);
+    std::printf("agreement: %d layers with over 10000 cured pixels, %d beyond 2 %%, worst %.3f %% "
+                "(layer %d)\n",
+        compared, over, worst, worstLayer);
 }
 
 } // namespace
 
-int main(int argc, char **argv)
+int main(int argc, char** argv)
 {
     if (argc == 4 && std::string(argv[1]) == "--slice")
-        return sliceOnly(argv[2], argv[3]);
+        return sliceOnly(argv[2], argv[3], true);
+    if (argc == 4 && std::string(argv[1]) == "--slice-without-islands")
+        return sliceOnly(argv[2], argv[3], false);
 
     QCoreApplication app(argc, argv);
     int rounds = 3;
@@ -189,38 +223,64 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "cannot write %s\n", stl.c_str());
         return 1;
     }
-    std::printf("model: UV sphere, 60 mm, 1000000 triangles; %dx%d px on %.0fx%.0f mm, %.2f mm layers\n",
-                kPixelsX, kPixelsY, kDisplayWidthMm, kDisplayHeightMm, kLayerUm / 1000.0);
+    std::printf(
+        "model: UV sphere, 60 mm, 1000000 triangles; %dx%d px on %.0fx%.0f mm, %.2f mm layers\n",
+        kPixelsX, kPixelsY, kDisplayWidthMm, kDisplayHeightMm, kLayerUm / 1000.0);
 
     const bool haveReference = runChild({ "prusa-slicer", "--help" }, true).ok;
     if (!haveReference)
         std::printf("prusa-slicer is not installed: only our own figures follow\n");
 
     const std::string self = QCoreApplication::applicationFilePath().toStdString();
-    std::vector<double> ourTimes, ourPeaks, theirTimes, theirPeaks;
+    std::vector<double> ourTimes, ourPeaks, theirTimes, theirPeaks, plainTimes, ourCpu, plainCpu;
     QString ourJob, theirJob;
     for (int round = 0; round < rounds; ++round) {
         const QString jobDir = work + QStringLiteral("/ours-%1").arg(round);
         QDir(jobDir).removeRecursively();
         QDir().mkpath(jobDir);
+        // The same job without the island check, for what the check costs; every other round
+        // first, so that neither gains from going second.
+        const QString plainDir = work + QStringLiteral("/plain-%1").arg(round);
+        QDir(plainDir).removeRecursively();
+        QDir().mkpath(plainDir);
+        const auto runPlain = [&] {
+            const Run run
+                = runChild({ self, "--slice-without-islands", stl, plainDir.toStdString() }, false);
+            QDir(plainDir).removeRecursively();
+            return run;
+        };
+        Run plain;
+        if (round % 2)
+            plain = runPlain();
         const Run ours = runChild({ self, "--slice", stl, jobDir.toStdString() }, false);
+        if (round % 2 == 0)
+            plain = runPlain();
+        if (!plain.ok) {
+            std::fprintf(stderr, "our slicer failed without the island check\n");
+            return 1;
+        }
         if (!ours.ok) {
             std::fprintf(stderr, "our slicer failed\n");
             return 1;
         }
         ourTimes.push_back(ours.seconds);
+        ourCpu.push_back(ours.cpuSeconds);
         ourPeaks.push_back(ours.peakMiB);
         ourJob = jobDir;
         std::printf("round %d: ours %.2f s, %.1f MiB", round + 1, ours.seconds, ours.peakMiB);
+        plainTimes.push_back(plain.seconds);
+        plainCpu.push_back(plain.cpuSeconds);
+        std::printf(" (%.2f s without the island check)", plain.seconds);
         if (haveReference) {
-            const std::string out = (work + QStringLiteral("/prusa-%1.sl1").arg(round)).toStdString();
-            const Run theirs = runChild({ "prusa-slicer", "--export-sla", "--printer-technology", "SLA",
-                                          "--layer-height", "0.05", "--initial-layer-height", "0.05",
-                                          "--display-pixels-x", "2560", "--display-pixels-y", "1440",
-                                          "--display-width", "120", "--display-height", "68",
-                                          "--display-orientation", "landscape", "--no-supports-enable",
-                                          "--no-pad-enable", "--output", out, stl },
-                                        true);
+            const std::string out
+                = (work + QStringLiteral("/prusa-%1.sl1").arg(round)).toStdString();
+            const Run theirs = runChild(
+                { "prusa-slicer", "--export-sla", "--printer-technology", "SLA", "--layer-height",
+                    "0.05", "--initial-layer-height", "0.05", "--display-pixels-x", "2560",
+                    "--display-pixels-y", "1440", "--display-width", "120", "--display-height",
+                    "68", "--display-orientation", "landscape", "--no-supports-enable",
+                    "--no-pad-enable", "--output", out, stl },
+                true);
             if (theirs.ok) {
                 theirTimes.push_back(theirs.seconds);
                 theirPeaks.push_back(theirs.peakMiB);
@@ -236,8 +296,20 @@ int main(int argc, char **argv)
 
     const int layers = int(QDir(ourJob).entryList({ QStringLiteral("*.png") }, QDir::Files).size());
     const double ourTime = median(ourTimes);
-    std::printf("ours: median %.2f s over %d rounds, %.1f layers/s, peak memory %.1f MiB (median)\n",
-                ourTime, rounds, layers / ourTime, median(ourPeaks));
+    std::printf(
+        "ours: median %.2f s over %d rounds, %.1f layers/s, peak memory %.1f MiB (median)\n",
+        ourTime, rounds, layers / ourTime, median(ourPeaks));
+    std::printf("island check: median %.2f s without it, so it costs %+.1f %% (goal under 15 %%)\n",
+        median(plainTimes), 100.0 * (ourTime / median(plainTimes) - 1.0));
+    std::printf("island check: median CPU time %.2f s with it, %.2f s without it: %+.1f %%\n",
+        median(ourCpu), median(plainCpu), 100.0 * (median(ourCpu) / median(plainCpu) - 1.0));
+    std::printf("island check: fastest round %.2f s with it, %.2f s without it\n",
+        *std::min_element(ourTimes.begin(), ourTimes.end()),
+        *std::min_element(plainTimes.begin(), plainTimes.end()));
+    const double alone = islandCheckSeconds(ourJob);
+    std::printf("island check alone, on the runs of the layer images: %.3f s, %.1f %% of the "
+                "median job without it\n",
+        alone, 100.0 * alone / median(plainTimes));
 
     // Packing the job file is a separate request; timed once, for the record.
     const std::string jobFile = (work + QStringLiteral("/ours.sl1")).toStdString();
@@ -248,21 +320,23 @@ int main(int argc, char **argv)
         return 1;
     }
     std::printf("ours: job file packed in %.2f s, %.1f MiB\n",
-                std::chrono::duration<double>(std::chrono::steady_clock::now() - packStart).count(),
-                QFileInfo(QString::fromStdString(jobFile)).size() / 1048576.0);
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - packStart).count(),
+        QFileInfo(QString::fromStdString(jobFile)).size() / 1048576.0);
     if (theirTimes.empty())
         return 0;
     const double theirTime = median(theirTimes);
-    std::printf("prusa-slicer: median %.2f s over %zu rounds, %.1f layers/s, peak memory %.1f MiB (median)\n",
-                theirTime, theirTimes.size(), layers / theirTime, median(theirPeaks));
-    std::printf("ratio: ours is %.2fx faster (goal 2x); peak memory %.2f of theirs (goal at most 0.5)\n",
-                theirTime / ourTime, median(ourPeaks) / median(theirPeaks));
+    std::printf("prusa-slicer: median %.2f s over %zu rounds, %.1f layers/s, peak memory %.1f MiB "
+                "(median)\n",
+        theirTime, theirTimes.size(), layers / theirTime, median(theirPeaks));
+    std::printf(
+        "ratio: ours is %.2fx faster (goal 2x); peak memory %.2f of theirs (goal at most 0.5)\n",
+        theirTime / ourTime, median(ourPeaks) / median(theirPeaks));
 
     const QString unpacked = work + QStringLiteral("/prusa-unpacked");
     QDir(unpacked).removeRecursively();
     if (!runChild({ "unzip", "-q", "-o", theirJob.toStdString(), "*.png", "-x", "thumbnail/*", "-d",
-                    unpacked.toStdString() },
-                  true)
+                      unpacked.toStdString() },
+            true)
              .ok) {
         std::fprintf(stderr, "cannot unpack %s\n", qPrintable(theirJob));
         return 1;

@@ -26,7 +26,8 @@ QJsonObject HttpAnswer::object() const { return QJsonDocument::fromJson(body).ob
 
 QString agentProgram() { return QStringLiteral(AGENT_PROGRAM); }
 
-AgentProcess::AgentProcess(const QString &dataDir) : m_dataDir(dataDir)
+AgentProcess::AgentProcess(const QString& dataDir)
+    : m_dataDir(dataDir)
 {
     m_process.setProcessChannelMode(QProcess::SeparateChannels);
 }
@@ -41,23 +42,34 @@ AgentProcess::~AgentProcess()
 
 bool AgentProcess::start()
 {
-    return start({ QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--data-dir"),
-                   m_dataDir },
-                 QProcessEnvironment::systemEnvironment());
+    return start(
+        { QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--data-dir"), m_dataDir },
+        withoutDiscovery());
 }
 
-bool AgentProcess::start(const QStringList &arguments, const QProcessEnvironment &environment)
+QProcessEnvironment withoutDiscovery()
+{
+    // No system bus there, so no Avahi daemon: an agent under test never has one browse the
+    // machine's own network.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"),
+        QStringLiteral("unix:path=/nonexistent/corvane-test-bus"));
+    return environment;
+}
+
+bool AgentProcess::start(const QStringList& arguments, const QProcessEnvironment& environment)
 {
     m_process.setProcessEnvironment(environment);
     m_process.start(agentProgram(), arguments);
     if (!m_process.waitForStarted(answerTimeout))
         return false;
-    const QRegularExpression serving(QStringLiteral("^agent: serving http://127\\.0\\.0\\.1:(\\d+)$"));
+    const QRegularExpression serving(
+        QStringLiteral("^agent: serving http://127\\.0\\.0\\.1:(\\d+)$"));
     // Wait for the first line, or for the end of an agent that could not start serving.
     QEventLoop loop;
     QObject::connect(&m_process, &QProcess::readyReadStandardOutput, &loop, &QEventLoop::quit);
     QObject::connect(&m_process, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished),
-                     &loop, &QEventLoop::quit);
+        &loop, &QEventLoop::quit);
     bool timedOut = false;
     QTimer::singleShot(answerTimeout, &loop, [&] {
         timedOut = true;
@@ -68,12 +80,12 @@ bool AgentProcess::start(const QStringList &arguments, const QProcessEnvironment
     if (!m_process.canReadLine())
         return false;
     const QRegularExpressionMatch match
-            = serving.match(QString::fromUtf8(m_process.readLine()).trimmed());
+        = serving.match(QString::fromUtf8(m_process.readLine()).trimmed());
     m_port = match.hasMatch() ? match.captured(1).toInt() : 0;
     return m_port > 0;
 }
 
-HttpAnswer AgentProcess::finish(QNetworkReply *reply)
+HttpAnswer AgentProcess::finish(QNetworkReply* reply)
 {
     QSignalSpy finished(reply, &QNetworkReply::finished);
     HttpAnswer answer;
@@ -85,28 +97,28 @@ HttpAnswer AgentProcess::finish(QNetworkReply *reply)
     return answer;
 }
 
-HttpAnswer AgentProcess::get(const QString &path)
+HttpAnswer AgentProcess::get(const QString& path)
 {
     QNetworkRequest request(QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(m_port).arg(path)));
-    request.setHeader(QNetworkRequest::ContentTypeHeader,
-                      QStringLiteral("application/json; charset=utf-8"));
+    request.setHeader(
+        QNetworkRequest::ContentTypeHeader, QStringLiteral("application/json; charset=utf-8"));
     return finish(m_network.get(request));
 }
 
-HttpAnswer AgentProcess::post(const QString &path, const QByteArray &body,
-                              const QByteArray &contentType)
+HttpAnswer AgentProcess::post(
+    const QString& path, const QByteArray& body, const QByteArray& contentType)
 {
     QNetworkRequest request(QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(m_port).arg(path)));
     request.setHeader(QNetworkRequest::ContentTypeHeader, QString::fromLatin1(contentType));
     return finish(m_network.post(request, body));
 }
 
-HttpAnswer AgentProcess::postForm(const QString &path, const FormFields &fields)
+HttpAnswer AgentProcess::postForm(const QString& path, const FormFields& fields)
 {
     return post(path, formBody(FormItems(fields.begin(), fields.end())));
 }
 
-HttpAnswer AgentProcess::raw(const QByteArray &request)
+HttpAnswer AgentProcess::raw(const QByteArray& request)
 {
     QTcpSocket socket;
     QSignalSpy connected(&socket, &QTcpSocket::connected);
@@ -128,7 +140,7 @@ HttpAnswer AgentProcess::raw(const QByteArray &request)
     return answer;
 }
 
-HttpAnswer AgentProcess::waitForJob(const QString &jobFolder, QStringList *percentages)
+HttpAnswer AgentProcess::waitForJob(const QString& jobFolder, QStringList* percentages)
 {
     QFileSystemWatcher watcher({ jobFolder });
     QSignalSpy changed(&watcher, &QFileSystemWatcher::directoryChanged);
@@ -154,34 +166,30 @@ bool AgentProcess::waitForExit(int milliseconds)
     return finished.wait(milliseconds) || m_process.state() == QProcess::NotRunning;
 }
 
-bool writeTestPrinters(const QString &dataDir)
+bool writeTestPrinters(const QString& dataDir)
 {
-    const auto profile = [](int id, const char *title, int depth, int pixelsX, double exposure) {
+    const auto profile = [](int id, const char* title, int depth, int pixelsX, double exposure) {
         return QJsonObject { { QStringLiteral("Title"), QString::fromLatin1(title) },
-                             { QStringLiteral("ProfileID"), id },
-                             { QStringLiteral("Depth"), depth },
-                             { QStringLiteral("PixelsX"), pixelsX },
-                             { QStringLiteral("PixelsY"), testPixelsY },
-                             { QStringLiteral("PixelSizeX"), testPixelMm * 1000 },
-                             { QStringLiteral("PixelSizeY"), testPixelMm * 1000 },
-                             { QStringLiteral("Exposure"), exposure },
-                             { QStringLiteral("BottomExposure"), 30 },
-                             { QStringLiteral("BottomLayers"), 3 },
-                             { QStringLiteral("MirrorX"), false },
-                             { QStringLiteral("MirrorY"), false },
-                             { QStringLiteral("MaxHeight"), 40 } };
+            { QStringLiteral("ProfileID"), id }, { QStringLiteral("Depth"), depth },
+            { QStringLiteral("PixelsX"), pixelsX }, { QStringLiteral("PixelsY"), testPixelsY },
+            { QStringLiteral("PixelSizeX"), testPixelMm * 1000 },
+            { QStringLiteral("PixelSizeY"), testPixelMm * 1000 },
+            { QStringLiteral("Exposure"), exposure }, { QStringLiteral("BottomExposure"), 30 },
+            { QStringLiteral("BottomLayers"), 3 }, { QStringLiteral("MirrorX"), false },
+            { QStringLiteral("MirrorY"), false }, { QStringLiteral("MaxHeight"), 40 } };
     };
     const QJsonObject host { { QStringLiteral("name"), QStringLiteral("Test host") },
-                             { QStringLiteral("ip"), QStringLiteral("192.0.2.10") },
-                             { QStringLiteral("port"), QStringLiteral("8080") },
-                             { QStringLiteral("profiles_array"),
-                               QJsonArray { profile(1, "Coarse", 100, testPixelsX, 5),
-                                            profile(2, "Coarse long", 100, testPixelsX, 8),
-                                            profile(3, "Fine", 50, testPixelsX, 5),
-                                            profile(4, "Small panel", 100, 100, 5) } } };
+        { QStringLiteral("ip"), QStringLiteral("192.0.2.10") },
+        { QStringLiteral("port"), QStringLiteral("8080") },
+        { QStringLiteral("profiles_array"),
+            QJsonArray { profile(1, "Coarse", 100, testPixelsX, 5),
+                profile(2, "Coarse long", 100, testPixelsX, 8),
+                profile(3, "Fine", 50, testPixelsX, 5),
+                profile(4, "Small panel", 100, 100, 5) } } };
     QFile file(dataDir + QStringLiteral("/printers.json"));
-    const QByteArray bytes = QJsonDocument(QJsonObject {
-                                                   { QStringLiteral("printers_array"), QJsonArray { host } } })
-                                     .toJson();
-    return QDir().mkpath(dataDir) && file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+    const QByteArray bytes
+        = QJsonDocument(QJsonObject { { QStringLiteral("printers_array"), QJsonArray { host } } })
+              .toJson();
+    return QDir().mkpath(dataDir) && file.open(QIODevice::WriteOnly)
+        && file.write(bytes) == bytes.size();
 }

@@ -5,7 +5,7 @@
 #include <QFile>
 #include <QtEndian>
 
-StlBuilder &StlBuilder::box(const QVector3D &low, const QVector3D &high, bool inward)
+StlBuilder& StlBuilder::box(const QVector3D& low, const QVector3D& high, bool inward)
 {
     const auto corner = [&](int x, int y, int z) {
         return QVector3D(x ? high.x() : low.x(), y ? high.y() : low.y(), z ? high.z() : low.z());
@@ -19,7 +19,7 @@ StlBuilder &StlBuilder::box(const QVector3D &low, const QVector3D &high, bool in
         { { 0, 0, 0 }, { 0, 0, 1 }, { 0, 1, 1 }, { 0, 1, 0 } }, // left (-x)
         { { 1, 0, 0 }, { 1, 1, 0 }, { 1, 1, 1 }, { 1, 0, 1 } }, // right (+x)
     };
-    for (const auto &face : faces) {
+    for (const auto& face : faces) {
         QVector3D quad[4];
         for (int i = 0; i < 4; ++i)
             quad[i] = corner(face[i][0], face[i][1], face[i][2]);
@@ -32,15 +32,22 @@ StlBuilder &StlBuilder::box(const QVector3D &low, const QVector3D &high, bool in
     return *this;
 }
 
+StlBuilder& StlBuilder::triangles(const std::vector<float>& soup, float lift)
+{
+    for (std::size_t i = 0; i + 3 <= soup.size(); i += 3)
+        m_corners << QVector3D(soup[i], soup[i + 1], soup[i + 2] + lift);
+    return *this;
+}
+
 QByteArray StlBuilder::binary() const
 {
     const int count = triangleCount();
     QByteArray bytes(84 + 50 * count, '\0');
-    char *out = bytes.data();
+    char* out = bytes.data();
     qToLittleEndian<quint32>(static_cast<quint32>(count), out + 80); // triangle count
     for (int t = 0; t < count; ++t) {
-        char *record = out + 84 + 50 * t;
-        const QVector3D *c = m_corners.constData() + 3 * t;
+        char* record = out + 84 + 50 * t;
+        const QVector3D* c = m_corners.constData() + 3 * t;
         const QVector3D normal = QVector3D::normal(c[0], c[1], c[2]);
         const QVector3D fields[4] = { normal, c[0], c[1], c[2] };
         for (int f = 0; f < 4; ++f) {
@@ -52,7 +59,7 @@ QByteArray StlBuilder::binary() const
     return bytes;
 }
 
-bool StlBuilder::write(const QString &path) const
+bool StlBuilder::write(const QString& path) const
 {
     QFile file(path);
     const QByteArray bytes = binary();

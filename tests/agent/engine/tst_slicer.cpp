@@ -368,6 +368,59 @@ private slots:
                                       "height, resolution, pixel size or mirroring differ."));
     }
 
+    void islandsInPlateJson_data()
+    {
+        QTest::addColumn<bool>("pillarBelow");
+        QTest::addColumn<bool>("mirror");
+        QTest::newRow("floating") << false << false;
+        QTest::newRow("mirrored display, same place on the plate") << false << true;
+        QTest::newRow("held by pillars") << true << false;
+    }
+
+    void islandsInPlateJson()
+    {
+        QFETCH(bool, pillarBelow);
+        QFETCH(bool, mirror);
+        Profile profile = testProfile();
+        profile.mirrorX = mirror;
+        profile.mirrorY = mirror;
+        // A box on the plate, and beside it a bar that starts in the air at each of the layers
+        // 1 to 12: whichever worker slices the layer below, each start is found.
+        auto model = box(-8.02f, -5.03f, 0, -6.01f, -3.04f, 2.5f);
+        for (int layer = 1; layer <= 12; ++layer) {
+            const float x = -5.02f + layer * 0.8f;
+            model = model + box(x, 1.02f, layer * 0.1f, x + 0.5f, 3.04f, 2.5f);
+            if (pillarBelow)
+                model = model + box(x + 0.1f, 1.52f, 0, x + 0.4f, 2.03f, layer * 0.1f + 0.05f);
+        }
+        const Result r = slice({ { model, profile } });
+        QVERIFY2(r.ok, r.error.c_str());
+        const QJsonArray islands = r.plate.value(QStringLiteral("islands")).toArray();
+        QCOMPARE(r.plate.value(QStringLiteral("islandCount")).toInt(), pillarBelow ? 0 : 12);
+        QCOMPARE(islands.size(), pillarBelow ? 0 : 12);
+        for (int i = 0; i < islands.size(); ++i) {
+            const QJsonObject island = islands.at(i).toObject();
+            QCOMPARE(island.value(QStringLiteral("layer")).toInt(), i + 1);
+            // The centroid of the cured pixels, within half a pixel of the bar's centre.
+            const double x = -5.02 + (i + 1) * 0.8 + 0.25;
+            QVERIFY(std::fabs(island.value(QStringLiteral("x")).toDouble() - x) < 0.025);
+            QVERIFY(std::fabs(island.value(QStringLiteral("y")).toDouble() - 2.03) < 0.025);
+            QCOMPARE(island.value(QStringLiteral("areaMm2")).toDouble(),
+                double(rectanglePixels(x - 0.25, 1.02, x + 0.25, 3.04)) * 0.05 * 0.05);
+        }
+    }
+
+    void peelWarningWhereTheAreaJumps()
+    {
+        // A thin stem under a wide top: the top's first layer adds 144 mm² at once.
+        const auto model = box(-0.5f, -0.5f, 0, 0.5f, 0.5f, 1.0f) + box(-6, -6, 1.0f, 6, 6, 1.5f);
+        const Result r = slice({ { model, testProfile() } });
+        QVERIFY2(r.ok, r.error.c_str());
+        QCOMPARE(r.plate.value(QStringLiteral("islandCount")).toInt(), 0);
+        QCOMPARE(r.plate.value(QStringLiteral("peelWarningCount")).toInt(), 1);
+        QCOMPARE(r.plate.value(QStringLiteral("peelWarningLayers")).toArray(), QJsonArray { 10 });
+    }
+
     void plateJsonComesLastAndDescribesTheJob()
     {
         std::mutex mutex;

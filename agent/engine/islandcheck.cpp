@@ -1,0 +1,75 @@
+// SPDX-FileCopyrightText: 2026 Corvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "islandcheck.h"
+
+#include <algorithm>
+#include <utility>
+
+void IslandCheck::layerDone(Worker& worker, int layer, int layerCount, bool continues)
+{
+    // The bottom layer rests on the plate.
+    if (layer > 0) {
+        if (worker.previousLayer == layer - 1) {
+            check(worker, layer, worker.runs, worker.previous);
+        } else {
+            PixelRuns below;
+            bool haveBelow = false;
+            {
+                std::lock_guard<std::mutex> lock(m_mutex);
+                Seam& seam = m_seams[layer];
+                if (seam.haveBelow) {
+                    below = std::move(seam.below);
+                    haveBelow = true;
+                    m_seams.erase(layer);
+                } else {
+                    seam.layer = worker.runs;
+                    seam.haveLayer = true;
+                }
+            }
+            if (haveBelow)
+                check(worker, layer, worker.runs, below);
+        }
+    }
+    if (!continues && layer + 1 < layerCount) {
+        PixelRuns above;
+        bool haveAbove = false;
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            Seam& seam = m_seams[layer + 1];
+            if (seam.haveLayer) {
+                above = std::move(seam.layer);
+                haveAbove = true;
+                m_seams.erase(layer + 1);
+            } else {
+                seam.below = worker.runs;
+                seam.haveBelow = true;
+            }
+        }
+        if (haveAbove)
+            check(worker, layer + 1, above, worker.runs);
+    }
+    std::swap(worker.previous, worker.runs);
+    worker.previousLayer = layer;
+}
+
+void IslandCheck::check(Worker& worker, int layer, const PixelRuns& runs, const PixelRuns& below)
+{
+    worker.found.clear();
+    worker.finder.find(runs, below, worker.found);
+    if (worker.found.empty())
+        return;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    for (const IslandRegion& region : worker.found)
+        m_islands.push_back({ layer, region });
+}
+
+std::vector<LayerIsland> IslandCheck::islands()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    std::sort(m_islands.begin(), m_islands.end(), [](const LayerIsland& a, const LayerIsland& b) {
+        if (a.layer != b.layer)
+            return a.layer < b.layer;
+        return a.region.y != b.region.y ? a.region.y < b.region.y : a.region.x < b.region.x;
+    });
+    return m_islands;
+}

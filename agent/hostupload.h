@@ -1,0 +1,49 @@
+// SPDX-FileCopyrightText: 2026 Corvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#ifndef AGENT_HOSTUPLOAD_H
+#define AGENT_HOSTUPLOAD_H
+
+#include "hostanswer.h"
+#include "hostcredentials.h"
+
+#include <mutex>
+#include <set>
+#include <string>
+
+namespace httplib {
+class Client;
+}
+
+// Lets another thread end every upload at once, when the agent ends: a host that stalls would
+// otherwise keep the agent waiting for the whole stall time.
+class UploadCanceller {
+public:
+    // Every upload running now fails at once, and every later one before it starts.
+    void cancelAll();
+
+    // For the uploads themselves: false when cancelled already.
+    bool attach(httplib::Client* client);
+    void detach(httplib::Client* client);
+    bool cancelled();
+
+private:
+    std::mutex m_mutex;
+    std::set<httplib::Client*> m_clients;
+    bool m_cancelled = false;
+};
+
+struct UploadLimits {
+    int connectSeconds = 5; // a host that does not take the connection by then is given up
+    int stallSeconds = 30; // a transfer without progress for this long is abandoned
+};
+
+// Stores the job file at filePath on the printer host at ip:port under fileName (already made
+// safe with hostFileName) and waits until the host confirms it. Asks "/api/version" first: a
+// host that reports "upload-by-put" gets the file API's PUT, any other the form upload. The file
+// is streamed from disk in small pieces. Blocks the calling thread for the whole transfer and
+// shares nothing but the canceller, so any number may run at once.
+SendOutcome uploadJobFile(const std::string& ip, const std::string& port,
+    const HostCredentials& credentials, const std::string& filePath, const std::string& fileName,
+    UploadCanceller& canceller, const UploadLimits& limits = {});
+
+#endif
