@@ -2,11 +2,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "modelbay.h"
 
-#include "platemodel.h"
 #include "islandlist.h"
+#include "platemodel.h"
 #include "platescene.h"
+#include "safereplace.h"
 #include "supportgenerator.h"
 #include "supportoptions.h"
+#include "workfolder.h"
 
 #include <QtGlobal>
 #include <QtQml>
@@ -28,6 +30,8 @@ void register3DSceneEditorQML()
     qmlRegisterType<SupportOptions>("com.corvane.modelbay", 1, 0, "SupportOptions");
     qmlRegisterType<SupportGenerator>("com.corvane.modelbay", 1, 0, "SupportGenerator");
     qmlRegisterType<IslandList>("com.corvane.modelbay", 1, 0, "IslandList");
+    qmlRegisterType<WorkFolder>("com.corvane.modelbay", 1, 0, "WorkFolder");
+    qmlRegisterType<FileReplacer>("com.corvane.modelbay", 1, 0, "FileReplacer");
     registered = true;
 }
 

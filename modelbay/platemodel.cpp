@@ -284,6 +284,18 @@ void PlateModel::pushPlacement(int row, const Placement& after, const QString& t
         new PlacementCommand(this, { { object->id, object->placement, after } }, text));
 }
 
+// An object resting on the plate keeps resting on it when it is turned or scaled: turned or
+// grown about its middle, it would sink into the plate or hang above it. One lifted on purpose
+// stays where it is.
+Placement PlateModel::keptResting(int row, const Placement& after)
+{
+    PlateObject& object = *m_objects.at(row);
+    const float restingTolerance = 0.01f; // millimetres, float rounding of the placed bounds
+    if (!object.mesh || std::abs(object.bounds().min.z()) > restingTolerance)
+        return after;
+    return droppedToPlate(placedBounds(*object.mesh, after), after);
+}
+
 void PlateModel::setTranslation(int row, const QVector3D& translation)
 {
     if (!validRow(row) || !isFinite(translation))
@@ -299,7 +311,7 @@ void PlateModel::setRotation(int row, const QVector3D& rotation)
         return;
     Placement after = m_objects.at(row)->placement;
     after.rotation = rotation;
-    pushPlacement(row, after, tr("Rotate"));
+    pushPlacement(row, keptResting(row, after), tr("Rotate"));
 }
 
 void PlateModel::setScale(int row, const QVector3D& scale)
@@ -310,7 +322,7 @@ void PlateModel::setScale(int row, const QVector3D& scale)
         return;
     Placement after = m_objects.at(row)->placement;
     after.scale = scale;
-    pushPlacement(row, after, tr("Scale"));
+    pushPlacement(row, keptResting(row, after), tr("Scale"));
 }
 
 void PlateModel::moveBy(int row, qreal dx, qreal dy, bool mergeWithPrevious)

@@ -136,6 +136,7 @@ private:
     void placeOpened(const QString& path, const std::shared_ptr<const MeshData>& mesh);
     Placement besideOthers(const Bounds& own, const Placement& placement) const;
     void pushPlacement(int row, const Placement& after, const QString& text);
+    Placement keptResting(int row, const Placement& after);
     void emitRowChanged(int row);
     void updateOutsideNames();
     bool validRow(int row) const;

@@ -17,7 +17,7 @@ ToolBar {
     signal exportRequested()
 
     readonly property string progressText: {
-        if (road.phase === "exporting")
+        if (road.exporting)
             return qsTr("Writing the plate… %1 %").arg(Math.round(facetlab.progressbarVal));
         if (road.phase === "slicing") {
             if (netlib.layerCount.length > 0 && Number(netlib.layerCount) > 0)
@@ -27,7 +27,7 @@ ToolBar {
         return road.message;
     }
     readonly property real progress: {
-        if (road.phase === "exporting")
+        if (road.exporting)
             return facetlab.progressbarVal / 100;
         if (road.phase === "slicing")
             return Number(netlib.layerCount) > 0 ? (Number(netlib.layerID) || 0) / Number(netlib.layerCount) : 0;
@@ -60,8 +60,8 @@ ToolBar {
         HintButton {
             objectName: "cancelButton"
             text: qsTr("Cancel")
-            hint: qsTr("Stop writing the plate for the slicer")
-            enabled: bar.road.phase === "exporting"
+            hint: qsTr("Stop writing the plate")
+            enabled: bar.road.exporting
             onClicked: bar.road.cancel()
         }
         HintButton {
@@ -75,8 +75,12 @@ ToolBar {
         HintButton {
             objectName: "sendButton"
             text: qsTr("Send to printer")
-            hint: qsTr("Hand the sliced job to the printer")
-            enabled: bar.road.sliced && !bar.road.busy
+            // The built-in printers (address "local") have no host to send
+            // to: their jobs are saved as files.
+            readonly property bool takesFiles: bar.road.printer ? bar.road.printer.ip === "local" : false
+            hint: takesFiles ? qsTr("This printer takes job files: use Save job…")
+                             : qsTr("Hand the sliced job to the printer")
+            enabled: bar.road.sliced && !bar.road.busy && !takesFiles
             onClicked: bar.road.send()
         }
         HintButton {

@@ -2,7 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 import QtQuick 2.12
 import QtQml 2.12
-import Qt.labs.platform 1.1 as Platform
+import com.corvane.modelbay 1.0
 
 // The road of one job: export the plate into a working folder, have the agent
 // slice it, then send the job to the printer or save it as a file. Holds no
@@ -23,15 +23,28 @@ QtObject {
     property string jobName
     property int layerCount: 0
     property bool delivering: false
+    // Set while "Export STL…" writes the plate; Cancel stops it as well.
+    property bool exportingStl: false
+    readonly property bool exporting: phase === "exporting" || exportingStl
 
-    readonly property bool busy: phase === "exporting" || phase === "slicing" || delivering
+    readonly property bool busy: exporting || phase === "slicing" || delivering
     readonly property bool sliced: phase === "sliced"
     readonly property int currentLayer: Number(netlib.layerID) || 0
 
-    // Working files live in the temporary folder under a name of this window
-    // alone, so two windows never overwrite each other's plate.
-    readonly property url workFolder: Platform.StandardPaths.writableLocation(Platform.StandardPaths.TempLocation)
-    readonly property string workName: "corvane-plate-" + Math.random().toString(36).slice(2, 10)
+    // The plate for the agent goes to a folder of this window alone, removed
+    // when the window closes; each run writes the same names again.
+    property WorkFolder workFolderOwner: WorkFolder { }
+    readonly property url workFolder: workFolderOwner.url
+    readonly property string workName: "plate"
+
+    property FileReplacer replacer: FileReplacer { }
+    // While a job file replaces one the user agreed to replace: the fresh
+    // name it is saved under first, and the file it then replaces.
+    property url freshJobFile
+    property url replacedJobFile
+    // Set when the plate or the profile changes while the agent slices: the
+    // job that comes back no longer matches what the window shows.
+    property bool changedWhileSlicing: false
 
     // The agent names the layer images after the job; a job name of plain
     // letters, digits, "-" and "_" (at most 40) is used by it unchanged.
@@ -53,6 +66,11 @@ QtObject {
         if (refusal.length > 0) {
             phase = "failed";
             message = refusal;
+            return;
+        }
+        if (String(workFolder).length === 0) {
+            phase = "failed";
+            message = qsTr("Cannot make a working folder for the plate in the temporary folder.");
             return;
         }
         if (!printer || !profile) {
@@ -91,6 +109,7 @@ QtObject {
         phase = "slicing";
         message = qsTr("Slicing…");
         layerCount = 0;
+        changedWhileSlicing = false;
         const ip = printer.ip;
         const port = String(printer.port);
         const profileId = String(profile.ProfileID);
@@ -104,9 +123,22 @@ QtObject {
 
     function cancel() {
         // Read by the export at its next progress step.
-        if (phase === "exporting")
+        if (exporting)
             facetlab.exportCanceled = true;
     }
+
+    // A job or a plate that no longer matches the plate shown is dropped: it
+    // would be saved or sent for objects that are no longer where they were.
+    function dropStaleJob() {
+        if (phase === "sliced" || phase === "failed") {
+            phase = "idle";
+            layerCount = 0;
+            message = qsTr("The plate changed: slice it again.");
+        } else if (phase === "slicing") {
+            changedWhileSlicing = true;
+        }
+    }
+    onProfileChanged: dropStaleJob()
 
     function send() {
         if (!sliced || busy)
@@ -117,31 +149,59 @@ QtObject {
                               netlib.pathOfLayerImages);
     }
 
-    // The file dialog has asked before an existing file is chosen; the move
-    // itself never replaces a file.
-    function saveJob(fileUrl) {
+    // An existing file is replaced only when the user said yes to it
+    // (replaceAgreed): the job is then saved whole under a fresh name beside
+    // it and renamed over it, so the old file stays as it was until the new
+    // one is complete. Without that yes the move never replaces a file.
+    function saveJob(fileUrl, replaceAgreed) {
         if (!sliced || busy)
             return;
+        freshJobFile = "";
+        replacedJobFile = "";
+        let destination = fileUrl;
+        if (replaceAgreed === true && replacer.exists(fileUrl)) {
+            freshJobFile = replacer.freshUrlBeside(fileUrl);
+            replacedJobFile = fileUrl;
+            destination = freshJobFile;
+        }
         delivering = true;
         message = qsTr("Saving the job…");
-        netlib.sliceDownloadFileUrl = fileUrl;
+        netlib.sliceDownloadFileUrl = destination;
         netlib.agentSliceDownload(netlib.pathOfLayerImages);
     }
 
-    function exportPlate(fileUrl) {
+    // The name as the export writes it: it appends ".stl" to any other name.
+    function stlUrl(fileUrl) {
         const text = String(fileUrl);
-        const slash = text.lastIndexOf("/");
-        const folder = text.slice(0, slash);
-        const name = decodeURIComponent(text.slice(slash + 1));
-        facetlab.exportCanceled = false;
-        const written = facetlab.exportStl(folder, name, plateScene.exportEntities());
-        if (facetlab.exportCanceled) {
-            facetlab.exportCanceled = false;
-            message = qsTr("Export cancelled.");
-        } else {
-            message = written ? qsTr("Exported the plate to %1.").arg(localPath(fileUrl))
-                              : qsTr("Cannot write %1.").arg(localPath(fileUrl));
+        return /\.stl$/i.test(text) ? text : text + ".stl";
+    }
+
+    // Written whole under a fresh name first, then renamed into place: a
+    // cancelled or failed export leaves no half-written file, and an existing
+    // file (replaced only with replaceAgreed) stays as it was until the end.
+    function exportPlate(fileUrl, replaceAgreed) {
+        if (busy)
+            return;
+        const target = stlUrl(fileUrl);
+        if (replacer.exists(target) && replaceAgreed !== true) {
+            message = qsTr("%1 already exists and was not replaced.").arg(localPath(target));
+            return;
         }
+        const fresh = String(replacer.freshUrlBeside(target));
+        const slash = fresh.lastIndexOf("/");
+        exportingStl = true;
+        facetlab.exportCanceled = false;
+        const written = facetlab.exportStl(fresh.slice(0, slash), decodeURIComponent(fresh.slice(slash + 1)),
+                                           plateScene.exportEntities());
+        exportingStl = false;
+        if (facetlab.exportCanceled || !written) {
+            replacer.discard(fresh);
+            message = facetlab.exportCanceled ? qsTr("Export cancelled.") : qsTr("Cannot write %1.").arg(localPath(target));
+            facetlab.exportCanceled = false;
+            return;
+        }
+        const failure = replacer.replace(fresh, target);
+        message = failure.length > 0 ? failure : qsTr("Exported the plate to %1.").arg(localPath(target));
     }
 
     function localPath(fileUrl) {
@@ -182,7 +242,11 @@ QtObject {
         function onSlicingDoneChanged(slicingDone) {
             if (road.phase !== "slicing" || road.netlib.slicingInProgress)
                 return;
-            if (slicingDone) {
+            if (slicingDone && road.changedWhileSlicing) {
+                road.phase = "idle";
+                road.layerCount = 0;
+                road.message = qsTr("The plate changed while it was sliced: slice it again.");
+            } else if (slicingDone) {
                 road.layerCount = Number(road.netlib.layerCount);
                 road.phase = "sliced";
                 road.message = qsTr("Sliced: %n layer(s).", "", road.layerCount);
@@ -202,8 +266,27 @@ QtObject {
         }
         function onSliceDownloadResult(saved, message) {
             road.delivering = false;
-            road.message = saved ? qsTr("Saved the job as %1.").arg(road.localPath(road.netlib.sliceDownloadFileUrl))
-                                 : message;
+            let failure = saved ? "" : message;
+            let saving = road.netlib.sliceDownloadFileUrl;
+            if (String(road.replacedJobFile).length > 0) {
+                if (saved) {
+                    failure = road.replacer.replace(road.freshJobFile, road.replacedJobFile);
+                } else {
+                    road.replacer.discard(road.freshJobFile);
+                    // The user knows the file by the name they chose.
+                    failure = failure.split(road.localPath(road.freshJobFile)).join(road.localPath(road.replacedJobFile));
+                }
+                saving = road.replacedJobFile;
+                road.freshJobFile = "";
+                road.replacedJobFile = "";
+            }
+            road.message = failure.length > 0 ? failure : qsTr("Saved the job as %1.").arg(road.localPath(saving));
         }
+    }
+
+    property Connections plateEvents: Connections {
+        target: road.plate
+        // Every change of the plate is a step of its undo stack.
+        function onUndoStateChanged() { road.dropStaleJob(); }
     }
 }

@@ -5,7 +5,8 @@ import QtQuick.Controls 2.12
 import QtQuick.Layouts 1.12
 
 // The objects on the plate, one line each; a click selects. Objects that
-// reach outside the printable volume are marked in the warning colour.
+// reach outside the printable volume are marked in the warning colour, the red
+// the 3D view draws them in (orange there means selected).
 ListView {
     id: list
 
@@ -34,13 +35,13 @@ ListView {
                 Layout.preferredWidth: 10
                 Layout.preferredHeight: 10
                 radius: 5
-                color: model.outside ? "#e8703a" : "#5fa8e8"
+                color: model.outside ? "#d84038" : "#5fa8e8"
             }
             Label {
                 Layout.fillWidth: true
                 elide: Text.ElideMiddle
                 text: model.name
-                color: model.outside ? "#e8703a" : palette.text
+                color: model.outside ? "#d84038" : palette.text
             }
             Label {
                 color: "#9aa6b2"

@@ -28,13 +28,21 @@ ApplicationWindow {
         plate.openFiles(files);
     }
 
-    // The job file goes to fileUrl; an existing file is never replaced.
+    // The job file goes to fileUrl; an existing file is replaced only after
+    // the user says yes to it.
     function saveJobTo(fileUrl) {
-        road.saveJob(fileUrl);
+        if (road.replacer.exists(fileUrl))
+            replaceQuestion.ask(fileUrl, function () { road.saveJob(fileUrl, true); });
+        else
+            road.saveJob(fileUrl, false);
     }
 
     function exportTo(fileUrl) {
-        road.exportPlate(fileUrl);
+        const target = road.stlUrl(fileUrl);
+        if (road.replacer.exists(target))
+            replaceQuestion.ask(target, function () { road.exportPlate(target, true); });
+        else
+            road.exportPlate(target, false);
     }
 
     function openFromCommandLine() {
@@ -184,9 +192,8 @@ ApplicationWindow {
         folder: shortcuts.home
         onAccepted: window.openPaths(fileUrls)
     }
-    // The job file is moved into place and never replaces a file: the
-    // dialog does not offer to replace one, and the outcome names the file
-    // that is in the way.
+    // Both save dialogs leave the question about an existing file to the
+    // window (replaceQuestion), which asks it the same way for both.
     Platform.FileDialog {
         id: saveJobDialog
         title: qsTr("Save job")
@@ -197,14 +204,48 @@ ApplicationWindow {
         folder: Platform.StandardPaths.writableLocation(Platform.StandardPaths.HomeLocation)
         onAccepted: window.saveJobTo(file)
     }
-    Dialogs.FileDialog {
+    Platform.FileDialog {
         id: exportDialog
         title: qsTr("Export STL")
-        selectExisting: false
+        fileMode: Platform.FileDialog.SaveFile
+        options: Platform.FileDialog.DontConfirmOverwrite
         nameFilters: [qsTr("STL files (*.stl)")]
         defaultSuffix: "stl"
-        folder: shortcuts.home
-        onAccepted: window.exportTo(fileUrl)
+        folder: Platform.StandardPaths.writableLocation(Platform.StandardPaths.HomeLocation)
+        onAccepted: window.exportTo(file)
+    }
+
+    // Asked before a file is replaced; only "Yes" runs the replacing action.
+    Dialog {
+        id: replaceQuestion
+        objectName: "replaceQuestion"
+        property url target
+        property var action: null
+        function ask(fileUrl, onYes) {
+            target = fileUrl;
+            action = onYes;
+            open();
+        }
+        title: qsTr("Replace the file?")
+        anchors.centerIn: parent
+        modal: true
+        standardButtons: Dialog.Yes | Dialog.No
+        onAccepted: {
+            const run = action;
+            action = null;
+            if (run)
+                run();
+        }
+        onRejected: {
+            action = null;
+            road.message = qsTr("%1 was kept as it was.").arg(road.localPath(target));
+        }
+        width: Math.min(640, window.width - 40)
+        Label {
+            wrapMode: Text.WordWrap
+            width: replaceQuestion.availableWidth
+            text: qsTr("%1 already exists. Replace it?").arg(replaceQuestion.target.toString().length > 0 ? road.localPath(replaceQuestion.target) : "")
+        }
     }
 
     Dialog {
@@ -215,10 +256,13 @@ ApplicationWindow {
         anchors.centerIn: parent
         modal: true
         standardButtons: Dialog.Ok
+        // A width of its own: sized by its wrapped text, the dialog and the
+        // text would wait on each other's width.
+        width: Math.min(640, window.width - 40)
         Label {
             id: errorText
             wrapMode: Text.WordWrap
-            width: Math.min(600, window.width - 80)
+            width: openErrors.availableWidth
         }
     }
 
@@ -278,7 +322,7 @@ ApplicationWindow {
             }
             Label {
                 visible: plate.outsideNames.length > 0
-                color: "#e8703a"
+                color: "#d84038"
                 text: qsTr("Outside the printable volume: %1").arg(plate.outsideNames.join(", "))
                 elide: Text.ElideRight
                 Layout.maximumWidth: 420

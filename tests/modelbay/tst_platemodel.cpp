@@ -230,6 +230,40 @@ private slots:
         QCOMPARE(stateOf(model), after);
     }
 
+    // Turned or scaled about its middle, a tall object would sink into the plate; one resting
+    // on it keeps resting on it, and one lifted on purpose keeps its height.
+    void turningKeepsARestingObjectOnThePlate_data()
+    {
+        QTest::addColumn<Operation>("operation");
+        QTest::addColumn<float>("lift");
+        QTest::newRow("rotate resting") << Operation([](PlateModel& m) {
+            m.setRotation(0, { 60, 0, 0 });
+        }) << 0.0f;
+        QTest::newRow("scale resting") << Operation([](PlateModel& m) {
+            m.setScale(0, { 2, 2, 2 });
+        }) << 0.0f;
+        QTest::newRow("rotate lifted") << Operation([](PlateModel& m) {
+            m.setRotation(0, { 60, 0, 0 });
+        }) << 20.0f;
+    }
+
+    void turningKeepsARestingObjectOnThePlate()
+    {
+        QFETCH(Operation, operation);
+        QFETCH(float, lift);
+        PlateModel model;
+        QCOMPARE(open(model, m_tall), QStringList());
+        QCOMPARE(model.boundsAt(0).min.z(), 0.0f);
+        if (lift > 0)
+            model.setTranslation(0, model.placementAt(0).translation + QVector3D(0, 0, lift));
+        const float middleBefore = model.boundsAt(0).centre().z();
+        operation(model);
+        if (lift > 0)
+            QVERIFY(qAbs(model.boundsAt(0).centre().z() - middleBefore) < 0.01f);
+        else
+            QVERIFY(qAbs(model.boundsAt(0).min.z()) < 0.001f);
+    }
+
     void dragStepsUndoTogether()
     {
         PlateModel model;
