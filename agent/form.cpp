@@ -31,7 +31,7 @@ std::string quoted(std::string_view text)
 
 } // namespace
 
-bool percentDecode(std::string_view text, bool plusIsSpace, std::string &out)
+bool percentDecode(std::string_view text, bool plusIsSpace, std::string& out)
 {
     out.clear();
     out.reserve(text.size());
@@ -98,7 +98,7 @@ bool isUtf8(std::string_view text)
     return true;
 }
 
-bool parseForm(std::string_view body, Form &form, std::string &error)
+bool parseForm(std::string_view body, Form& form, std::string& error)
 {
     form.clear();
     std::size_t start = 0;
@@ -113,7 +113,7 @@ bool parseForm(std::string_view body, Form &form, std::string &error)
         const std::size_t equals = piece.find('=');
         const std::string_view rawKey = piece.substr(0, equals);
         const std::string_view rawValue
-                = equals == std::string_view::npos ? std::string_view() : piece.substr(equals + 1);
+            = equals == std::string_view::npos ? std::string_view() : piece.substr(equals + 1);
         std::string key;
         std::string value;
         std::string valueWithPlus;
@@ -140,18 +140,18 @@ bool parseForm(std::string_view body, Form &form, std::string &error)
     return true;
 }
 
-const FormField *formField(const Form &form, std::string_view key)
+const FormField* formField(const Form& form, std::string_view key)
 {
-    for (const FormField &field : form) {
+    for (const FormField& field : form) {
         if (field.key == key)
             return &field;
     }
     return nullptr;
 }
 
-const std::string *formValue(const Form &form, std::string_view key)
+const std::string* formValue(const Form& form, std::string_view key)
 {
-    const FormField *field = formField(form, key);
+    const FormField* field = formField(form, key);
     return field ? &field->value : nullptr;
 }
 

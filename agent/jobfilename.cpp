@@ -14,7 +14,7 @@ std::string jobFileStem(std::string_view jobName)
     std::string stem;
     for (const char c : jobName.substr(0, longest)) {
         const bool kept = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')
-                || c == '-' || c == '_' || c == '.';
+            || c == '-' || c == '_' || c == '.';
         stem += kept ? c : '_';
     }
     if (stem.empty() || stem.front() == '.')
@@ -35,7 +35,7 @@ bool publishJobFile(const std::string& temporaryPath, const std::string& folder,
         }
         if (errno != EEXIST) {
             error = "The agent cannot create a job file in " + folder + ": " + std::strerror(errno)
-                    + ".";
+                + ".";
             return false;
         }
     }

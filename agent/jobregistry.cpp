@@ -14,7 +14,7 @@
 #include <system_error>
 
 struct JobRegistry::Job {
-    std::string folder;    // as handed to the client
+    std::string folder; // as handed to the client
     std::string canonical; // the same folder with every link resolved
     std::string name;
     int layerCount = 0;
@@ -27,7 +27,7 @@ struct JobRegistry::Job {
 
 namespace {
 
-std::string canonicalPath(const std::string &path)
+std::string canonicalPath(const std::string& path)
 {
     char resolved[PATH_MAX];
     if (!realpath(path.c_str(), resolved))
@@ -35,18 +35,21 @@ std::string canonicalPath(const std::string &path)
     return resolved;
 }
 
-constexpr const char *folderPrefix = "job-";
+constexpr const char* folderPrefix = "job-";
 
 } // namespace
 
-JobRegistry::JobRegistry(std::string jobsFolder) : m_jobsFolder(std::move(jobsFolder)) { }
+JobRegistry::JobRegistry(std::string jobsFolder)
+    : m_jobsFolder(std::move(jobsFolder))
+{
+}
 
 JobRegistry::~JobRegistry() { stopAll(); }
 
 void JobRegistry::removeOldFolders()
 {
     std::error_code ignored;
-    for (const auto &entry : std::filesystem::directory_iterator(m_jobsFolder, ignored)) {
+    for (const auto& entry : std::filesystem::directory_iterator(m_jobsFolder, ignored)) {
         const std::string name = entry.path().filename().string();
         if (name.rfind(folderPrefix, 0) == 0 && entry.is_directory(ignored))
             std::filesystem::remove_all(entry.path(), ignored);
@@ -59,7 +62,7 @@ bool JobRegistry::start(Plate plate, std::string& folder, std::string& error, st
     std::string pattern = m_jobsFolder + "/" + folderPrefix + "XXXXXX";
     if (!mkdtemp(pattern.data())) {
         error = "The agent cannot create a job folder in " + m_jobsFolder + ": "
-                + std::strerror(errno) + ".";
+            + std::strerror(errno) + ".";
         return false;
     }
     auto job = std::make_unique<Job>();
@@ -67,7 +70,7 @@ bool JobRegistry::start(Plate plate, std::string& folder, std::string& error, st
     job->canonical = canonicalPath(pattern);
     job->name = plate.jobName;
     job->layerCount = plate.layerCount;
-    Job *raw = job.get();
+    Job* raw = job.get();
 
     std::lock_guard<std::mutex> lock(m_mutex);
     if (request != 0 && request != m_newestRequest) {
@@ -78,14 +81,14 @@ bool JobRegistry::start(Plate plate, std::string& folder, std::string& error, st
         return false;
     }
     m_refusal.clear();
-    for (const auto &older : m_jobs) {
+    for (const auto& older : m_jobs) {
         older->cancel = true;
         // Threads that have ended are joined now rather than piling up until the agent ends.
         if (older->state != JobStatus::State::Running && older->thread.joinable())
             older->thread.join();
     }
     // Failed and cancelled jobs can never be packed: their layer images only take up room.
-    const auto unusable = [](const std::unique_ptr<Job> &older) {
+    const auto unusable = [](const std::unique_ptr<Job>& older) {
         // Only a joined thread lets its job go; one that failed just now goes next time.
         if (older->state != JobStatus::State::Failed || older->thread.joinable())
             return false;
@@ -125,7 +128,7 @@ bool JobRegistry::start(Plate plate, std::string& folder, std::string& error, st
     return true;
 }
 
-JobStatus JobRegistry::statusOf(const Job &job)
+JobStatus JobRegistry::statusOf(const Job& job)
 {
     JobStatus status;
     status.state = job.state;
@@ -178,14 +181,14 @@ bool JobRegistry::isNewest(std::uint64_t request) const
     return request == m_newestRequest;
 }
 
-JobStatus JobRegistry::find(const std::string &path, std::string &jobName,
-                            std::string *jobFolder) const
+JobStatus JobRegistry::find(
+    const std::string& path, std::string& jobName, std::string* jobFolder) const
 {
     const std::string canonical = canonicalPath(path);
     if (canonical.empty())
         return {};
     std::lock_guard<std::mutex> lock(m_mutex);
-    for (const auto &job : m_jobs) {
+    for (const auto& job : m_jobs) {
         if (job->canonical == canonical) {
             jobName = job->name;
             if (jobFolder)
@@ -199,9 +202,9 @@ JobStatus JobRegistry::find(const std::string &path, std::string &jobName,
 void JobRegistry::stopAll()
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    for (const auto &job : m_jobs)
+    for (const auto& job : m_jobs)
         job->cancel = true;
-    for (const auto &job : m_jobs) {
+    for (const auto& job : m_jobs) {
         if (job->thread.joinable())
             job->thread.join();
     }

@@ -31,8 +31,8 @@ class JobRegistry {
 public:
     explicit JobRegistry(std::string jobsFolder);
     ~JobRegistry(); // cancels the running jobs and waits for their threads
-    JobRegistry(const JobRegistry &) = delete;
-    JobRegistry &operator=(const JobRegistry &) = delete;
+    JobRegistry(const JobRegistry&) = delete;
+    JobRegistry& operator=(const JobRegistry&) = delete;
 
     // Removes the job folders an earlier run of the agent left behind: nothing can name them any
     // more, since only folders of this run are accepted.
@@ -61,15 +61,15 @@ public:
     // folder), with the job's name; State::None when path is not one of our job folders. The
     // folder as this registry made it goes to jobFolder: work on the job uses that, never the
     // caller's spelling, whose links may point elsewhere by the time it is opened.
-    JobStatus find(const std::string &path, std::string &jobName,
-                   std::string *jobFolder = nullptr) const;
+    JobStatus find(
+        const std::string& path, std::string& jobName, std::string* jobFolder = nullptr) const;
 
     // Cancels every running job and waits for its thread: the agent is about to end.
     void stopAll();
 
 private:
     struct Job;
-    static JobStatus statusOf(const Job &job);
+    static JobStatus statusOf(const Job& job);
 
     const std::string m_jobsFolder;
     mutable std::mutex m_mutex;

@@ -24,7 +24,7 @@ constexpr int wakeSignal = SIGUSR1;
 
 } // namespace
 
-int main(int argc, char **argv)
+int main(int argc, char** argv)
 {
     AgentOptions options;
     std::string error;
@@ -33,8 +33,8 @@ int main(int argc, char **argv)
         return 2;
     }
     const std::string dataFolder = options.dataDir.empty()
-            ? defaultDataFolder(std::getenv("XDG_DATA_HOME"), std::getenv("HOME"))
-            : options.dataDir;
+        ? defaultDataFolder(std::getenv("XDG_DATA_HOME"), std::getenv("HOME"))
+        : options.dataDir;
     if (dataFolder.empty()) {
         std::fprintf(stderr, "agent: neither XDG_DATA_HOME nor HOME names a data folder.\n");
         return 1;
@@ -78,7 +78,8 @@ int main(int argc, char **argv)
         std::unique_lock<std::mutex> lock(mutex);
         do {
             server.stop();
-        } while (!ended.wait_for(lock, std::chrono::milliseconds(100), [&] { return serverEnded; }));
+        } while (
+            !ended.wait_for(lock, std::chrono::milliseconds(100), [&] { return serverEnded; }));
     });
 
     server.run();

@@ -4,21 +4,22 @@
 
 #include "slicerequest.h"
 
-bool parseOptions(const std::vector<std::string> &arguments, AgentOptions &options,
-                  std::string &error)
+bool parseOptions(
+    const std::vector<std::string>& arguments, AgentOptions& options, std::string& error)
 {
     options = AgentOptions();
     for (std::size_t i = 0; i < arguments.size(); ++i) {
-        const std::string &option = arguments[i];
+        const std::string& option = arguments[i];
         if (option != "--port" && option != "--data-dir") {
-            error = "Unknown option \"" + option + "\" (the agent takes --port N and --data-dir DIR).";
+            error = "Unknown option \"" + option
+                + "\" (the agent takes --port N and --data-dir DIR).";
             return false;
         }
         if (i + 1 == arguments.size()) {
             error = "The option " + option + " needs a value.";
             return false;
         }
-        const std::string &value = arguments[++i];
+        const std::string& value = arguments[++i];
         if (option == "--port") {
             if (!parseInteger(value, options.port) || options.port < 0 || options.port > 65535) {
                 error = "The port must be a number from 0 to 65535.";
@@ -35,7 +36,7 @@ bool parseOptions(const std::vector<std::string> &arguments, AgentOptions &optio
     return true;
 }
 
-std::string defaultDataFolder(const char *xdgDataHome, const char *home)
+std::string defaultDataFolder(const char* xdgDataHome, const char* home)
 {
     // Only an absolute XDG_DATA_HOME counts; a relative one is to be ignored.
     if (xdgDataHome && xdgDataHome[0] == '/')

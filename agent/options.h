@@ -9,18 +9,18 @@
 // The desktop program starts the agent without arguments; the options exist for tests, which run
 // several agents side by side, each on a port and in a data folder of its own.
 struct AgentOptions {
-    int port = 18383;    // --port N; 0 lets the system choose a free port
+    int port = 18383; // --port N; 0 lets the system choose a free port
     std::string dataDir; // --data-dir DIR; empty means the default data folder
 };
 
 // Reads the command-line arguments after the program name. False and one sentence when an
 // option is unknown, lacks its value or has a bad one.
-bool parseOptions(const std::vector<std::string> &arguments, AgentOptions &options,
-                  std::string &error);
+bool parseOptions(
+    const std::vector<std::string>& arguments, AgentOptions& options, std::string& error);
 
 // $XDG_DATA_HOME/corvane/agent when that variable holds an absolute path, else
 // $HOME/.local/share/corvane/agent; empty when neither is known. Takes the variables' values so
 // that the rule can be tested without touching the environment.
-std::string defaultDataFolder(const char *xdgDataHome, const char *home);
+std::string defaultDataFolder(const char* xdgDataHome, const char* home);
 
 #endif

@@ -2,32 +2,32 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "printercatalog.h"
 
-PrinterCatalog loadPrinterCatalog(const std::string &printersFile)
+PrinterCatalog loadPrinterCatalog(const std::string& printersFile)
 {
     PrinterCatalog catalog;
     catalog.printers = builtinPrinters();
     std::vector<Printer> configured;
     if (readPrintersFile(printersFile, configured, catalog.fileError)) {
         catalog.fileError.clear();
-        for (Printer &printer : configured)
+        for (Printer& printer : configured)
             catalog.printers.push_back(std::move(printer));
     }
     return catalog;
 }
 
-const Printer *findPrinter(const std::vector<Printer> &printers, const std::string &ip,
-                           const std::string &port)
+const Printer* findPrinter(
+    const std::vector<Printer>& printers, const std::string& ip, const std::string& port)
 {
-    for (const Printer &printer : printers) {
+    for (const Printer& printer : printers) {
         if (printer.ip == ip && printer.port == port)
             return &printer;
     }
     return nullptr;
 }
 
-const Profile *findProfile(const Printer &printer, int profileId)
+const Profile* findProfile(const Printer& printer, int profileId)
 {
-    for (const Profile &profile : printer.profiles) {
+    for (const Profile& profile : printer.profiles) {
         if (profile.profileId == profileId)
             return &profile;
     }

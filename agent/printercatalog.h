@@ -16,13 +16,13 @@ struct PrinterCatalog {
     std::string fileError; // why the printers file was skipped, or empty
 };
 
-PrinterCatalog loadPrinterCatalog(const std::string &printersFile);
+PrinterCatalog loadPrinterCatalog(const std::string& printersFile);
 
 // The printer at exactly this address and port, or nullptr. The first one listed wins, so a
 // configured host cannot shadow a built-in printer.
-const Printer *findPrinter(const std::vector<Printer> &printers, const std::string &ip,
-                           const std::string &port);
+const Printer* findPrinter(
+    const std::vector<Printer>& printers, const std::string& ip, const std::string& port);
 
-const Profile *findProfile(const Printer &printer, int profileId);
+const Profile* findProfile(const Printer& printer, int profileId);
 
 #endif

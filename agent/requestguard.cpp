@@ -20,8 +20,8 @@ bool equalsIgnoringCase(std::string_view a, std::string_view b)
 
 } // namespace
 
-std::string requestRefusal(bool hasOrigin, bool hasFetchMetadata, std::size_t hostCount,
-                           std::string_view host, int port)
+std::string requestRefusal(
+    bool hasOrigin, bool hasFetchMetadata, std::size_t hostCount, std::string_view host, int port)
 {
     if (hasOrigin)
         return "The agent does not serve requests that carry an Origin header.";
@@ -37,5 +37,5 @@ std::string requestRefusal(bool hasOrigin, bool hasFetchMetadata, std::size_t ho
             return {};
     }
     return "The agent serves only requests addressed to 127.0.0.1" + suffix + " or localhost"
-            + suffix + ".";
+        + suffix + ".";
 }

@@ -17,7 +17,7 @@
 // A page can still make the browser send a plain GET without Origin (an image's address, say),
 // and "/terminate" is a GET. Browsers mark every request they send with Sec-Fetch-* headers,
 // which our desktop client never sends, so a request that carries them is refused as well.
-std::string requestRefusal(bool hasOrigin, bool hasFetchMetadata, std::size_t hostCount,
-                           std::string_view host, int port);
+std::string requestRefusal(
+    bool hasOrigin, bool hasFetchMetadata, std::size_t hostCount, std::string_view host, int port);
 
 #endif

@@ -6,9 +6,9 @@
 
 namespace {
 
-bool requireField(const Form &form, const std::string &key, std::string &value, std::string &error)
+bool requireField(const Form& form, const std::string& key, std::string& value, std::string& error)
 {
-    const std::string *found = formValue(form, key);
+    const std::string* found = formValue(form, key);
     if (!found) {
         error = "The form lacks the field \"" + key + "\".";
         return false;
@@ -17,7 +17,7 @@ bool requireField(const Form &form, const std::string &key, std::string &value, 
     return true;
 }
 
-bool readPrinter(const Form &form, SliceRequest &request, std::string &error)
+bool readPrinter(const Form& form, SliceRequest& request, std::string& error)
 {
     std::string printer;
     if (!requireField(form, "printer", printer, error))
@@ -29,8 +29,8 @@ bool readPrinter(const Form &form, SliceRequest &request, std::string &error)
     return true;
 }
 
-bool readItem(const Form &form, const std::string &stlKey, const std::string &profileKey,
-              SliceRequest &request, std::string &error)
+bool readItem(const Form& form, const std::string& stlKey, const std::string& profileKey,
+    SliceRequest& request, std::string& error)
 {
     SliceItem item;
     std::string profile;
@@ -53,7 +53,7 @@ bool readItem(const Form &form, const std::string &stlKey, const std::string &pr
 
 } // namespace
 
-bool splitPrinterAddress(std::string_view text, std::string &ip, std::string &port)
+bool splitPrinterAddress(std::string_view text, std::string& ip, std::string& port)
 {
     const std::size_t colon = text.rfind(':');
     if (colon == std::string_view::npos || colon == 0 || colon + 1 == text.size())
@@ -63,7 +63,7 @@ bool splitPrinterAddress(std::string_view text, std::string &ip, std::string &po
     return true;
 }
 
-bool parseInteger(std::string_view text, int &value)
+bool parseInteger(std::string_view text, int& value)
 {
     bool negative = false;
     if (!text.empty() && text.front() == '-') {
@@ -86,14 +86,14 @@ bool parseInteger(std::string_view text, int &value)
     return true;
 }
 
-bool parsePreviewForm(const Form &form, SliceRequest &request, std::string &error)
+bool parsePreviewForm(const Form& form, SliceRequest& request, std::string& error)
 {
     request = SliceRequest();
     return readPrinter(form, request, error) && requireField(form, "name", request.jobName, error)
-            && readItem(form, "stl", "profile", request, error);
+        && readItem(form, "stl", "profile", request, error);
 }
 
-bool parseAdvancedForm(const Form &form, SliceRequest &request, std::string &error)
+bool parseAdvancedForm(const Form& form, SliceRequest& request, std::string& error)
 {
     request = SliceRequest();
     std::string countText;
@@ -102,7 +102,7 @@ bool parseAdvancedForm(const Form &form, SliceRequest &request, std::string &err
     int count = 0;
     if (!parseInteger(countText, count) || count < 1 || count > maximumPlateItems) {
         error = "The field \"count\" must be a number of items from 1 to "
-                + std::to_string(maximumPlateItems) + ".";
+            + std::to_string(maximumPlateItems) + ".";
         return false;
     }
     if (!readPrinter(form, request, error) || !requireField(form, "name", request.jobName, error))

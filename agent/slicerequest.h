@@ -26,16 +26,16 @@ struct SliceRequest {
 };
 
 // "/slice/preview": the fields "stl", "printer", "profile" and "name".
-bool parsePreviewForm(const Form &form, SliceRequest &request, std::string &error);
+bool parsePreviewForm(const Form& form, SliceRequest& request, std::string& error);
 
 // "/advanced-slice": "count", "printer", "name", then "stls_i" and "profiles_i" for i from 1.
-bool parseAdvancedForm(const Form &form, SliceRequest &request, std::string &error);
+bool parseAdvancedForm(const Form& form, SliceRequest& request, std::string& error);
 
 // "address:port", split at the last colon (so that the address itself may hold colons).
-bool splitPrinterAddress(std::string_view text, std::string &ip, std::string &port);
+bool splitPrinterAddress(std::string_view text, std::string& ip, std::string& port);
 
 // A decimal integer with an optional "-", nothing else around it, within int's range.
-bool parseInteger(std::string_view text, int &value);
+bool parseInteger(std::string_view text, int& value);
 
 // The largest number of items one plate takes; a bigger "count" is refused before anything is read.
 constexpr int maximumPlateItems = 256;

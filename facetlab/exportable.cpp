@@ -27,7 +27,7 @@ constexpr quint64 maxBatchRecords = quint64(1) << 22;
 
 }
 
-Exportable::Exportable(Qt3DRender::QGeometryRenderer *geometryRenderer, QObject *parent)
+Exportable::Exportable(Qt3DRender::QGeometryRenderer* geometryRenderer, QObject* parent)
     : QObject(parent)
     , geometryRenderer(geometryRenderer)
 {
@@ -39,14 +39,15 @@ Exportable::~Exportable() = default;
 
 void Exportable::handleExportCanceledChanged(bool cancel) { canceled = cancel; }
 
-void Exportable::countProgressLocally(quint32 *counter, quint64 interval, const QMetaObject::Connection &link)
+void Exportable::countProgressLocally(
+    quint32* counter, quint64 interval, const QMetaObject::Connection& link)
 {
     progressCounter = counter;
     progressInterval = interval;
     progressLink = link;
 }
 
-QByteArray Exportable::bufferBytes(Qt3DRender::QBuffer *buffer)
+QByteArray Exportable::bufferBytes(Qt3DRender::QBuffer* buffer)
 {
     if (!buffer)
         return {};
@@ -68,7 +69,7 @@ void Exportable::collectAttributes()
 {
     if (!geometryRenderer)
         return;
-    Qt3DRender::QGeometry *geometry = geometryRenderer->geometry();
+    Qt3DRender::QGeometry* geometry = geometryRenderer->geometry();
     if (!geometry) {
         // A mesh loaded from a file has no geometry until the render engine
         // runs its factory; one call here builds it on this thread.
@@ -88,8 +89,8 @@ void Exportable::collectAttributes()
     attributes = geometry->attributes();
     // One buffer may hold both the positions and the indices: generate its
     // bytes once.
-    Qt3DRender::QBuffer *positionBuffer = nullptr;
-    for (QAttribute *attribute : qAsConst(attributes)) {
+    Qt3DRender::QBuffer* positionBuffer = nullptr;
+    for (QAttribute* attribute : qAsConst(attributes)) {
         if (!attribute)
             continue;
         if (attribute->name() == QAttribute::defaultPositionAttributeName()) {
@@ -130,7 +131,7 @@ void Exportable::collectAttributes()
             default:
                 continue;
             }
-            Qt3DRender::QBuffer *buffer = attribute->buffer();
+            Qt3DRender::QBuffer* buffer = attribute->buffer();
             indexData = buffer && buffer == positionBuffer ? positionData : bufferBytes(buffer);
         }
     }
@@ -144,7 +145,8 @@ void Exportable::prepareReader()
         reader.positionElements = quint64(positionData.size()) / quint64(positionElementSize);
         reader.positionBase = positionByteOffset / quint64(positionElementSize);
         // A stride of 0 means tightly packed vertices, as in OpenGL.
-        const quint64 stride = positionByteStride ? positionByteStride : 3 * quint64(positionElementSize);
+        const quint64 stride
+            = positionByteStride ? positionByteStride : 3 * quint64(positionElementSize);
         reader.positionStep = stride / quint64(positionElementSize);
     }
 
@@ -168,8 +170,8 @@ void Exportable::prepareReader()
 bool Exportable::loadMatrices()
 {
     matrices.resize(transforms.size() * 16);
-    float *out = matrices.data();
-    for (const QPointer<Qt3DCore::QTransform> &transform : qAsConst(transforms)) {
+    float* out = matrices.data();
+    for (const QPointer<Qt3DCore::QTransform>& transform : qAsConst(transforms)) {
         // The mesh can no longer be placed in the scene.
         if (!transform)
             return false;
@@ -193,13 +195,13 @@ quint64 Exportable::quietTriangles(quint64 remaining) const
     return qMin(qMin(toMultiple, toWrap) - 1, remaining);
 }
 
-bool Exportable::writeTriangles(QFile &file, quint64 flushStep)
+bool Exportable::writeTriangles(QFile& file, quint64 flushStep)
 {
     QByteArray recordBuffer;
     return writeTriangles(file, flushStep, recordBuffer);
 }
 
-bool Exportable::writeTriangles(QFile &file, quint64 flushStep, QByteArray &recordBuffer)
+bool Exportable::writeTriangles(QFile& file, quint64 flushStep, QByteArray& recordBuffer)
 {
     flushInterval = qMax<quint64>(flushStep, 1);
     nextFlush = 0;
@@ -236,14 +238,14 @@ bool Exportable::writeTriangles(QFile &file, quint64 flushStep, QByteArray &reco
     return writeBatch(file, recordBuffer, true);
 }
 
-bool Exportable::writeRange(QFile &file, quint64 first, quint64 end, QByteArray &recordBuffer)
+bool Exportable::writeRange(QFile& file, quint64 first, quint64 end, QByteArray& recordBuffer)
 {
     // Locals, so that the compiler keeps them in registers across the stores
     // into the record buffer and the call into QVector3D.
     const MeshReader mesh = reader;
-    const float *matrix = matrices.constData();
+    const float* matrix = matrices.constData();
     const int matrixCount = transforms.size();
-    char *records = recordBuffer.data();
+    char* records = recordBuffer.data();
     quint64 inBatch = batched;
     quint64 flushAt = nextFlush;
 
@@ -255,10 +257,11 @@ bool Exportable::writeRange(QFile &file, quint64 first, quint64 end, QByteArray 
         mesh.corner(index[1], corner[1]);
         mesh.corner(index[2], corner[2]);
 
-        FacetMath::CornerColumns columns = FacetMath::cornerColumns(corner[0], corner[1], corner[2]);
+        FacetMath::CornerColumns columns
+            = FacetMath::cornerColumns(corner[0], corner[1], corner[2]);
         for (int t = 0; t < matrixCount; ++t)
             FacetMath::multiply(matrix + 16 * t, columns);
-        const float *const moved[3] = { columns.column[0], columns.column[1], columns.column[2] };
+        const float* const moved[3] = { columns.column[0], columns.column[1], columns.column[2] };
         const QVector3D normal = FacetMath::facetNormal(moved[0], moved[1], moved[2]);
         StlRecord::writeRecord(normal, moved, records + inBatch * StlRecord::recordSize);
         ++inBatch;
@@ -280,7 +283,7 @@ bool Exportable::writeRange(QFile &file, quint64 first, quint64 end, QByteArray 
     return true;
 }
 
-bool Exportable::writeBatch(QFile &file, QByteArray &recordBuffer, bool flush)
+bool Exportable::writeBatch(QFile& file, QByteArray& recordBuffer, bool flush)
 {
     const qint64 size = qint64(batched * StlRecord::recordSize);
     batched = 0;

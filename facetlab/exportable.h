@@ -29,7 +29,7 @@ class Exportable : public QObject {
     Q_OBJECT
 
 public:
-    Exportable(Qt3DRender::QGeometryRenderer *geometryRenderer, QObject *parent);
+    Exportable(Qt3DRender::QGeometryRenderer* geometryRenderer, QObject* parent);
     ~Exportable() override;
 
     // Own transform first, then the ancestors' up to the root. Guarded:
@@ -43,16 +43,17 @@ public:
     // every flushStep triangles after it. Returns false when the run was
     // canceled, a transform of the chain was destroyed or the file refused
     // a write.
-    bool writeTriangles(QFile &file, quint64 flushStep);
+    bool writeTriangles(QFile& file, quint64 flushStep);
     // The same, collecting the records in recordBuffer so that a run of many
     // meshes reuses one allocation.
-    bool writeTriangles(QFile &file, quint64 flushStep, QByteArray &recordBuffer);
+    bool writeTriangles(QFile& file, quint64 flushStep, QByteArray& recordBuffer);
 
     // Lets the mesh count its own progress reports into *counter while the
     // connection link is the only receiver of trianglesExportedChanged(): it
     // then emits only for the triangles that bring *counter to a multiple of
     // interval, the only ones at which that receiver does more than count.
-    void countProgressLocally(quint32 *counter, quint64 interval, const QMetaObject::Connection &link);
+    void countProgressLocally(
+        quint32* counter, quint64 interval, const QMetaObject::Connection& link);
 
 signals:
     void trianglesExportedChanged();
@@ -62,19 +63,19 @@ public slots:
 
 private:
     void collectAttributes();
-    QByteArray bufferBytes(Qt3DRender::QBuffer *buffer);
+    QByteArray bufferBytes(Qt3DRender::QBuffer* buffer);
     void prepareReader();
     bool loadMatrices();
     quint64 quietTriangles(quint64 remaining) const;
-    bool writeRange(QFile &file, quint64 first, quint64 end, QByteArray &recordBuffer);
-    bool writeBatch(QFile &file, QByteArray &recordBuffer, bool flush);
+    bool writeRange(QFile& file, quint64 first, quint64 end, QByteArray& recordBuffer);
+    bool writeBatch(QFile& file, QByteArray& recordBuffer, bool flush);
 
-    Qt3DRender::QGeometryRenderer *geometryRenderer;
+    Qt3DRender::QGeometryRenderer* geometryRenderer;
     // A geometry built through the renderer's factory belongs to nobody else.
     std::unique_ptr<Qt3DRender::QGeometry> factoryGeometry;
-    QVector<Qt3DRender::QAttribute *> attributes;
-    Qt3DRender::QAttribute *positionAttribute = nullptr;
-    Qt3DRender::QAttribute *indexAttribute = nullptr;
+    QVector<Qt3DRender::QAttribute*> attributes;
+    Qt3DRender::QAttribute* positionAttribute = nullptr;
+    Qt3DRender::QAttribute* indexAttribute = nullptr;
     quint64 indexByteOffset = 0;
     quint64 positionByteOffset = 0;
     quint64 positionByteStride = 0;
@@ -90,7 +91,7 @@ private:
     MeshReader::Kind indexKind = MeshReader::Kind::None;
     MeshReader reader;
 
-    quint32 *progressCounter = nullptr;
+    quint32* progressCounter = nullptr;
     quint64 progressInterval = 0;
     QMetaObject::Connection progressLink;
 

@@ -60,7 +60,7 @@ namespace {
 // QML hands a JavaScript array of entities over as a QJSValue (or, from a
 // property, a QVariantList), which the variant cannot convert to an entity
 // list: take the entities such a list holds, in order.
-QVector<Qt3DCore::QEntity *> entitiesOfScriptList(const QVariant &v)
+QVector<Qt3DCore::QEntity*> entitiesOfScriptList(const QVariant& v)
 {
     QVariantList items;
     if (v.userType() == qMetaTypeId<QJSValue>()) {
@@ -70,9 +70,9 @@ QVector<Qt3DCore::QEntity *> entitiesOfScriptList(const QVariant &v)
     } else if (v.userType() == QMetaType::QVariantList) {
         items = v.toList();
     }
-    QVector<Qt3DCore::QEntity *> entities;
-    for (const QVariant &item : qAsConst(items)) {
-        if (auto *entity = qobject_cast<Qt3DCore::QEntity *>(item.value<QObject *>()))
+    QVector<Qt3DCore::QEntity*> entities;
+    for (const QVariant& item : qAsConst(items)) {
+        if (auto* entity = qobject_cast<Qt3DCore::QEntity*>(item.value<QObject*>()))
             entities.append(entity);
     }
     return entities;
@@ -81,22 +81,22 @@ QVector<Qt3DCore::QEntity *> entitiesOfScriptList(const QVariant &v)
 // Clears a flag when the scope ends, on every return path.
 class FlagScope {
 public:
-    explicit FlagScope(bool &flag)
+    explicit FlagScope(bool& flag)
         : flag(flag)
     {
         flag = true;
     }
     ~FlagScope() { flag = false; }
-    FlagScope(const FlagScope &) = delete;
-    FlagScope &operator=(const FlagScope &) = delete;
+    FlagScope(const FlagScope&) = delete;
+    FlagScope& operator=(const FlagScope&) = delete;
 
 private:
-    bool &flag;
+    bool& flag;
 };
 
 }
 
-bool Facetlab::exportStl(const QUrl &folder, const QString &exportName, QVariant v)
+bool Facetlab::exportStl(const QUrl& folder, const QString& exportName, QVariant v)
 {
     // A run re-enters the event loop at its progress updates; a second run
     // started from there would share the file and the meshes of this one.
@@ -106,10 +106,10 @@ bool Facetlab::exportStl(const QUrl &folder, const QString &exportName, QVariant
 
     trianglesExported = 0;
 
-    const int listType = qMetaTypeId<QVector<Qt3DCore::QEntity *>>();
+    const int listType = qMetaTypeId<QVector<Qt3DCore::QEntity*>>();
     QVariant converted = v;
     if (v.userType() == listType || converted.convert(listType))
-        entities = converted.value<QVector<Qt3DCore::QEntity *>>();
+        entities = converted.value<QVector<Qt3DCore::QEntity*>>();
     else
         entities = entitiesOfScriptList(v);
 
@@ -129,7 +129,7 @@ bool Facetlab::exportStl(const QUrl &folder, const QString &exportName, QVariant
         return false;
     }
     trianglesTotal = 0;
-    for (const Exportable *exportable : qAsConst(exportables))
+    for (const Exportable* exportable : qAsConst(exportables))
         trianglesTotal += quint32(exportable->triangleCount());
     if (!writeSTLnumber(exportFile, trianglesTotal)) {
         unsetExportFile(exportFile);
@@ -142,7 +142,7 @@ bool Facetlab::exportStl(const QUrl &folder, const QString &exportName, QVariant
     // One record buffer for the whole run: fresh memory is slow to touch.
     QByteArray recordBuffer;
     bool written = true;
-    for (Exportable *exportable : qAsConst(exportables)) {
+    for (Exportable* exportable : qAsConst(exportables)) {
         if (!exportable->writeTriangles(exportFile, progressStep, recordBuffer)) {
             written = false;
             break;
@@ -155,56 +155,59 @@ bool Facetlab::exportStl(const QUrl &folder, const QString &exportName, QVariant
     return written && closed;
 }
 
-void Facetlab::updateExportables(QVector<Exportable *> &exportables, QVector<Qt3DCore::QEntity *> &entities)
+void Facetlab::updateExportables(
+    QVector<Exportable*>& exportables, QVector<Qt3DCore::QEntity*>& entities)
 {
     exportables.clear();
-    for (Qt3DCore::QEntity *entity : qAsConst(entities)) {
+    for (Qt3DCore::QEntity* entity : qAsConst(entities)) {
         if (!entity)
             continue;
-        Qt3DRender::QGeometryRenderer *renderer = nullptr;
-        Qt3DCore::QTransform *transform = nullptr;
+        Qt3DRender::QGeometryRenderer* renderer = nullptr;
+        Qt3DCore::QTransform* transform = nullptr;
         // The last triangle renderer and the last transform of the entity count.
         const Qt3DCore::QComponentVector components = entity->components();
-        for (Qt3DCore::QComponent *component : components) {
-            auto *candidate = qobject_cast<Qt3DRender::QGeometryRenderer *>(component);
+        for (Qt3DCore::QComponent* component : components) {
+            auto* candidate = qobject_cast<Qt3DRender::QGeometryRenderer*>(component);
             if (candidate && candidate->primitiveType() == Qt3DRender::QGeometryRenderer::Triangles)
                 renderer = candidate;
-            else if (auto *t = qobject_cast<Qt3DCore::QTransform *>(component))
+            else if (auto* t = qobject_cast<Qt3DCore::QTransform*>(component))
                 transform = t;
         }
         // A mesh without a transform of its own has no place in the scene.
         if (!renderer || !transform)
             continue;
 
-        auto *exportable = new Exportable(renderer, nullptr);
+        auto* exportable = new Exportable(renderer, nullptr);
         exportable->transforms.append(transform);
-        const QVector<Qt3DCore::QTransform *> ancestors = getParentsTransforms(entity);
-        for (Qt3DCore::QTransform *ancestor : ancestors)
+        const QVector<Qt3DCore::QTransform*> ancestors = getParentsTransforms(entity);
+        for (Qt3DCore::QTransform* ancestor : ancestors)
             exportable->transforms.append(ancestor);
-        const QMetaObject::Connection progress = connect(exportable, &Exportable::trianglesExportedChanged, this,
-            &Facetlab::handleTrianglesExportedChanged);
-        connect(this, &Facetlab::exportCanceledChanged, exportable, &Exportable::handleExportCanceledChanged);
+        const QMetaObject::Connection progress = connect(exportable,
+            &Exportable::trianglesExportedChanged, this, &Facetlab::handleTrianglesExportedChanged);
+        connect(this, &Facetlab::exportCanceledChanged, exportable,
+            &Exportable::handleExportCanceledChanged);
         exportable->countProgressLocally(&trianglesExported, progressStep, progress);
         exportables.append(exportable);
     }
 }
 
-QVector<Qt3DCore::QTransform *> Facetlab::getParentsTransforms(Qt3DCore::QEntity *entity)
+QVector<Qt3DCore::QTransform*> Facetlab::getParentsTransforms(Qt3DCore::QEntity* entity)
 {
     // Nearest ancestor first; every transform of an ancestor counts, in
     // component order.
-    QVector<Qt3DCore::QTransform *> transforms;
-    for (Qt3DCore::QEntity *parent = entity->parentEntity(); parent; parent = parent->parentEntity()) {
+    QVector<Qt3DCore::QTransform*> transforms;
+    for (Qt3DCore::QEntity* parent = entity->parentEntity(); parent;
+         parent = parent->parentEntity()) {
         const Qt3DCore::QComponentVector components = parent->components();
-        for (Qt3DCore::QComponent *component : components) {
-            if (auto *transform = qobject_cast<Qt3DCore::QTransform *>(component))
+        for (Qt3DCore::QComponent* component : components) {
+            if (auto* transform = qobject_cast<Qt3DCore::QTransform*>(component))
                 transforms.append(transform);
         }
     }
     return transforms;
 }
 
-bool Facetlab::setExportFile(QFile &file, const QUrl &folder, const QString &name)
+bool Facetlab::setExportFile(QFile& file, const QUrl& folder, const QString& name)
 {
     const QString directory = folder.toLocalFile();
     if (name.endsWith(QLatin1String(".stl"), Qt::CaseInsensitive))
@@ -223,21 +226,21 @@ bool Facetlab::setExportFile(QFile &file, const QUrl &folder, const QString &nam
     return true;
 }
 
-bool Facetlab::unsetExportFile(QFile &file)
+bool Facetlab::unsetExportFile(QFile& file)
 {
     const bool flushed = file.flush();
     file.close();
     return flushed;
 }
 
-bool Facetlab::writeSTLheader(QFile &file)
+bool Facetlab::writeSTLheader(QFile& file)
 {
     QByteArray header(StlRecord::headerSize, Qt::Uninitialized);
     StlRecord::writeHeader(header.data());
     return file.write(header) == header.size() && file.flush();
 }
 
-bool Facetlab::writeSTLnumber(QFile &file, quint32 count)
+bool Facetlab::writeSTLnumber(QFile& file, quint32 count)
 {
     char bytes[StlRecord::countSize];
     StlRecord::writeCount(count, bytes);

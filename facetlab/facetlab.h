@@ -22,9 +22,12 @@ class Exportable;
 // one binary STL file, with progress and cancellation.
 class FACETLAB_EXPORT Facetlab : public QObject {
     Q_OBJECT
-    Q_PROPERTY(bool stlExportInProgress READ stlExportInProgress WRITE setStlExportInProgress NOTIFY stlExportInProgressChanged)
-    Q_PROPERTY(float progressbarVal READ progressbarVal WRITE setProgressbarVal NOTIFY progressbarValChanged)
-    Q_PROPERTY(bool exportCanceled READ exportCanceled WRITE setExportCanceled NOTIFY exportCanceledChanged)
+    Q_PROPERTY(bool stlExportInProgress READ stlExportInProgress WRITE setStlExportInProgress NOTIFY
+            stlExportInProgressChanged)
+    Q_PROPERTY(float progressbarVal READ progressbarVal WRITE setProgressbarVal NOTIFY
+            progressbarValChanged)
+    Q_PROPERTY(bool exportCanceled READ exportCanceled WRITE setExportCanceled NOTIFY
+            exportCanceledChanged)
 
 public:
     enum ExportStlCallStatus {
@@ -54,23 +57,24 @@ public slots:
     void handleTrianglesExportedChanged();
 
 public:
-    Q_INVOKABLE bool exportStl(const QUrl &folder, const QString &exportName, QVariant v);
+    Q_INVOKABLE bool exportStl(const QUrl& folder, const QString& exportName, QVariant v);
 
 private:
-    void updateExportables(QVector<Exportable *> &exportables, QVector<Qt3DCore::QEntity *> &entities);
-    QVector<Qt3DCore::QTransform *> getParentsTransforms(Qt3DCore::QEntity *entity);
-    bool setExportFile(QFile &file, const QUrl &folder, const QString &name);
-    bool unsetExportFile(QFile &file);
-    bool writeSTLheader(QFile &file);
-    bool writeSTLnumber(QFile &file, quint32 count);
+    void updateExportables(
+        QVector<Exportable*>& exportables, QVector<Qt3DCore::QEntity*>& entities);
+    QVector<Qt3DCore::QTransform*> getParentsTransforms(Qt3DCore::QEntity* entity);
+    bool setExportFile(QFile& file, const QUrl& folder, const QString& name);
+    bool unsetExportFile(QFile& file);
+    bool writeSTLheader(QFile& file);
+    bool writeSTLnumber(QFile& file, quint32 count);
 
     quint32 trianglesTotal = 0;
     quint32 trianglesExported = 0;
     bool m_stlExportInProgress = false;
     float m_progressbarVal = 0.0f;
     bool m_exportCanceled = false;
-    QVector<Qt3DCore::QEntity *> entities;
-    QVector<Exportable *> exportables;
+    QVector<Qt3DCore::QEntity*> entities;
+    QVector<Exportable*> exportables;
     QFile exportFile;
     quint64 progressStep = 17857;
     // True while exportStl is on the call stack: a call made from code that

@@ -20,7 +20,8 @@ struct CornerColumns {
     float column[3][4];
 };
 
-inline CornerColumns cornerColumns(const float corner0[3], const float corner1[3], const float corner2[3])
+inline CornerColumns cornerColumns(
+    const float corner0[3], const float corner1[3], const float corner2[3])
 {
     return { { { corner0[0], corner0[1], corner0[2], 1.0f },
         { corner1[0], corner1[1], corner1[2], 1.0f },
@@ -30,9 +31,9 @@ inline CornerColumns cornerColumns(const float corner0[3], const float corner1[3
 // columns = left x columns, where left is a 4x4 matrix in column-major order
 // (the layout of QMatrix4x4::constData()). Each element is the sum over k of
 // left(row, k) * right(k, column), added from k = 0 to k = 3.
-inline void multiply(const float left[16], CornerColumns &columns)
+inline void multiply(const float left[16], CornerColumns& columns)
 {
-    for (auto &c : columns.column) {
+    for (auto& c : columns.column) {
         const float r0 = c[0], r1 = c[1], r2 = c[2], r3 = c[3];
         for (int row = 0; row < 4; ++row)
             c[row] = left[row] * r0 + left[4 + row] * r1 + left[8 + row] * r2 + left[12 + row] * r3;

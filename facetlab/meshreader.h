@@ -20,12 +20,12 @@ struct MeshReader {
     // vertex triples.
     bool indexed = false;
     Kind indexKind = Kind::None;
-    const char *indexData = nullptr;
+    const char* indexData = nullptr;
     quint64 indexElements = 0; // whole elements in indexData
     quint64 indexFirst = 0; // element of the first index
 
     Kind positionKind = Kind::None;
-    const char *positionData = nullptr;
+    const char* positionData = nullptr;
     quint64 positionElements = 0; // whole components in positionData
     quint64 positionBase = 0; // component of the first position
     quint64 positionStep = 0; // components from one vertex to the next

@@ -18,16 +18,16 @@ constexpr int recordSize = 50;
 
 // Our header is fixed text rather than a description of the model: readers
 // ignore it, and a fixed header keeps two exports of one scene identical.
-inline void writeHeader(char *out)
+inline void writeHeader(char* out)
 {
     static const char text[] = "abcdefghij";
     for (int i = 0; i < headerSize; i += 10)
         std::memcpy(out + i, text, 10);
 }
 
-inline void writeCount(quint32 count, char *out) { qToLittleEndian<quint32>(count, out); }
+inline void writeCount(quint32 count, char* out) { qToLittleEndian<quint32>(count, out); }
 
-inline void writeFloat(float value, char *out)
+inline void writeFloat(float value, char* out)
 {
     quint32 bits;
     std::memcpy(&bits, &value, sizeof bits);
@@ -35,7 +35,7 @@ inline void writeFloat(float value, char *out)
 }
 
 // corners[j] points at the x, y and z of corner j.
-inline void writeRecord(const QVector3D &normal, const float *const corners[3], char *out)
+inline void writeRecord(const QVector3D& normal, const float* const corners[3], char* out)
 {
     writeFloat(normal.x(), out + 0); // normal
     writeFloat(normal.y(), out + 4);

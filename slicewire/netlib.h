@@ -21,17 +21,25 @@ class QTimer;
 // talks HTTP to it and publishes every outcome as a property or a signal.
 class SLICEWIRE_EXPORT Netlib : public QObject {
     Q_OBJECT
-    Q_PROPERTY(bool discoveryInProgress READ discoveryInProgress WRITE setDiscoveryInProgress NOTIFY discoveryInProgressChanged)
-    Q_PROPERTY(bool slicingInProgress READ slicingInProgress WRITE setSlicingInProgress NOTIFY slicingInProgressChanged)
+    Q_PROPERTY(bool discoveryInProgress READ discoveryInProgress WRITE setDiscoveryInProgress NOTIFY
+            discoveryInProgressChanged)
+    Q_PROPERTY(bool slicingInProgress READ slicingInProgress WRITE setSlicingInProgress NOTIFY
+            slicingInProgressChanged)
     Q_PROPERTY(QString layerID READ layerID WRITE setLayerID NOTIFY layerIDChanged)
     Q_PROPERTY(QString layerCount READ layerCount WRITE setLayerCount NOTIFY layerCountChanged)
     Q_PROPERTY(bool slicingDone READ slicingDone WRITE setSlicingDone NOTIFY slicingDoneChanged)
-    Q_PROPERTY(bool agentIsTerminated READ agentIsTerminated WRITE setAgentIsTerminated NOTIFY agentIsTerminatedChanged)
-    Q_PROPERTY(QString fetchedProfiles READ fetchedProfiles WRITE setFetchedProfiles NOTIFY fetchedProfilesChanged)
-    Q_PROPERTY(QString pathOfLayerImages READ pathOfLayerImages WRITE setPathOfLayerImages NOTIFY pathOfLayerImagesChanged)
-    Q_PROPERTY(bool sliceSendInProgress READ sliceSendInProgress WRITE setSliceSendInProgress NOTIFY sliceSendInProgressChanged)
-    Q_PROPERTY(bool sliceDownloadInProgress READ sliceDownloadInProgress WRITE setSliceDownloadInProgress NOTIFY sliceDownloadInProgressChanged)
-    Q_PROPERTY(QUrl sliceDownloadFileUrl READ sliceDownloadFileUrl WRITE setSliceDownloadFileUrl NOTIFY sliceDownloadFileUrlChanged)
+    Q_PROPERTY(bool agentIsTerminated READ agentIsTerminated WRITE setAgentIsTerminated NOTIFY
+            agentIsTerminatedChanged)
+    Q_PROPERTY(QString fetchedProfiles READ fetchedProfiles WRITE setFetchedProfiles NOTIFY
+            fetchedProfilesChanged)
+    Q_PROPERTY(QString pathOfLayerImages READ pathOfLayerImages WRITE setPathOfLayerImages NOTIFY
+            pathOfLayerImagesChanged)
+    Q_PROPERTY(bool sliceSendInProgress READ sliceSendInProgress WRITE setSliceSendInProgress NOTIFY
+            sliceSendInProgressChanged)
+    Q_PROPERTY(bool sliceDownloadInProgress READ sliceDownloadInProgress WRITE
+            setSliceDownloadInProgress NOTIFY sliceDownloadInProgressChanged)
+    Q_PROPERTY(QUrl sliceDownloadFileUrl READ sliceDownloadFileUrl WRITE setSliceDownloadFileUrl
+            NOTIFY sliceDownloadFileUrlChanged)
 
 public:
     Netlib();
@@ -60,17 +68,17 @@ public:
     void setPathOfLayerImages(QString path);
     void setSliceSendInProgress(bool sliceSendInProgress);
     void setSliceDownloadInProgress(bool sliceDownloadInProgress);
-    void setSliceDownloadFileUrl(const QUrl &fileUrl);
+    void setSliceDownloadFileUrl(const QUrl& fileUrl);
 
     Q_INVOKABLE void agentDiscover();
-    Q_INVOKABLE bool agentSlice(const QUrl &folder, const QString &exportName, QString dravikIP,
+    Q_INVOKABLE bool agentSlice(const QUrl& folder, const QString& exportName, QString dravikIP,
         QString dravikPort, QString profileID, QString name);
     Q_INVOKABLE bool agentSliceSend(QString dravikIP, QString dravikPort, QString profileID,
-        QString jobName, const QString &pathOfLayers);
-    Q_INVOKABLE bool agentSliceDownload(const QString &pathOfLayers);
+        QString jobName, const QString& pathOfLayers);
+    Q_INVOKABLE bool agentSliceDownload(const QString& pathOfLayers);
     // The name is spelled "mutli" on purpose: the QML calls it by this name.
-    Q_INVOKABLE bool mutliItemSlice(const QUrl &folder, const QList<QString> &exportNames,
-        const QString &dravikIP, const QString &dravikPort, const QList<QString> &profileIDs,
+    Q_INVOKABLE bool mutliItemSlice(const QUrl& folder, const QList<QString>& exportNames,
+        const QString& dravikIP, const QString& dravikPort, const QList<QString>& profileIDs,
         QString name);
     Q_INVOKABLE void fetchProfiles(QString ip, QString port);
 
@@ -111,15 +119,15 @@ private:
     QString getOsName();
     void terminateAgent();
 
-    QNetworkAccessManager *m_networkManager = nullptr;
+    QNetworkAccessManager* m_networkManager = nullptr;
     QNetworkRequest m_request;
-    QNetworkReply *m_reply = nullptr;
+    QNetworkReply* m_reply = nullptr;
     bool m_discoveryInProgress = false;
     bool m_slicingInProgress = false;
-    QProcess *m_agentProcess = nullptr;
+    QProcess* m_agentProcess = nullptr;
     QString m_agentIP;
     QString m_agentPort;
-    QTimer *m_progressTimer = nullptr;
+    QTimer* m_progressTimer = nullptr;
     QString m_layerID;
     QString m_layerCount;
     bool m_slicingDone = false;

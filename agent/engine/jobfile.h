@@ -12,7 +12,7 @@ constexpr int kMostJobFileLayers = 65535 - 5;
 // Packs the sliced job in jobDir (which holds "plate.json") into one job file at outPath: a zip in
 // the SL1 layout (config.ini, prusaslicer.ini, layer PNGs named jobDir + five digits, thumbnails,
 // plus our "plate.json"), written atomically. False with one plain sentence on failure.
-bool writeJobFile(const std::string &jobDir, const std::string &outPath, std::string &error);
+bool writeJobFile(const std::string& jobDir, const std::string& outPath, std::string& error);
 
 // The same job file, complete and on disk, in a new file beside outPath (outPath +
 // ".part-XXXXXX", given in temporaryPath) for the caller to name; false and one sentence on

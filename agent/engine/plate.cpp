@@ -19,16 +19,16 @@ std::string millimetres(double value)
     return text;
 }
 
-bool sameShape(const Profile &a, const Profile &b)
+bool sameShape(const Profile& a, const Profile& b)
 {
     return a.depthUm == b.depthUm && a.pixelsX == b.pixelsX && a.pixelsY == b.pixelsY
         && a.pixelUmX == b.pixelUmX && a.pixelUmY == b.pixelUmY && a.mirrorX == b.mirrorX
         && a.mirrorY == b.mirrorY;
 }
 
-bool checkInside(const PlateItem &item, std::string &error)
+bool checkInside(const PlateItem& item, std::string& error)
 {
-    const Profile &p = item.profile;
+    const Profile& p = item.profile;
     const double halfWidth = p.pixelsX * p.pixelUmX / 2000.0;
     const double halfHeight = p.pixelsY * p.pixelUmY / 2000.0;
     float low[3] = { item.mesh.xyz[0], item.mesh.xyz[1], item.mesh.xyz[2] };
@@ -50,8 +50,8 @@ bool checkInside(const PlateItem &item, std::string &error)
         return false;
     }
     if (low[2] < -kToleranceMm) {
-        error = model + " reaches below the plate: its lowest point is at z "
-            + millimetres(low[2]) + " mm.";
+        error = model + " reaches below the plate: its lowest point is at z " + millimetres(low[2])
+            + " mm.";
         return false;
     }
     if (high[2] > p.maxHeightMm + kToleranceMm) {
@@ -64,26 +64,27 @@ bool checkInside(const PlateItem &item, std::string &error)
 
 } // namespace
 
-bool loadPlate(const std::string &jobName, const Printer &printer,
-               const std::vector<std::pair<std::string, Profile>> &items, Plate &plate,
-               std::string &error)
+bool loadPlate(const std::string& jobName, const Printer& printer,
+    const std::vector<std::pair<std::string, Profile>>& items, Plate& plate, std::string& error)
 {
     if (items.empty()) {
         error = "The job has no models to slice.";
         return false;
     }
-    const Profile &first = items.front().second;
-    for (const auto &item : items) {
-        const Profile &p = item.second;
+    const Profile& first = items.front().second;
+    for (const auto& item : items) {
+        const Profile& p = item.second;
         if (p.depthUm <= 0 || p.pixelsX <= 0 || p.pixelsY <= 0 || !(p.pixelUmX > 0)
             || !(p.pixelUmY > 0) || !(p.maxHeightMm > 0)) {
-            error = "The profile \"" + p.title + "\" has no usable layer height, resolution, "
-                    "pixel size or build height.";
+            error = "The profile \"" + p.title
+                + "\" has no usable layer height, resolution, "
+                  "pixel size or build height.";
             return false;
         }
         if (!sameShape(p, first)) {
             error = "The profiles \"" + first.title + "\" and \"" + p.title
-                + "\" cannot share a plate: their layer height, resolution, pixel size or mirroring differ.";
+                + "\" cannot share a plate: their layer height, resolution, pixel size or "
+                  "mirroring differ.";
             return false;
         }
     }
@@ -93,7 +94,7 @@ bool loadPlate(const std::string &jobName, const Printer &printer,
     loaded.printer = printer;
     loaded.printer.profiles.clear();
     double top = 0;
-    for (const auto &item : items) {
+    for (const auto& item : items) {
         PlateItem plateItem;
         plateItem.stlPath = item.first;
         plateItem.profile = item.second;

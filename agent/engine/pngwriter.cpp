@@ -11,7 +11,7 @@
 
 namespace {
 
-void putUint32BE(std::uint8_t *p, std::uint32_t v)
+void putUint32BE(std::uint8_t* p, std::uint32_t v)
 {
     p[0] = std::uint8_t(v >> 24);
     p[1] = std::uint8_t(v >> 16);
@@ -21,7 +21,7 @@ void putUint32BE(std::uint8_t *p, std::uint32_t v)
 
 // Closes the chunk whose 4-byte length field starts at `start`: fills in the length and appends
 // the CRC of type and data.
-void closeChunk(std::vector<std::uint8_t> &out, std::size_t start)
+void closeChunk(std::vector<std::uint8_t>& out, std::size_t start)
 {
     const std::size_t dataLength = out.size() - start - 8;
     putUint32BE(out.data() + start, std::uint32_t(dataLength));
@@ -30,16 +30,16 @@ void closeChunk(std::vector<std::uint8_t> &out, std::size_t start)
     putUint32BE(out.data() + out.size() - 4, std::uint32_t(crc));
 }
 
-void openChunk(std::vector<std::uint8_t> &out, const char *type)
+void openChunk(std::vector<std::uint8_t>& out, const char* type)
 {
     const std::uint8_t header[8] = { 0, 0, 0, 0, std::uint8_t(type[0]), std::uint8_t(type[1]),
-                                     std::uint8_t(type[2]), std::uint8_t(type[3]) };
+        std::uint8_t(type[2]), std::uint8_t(type[3]) };
     out.insert(out.end(), header, header + 8);
 }
 
 } // namespace
 
-bool PngWriter::encode(const std::uint8_t *rows, int width, int height, int channels)
+bool PngWriter::encode(const std::uint8_t* rows, int width, int height, int channels)
 {
     m_out.clear();
     if (width <= 0 || height <= 0 || (channels != 1 && channels != 3))
@@ -52,7 +52,8 @@ bool PngWriter::encode(const std::uint8_t *rows, int width, int height, int chan
     } else {
         uLongf length = compressBound(uLong(rawSize));
         m_compressed.resize(length);
-        if (compress2(m_compressed.data(), &length, rows, uLong(rawSize), Z_DEFAULT_COMPRESSION) != Z_OK)
+        if (compress2(m_compressed.data(), &length, rows, uLong(rawSize), Z_DEFAULT_COMPRESSION)
+            != Z_OK)
             return false;
         m_compressed.resize(length);
     }
@@ -65,11 +66,11 @@ bool PngWriter::encode(const std::uint8_t *rows, int width, int height, int chan
     std::uint8_t header[13];
     putUint32BE(header, std::uint32_t(width));
     putUint32BE(header + 4, std::uint32_t(height));
-    header[8] = 8;                       // bits per sample
-    header[9] = channels == 1 ? 0 : 2;   // colour type: greyscale or RGB
-    header[10] = 0;                      // compression: deflate
-    header[11] = 0;                      // filter method: adaptive (every row says "none")
-    header[12] = 0;                      // no interlace
+    header[8] = 8; // bits per sample
+    header[9] = channels == 1 ? 0 : 2; // colour type: greyscale or RGB
+    header[10] = 0; // compression: deflate
+    header[11] = 0; // filter method: adaptive (every row says "none")
+    header[12] = 0; // no interlace
     m_out.insert(m_out.end(), header, header + 13);
     closeChunk(m_out, start);
 
@@ -84,9 +85,9 @@ bool PngWriter::encode(const std::uint8_t *rows, int width, int height, int chan
     return true;
 }
 
-bool PngWriter::save(const std::string &path, std::string &error) const
+bool PngWriter::save(const std::string& path, std::string& error) const
 {
-    std::FILE *file = std::fopen(path.c_str(), "wb");
+    std::FILE* file = std::fopen(path.c_str(), "wb");
     if (!file) {
         error = "Cannot write the image " + path + ": " + std::strerror(errno) + ".";
         return false;

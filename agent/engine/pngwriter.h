@@ -16,11 +16,11 @@
 class PngWriter {
 public:
     // channels: 1 (greyscale) or 3 (RGB). rows: height * (1 + width * channels) bytes.
-    bool encode(const std::uint8_t *rows, int width, int height, int channels);
-    const std::vector<std::uint8_t> &data() const { return m_out; }
+    bool encode(const std::uint8_t* rows, int width, int height, int channels);
+    const std::vector<std::uint8_t>& data() const { return m_out; }
 
     // Writes the last encoded image to path (a new file); false with a sentence on failure.
-    bool save(const std::string &path, std::string &error) const;
+    bool save(const std::string& path, std::string& error) const;
 
 private:
     std::vector<std::uint8_t> m_out;

@@ -21,9 +21,9 @@ namespace {
 
 constexpr qint64 kMostPrintersFileBytes = 1024 * 1024;
 
-Profile makeProfile(int id, const char *title, int depthUm, int pixelsX, int pixelsY,
-                    double pixelUm, double exposureS, double bottomExposureS, int bottomLayers,
-                    double maxHeightMm, bool mirrorX = false)
+Profile makeProfile(int id, const char* title, int depthUm, int pixelsX, int pixelsY,
+    double pixelUm, double exposureS, double bottomExposureS, int bottomLayers, double maxHeightMm,
+    bool mirrorX = false)
 {
     Profile p;
     p.title = title;
@@ -41,7 +41,7 @@ Profile makeProfile(int id, const char *title, int depthUm, int pixelsX, int pix
     return p;
 }
 
-Printer makePrinter(const char *name, const char *port, const char *model)
+Printer makePrinter(const char* name, const char* port, const char* model)
 {
     Printer printer;
     printer.name = name;
@@ -54,9 +54,9 @@ Printer makePrinter(const char *name, const char *port, const char *model)
     return printer;
 }
 
-QString qs(const std::string &text) { return QString::fromStdString(text); }
+QString qs(const std::string& text) { return QString::fromStdString(text); }
 
-bool readString(const QJsonObject &record, const char *key, std::string &value, std::string &why)
+bool readString(const QJsonObject& record, const char* key, std::string& value, std::string& why)
 {
     const QJsonValue v = record.value(QLatin1String(key));
     if (v.isString() && !v.toString().isEmpty()) {
@@ -64,7 +64,8 @@ bool readString(const QJsonObject &record, const char *key, std::string &value, 
         return true;
     }
     // Ports are often written as numbers; the record keeps them as text.
-    if (v.isDouble() && v.toDouble() == std::floor(v.toDouble()) && std::fabs(v.toDouble()) < 1e15) {
+    if (v.isDouble() && v.toDouble() == std::floor(v.toDouble())
+        && std::fabs(v.toDouble()) < 1e15) {
         value = std::to_string(static_cast<long long>(v.toDouble()));
         return true;
     }
@@ -72,8 +73,8 @@ bool readString(const QJsonObject &record, const char *key, std::string &value, 
     return false;
 }
 
-bool readNumber(const QJsonObject &record, const char *key, double &value, std::string &why,
-                double minimum, bool optional = false)
+bool readNumber(const QJsonObject& record, const char* key, double& value, std::string& why,
+    double minimum, bool optional = false)
 {
     const QJsonValue v = record.value(QLatin1String(key));
     if (v.isUndefined() && optional)
@@ -91,8 +92,8 @@ bool readNumber(const QJsonObject &record, const char *key, double &value, std::
     return true;
 }
 
-bool readInt(const QJsonObject &record, const char *key, int &value, std::string &why, int minimum,
-             bool optional = false)
+bool readInt(const QJsonObject& record, const char* key, int& value, std::string& why, int minimum,
+    bool optional = false)
 {
     double d = value;
     if (!readNumber(record, key, d, why, minimum, optional))
@@ -105,7 +106,7 @@ bool readInt(const QJsonObject &record, const char *key, int &value, std::string
     return true;
 }
 
-bool readBool(const QJsonObject &record, const char *key, bool &value, std::string &why)
+bool readBool(const QJsonObject& record, const char* key, bool& value, std::string& why)
 {
     const QJsonValue v = record.value(QLatin1String(key));
     if (v.isUndefined())
@@ -118,10 +119,10 @@ bool readBool(const QJsonObject &record, const char *key, bool &value, std::stri
     return true;
 }
 
-QJsonObject printerRecord(const Printer &printer)
+QJsonObject printerRecord(const Printer& printer)
 {
     QJsonArray profiles;
-    for (const Profile &profile : printer.profiles)
+    for (const Profile& profile : printer.profiles)
         profiles.append(profileRecord(profile));
     QJsonObject record;
     record.insert(QStringLiteral("name"), qs(printer.name));
@@ -135,7 +136,7 @@ QJsonObject printerRecord(const Printer &printer)
 
 } // namespace
 
-QJsonObject profileRecord(const Profile &profile)
+QJsonObject profileRecord(const Profile& profile)
 {
     QJsonObject record;
     record.insert(QStringLiteral("Title"), qs(profile.title));
@@ -154,12 +155,14 @@ QJsonObject profileRecord(const Profile &profile)
     return record;
 }
 
-bool profileFromRecord(const QJsonObject &record, Profile &profile, std::string &why)
+bool profileFromRecord(const QJsonObject& record, Profile& profile, std::string& why)
 {
     Profile p;
     double profileId = 0;
-    if (!readString(record, "Title", p.title, why) || !readNumber(record, "ProfileID", profileId, why, 0)
-        || !readInt(record, "Depth", p.depthUm, why, 1) || !readInt(record, "PixelsX", p.pixelsX, why, 1)
+    if (!readString(record, "Title", p.title, why)
+        || !readNumber(record, "ProfileID", profileId, why, 0)
+        || !readInt(record, "Depth", p.depthUm, why, 1)
+        || !readInt(record, "PixelsX", p.pixelsX, why, 1)
         || !readInt(record, "PixelsY", p.pixelsY, why, 1)
         || !readNumber(record, "PixelSizeX", p.pixelUmX, why, 0.001))
         return false;
@@ -176,7 +179,8 @@ bool profileFromRecord(const QJsonObject &record, Profile &profile, std::string 
     p.bottomExposureS = p.exposureS;
     if (!readNumber(record, "BottomExposure", p.bottomExposureS, why, 0.001, true)
         || !readInt(record, "BottomLayers", p.bottomLayers, why, 0, true)
-        || !readBool(record, "MirrorX", p.mirrorX, why) || !readBool(record, "MirrorY", p.mirrorY, why)
+        || !readBool(record, "MirrorX", p.mirrorX, why)
+        || !readBool(record, "MirrorY", p.mirrorY, why)
         || !readNumber(record, "MaxHeight", p.maxHeightMm, why, 0.001))
         return false;
     if (double(p.pixelsX) * p.pixelsY > 200e6) {
@@ -216,7 +220,7 @@ std::vector<Printer> builtinPrinters()
     return { lcd2k, lcd4k, lcd6k, dlp };
 }
 
-bool readPrintersFile(const std::string &path, std::vector<Printer> &printers, std::string &error)
+bool readPrintersFile(const std::string& path, std::vector<Printer>& printers, std::string& error)
 {
     printers.clear();
     // Opened without waiting, so that a named pipe cannot hold the request, and judged before it
@@ -249,8 +253,8 @@ bool readPrintersFile(const std::string &path, std::vector<Printer> &printers, s
     const QJsonDocument document
         = QJsonDocument::fromJson(file.read(kMostPrintersFileBytes), &parseError);
     if (parseError.error != QJsonParseError::NoError) {
-        error = "The printers file " + path + " is not valid JSON: "
-            + parseError.errorString().toStdString() + " at offset "
+        error = "The printers file " + path
+            + " is not valid JSON: " + parseError.errorString().toStdString() + " at offset "
             + std::to_string(parseError.offset) + ".";
         return false;
     }
@@ -262,13 +266,14 @@ bool readPrintersFile(const std::string &path, std::vector<Printer> &printers, s
     std::vector<Printer> read;
     const QJsonArray array = list.toArray();
     for (int i = 0; i < array.size(); ++i) {
-        const std::string where = "The printers file " + path + " is not valid: printer "
-            + std::to_string(i + 1);
+        const std::string where
+            = "The printers file " + path + " is not valid: printer " + std::to_string(i + 1);
         const QJsonObject record = array.at(i).toObject();
         Printer printer;
         printer.local = false;
         std::string why;
-        if (!readString(record, "name", printer.name, why) || !readString(record, "ip", printer.ip, why)
+        if (!readString(record, "name", printer.name, why)
+            || !readString(record, "ip", printer.ip, why)
             || !readString(record, "port", printer.port, why)) {
             error = where + ": " + why + ".";
             return false;
@@ -306,20 +311,20 @@ bool readPrintersFile(const std::string &path, std::vector<Printer> &printers, s
     return true;
 }
 
-std::string printersDocument(const std::vector<Printer> &printers)
+std::string printersDocument(const std::vector<Printer>& printers)
 {
     QJsonArray array;
-    for (const Printer &printer : printers)
+    for (const Printer& printer : printers)
         array.append(printerRecord(printer));
     QJsonObject document;
     document.insert(QStringLiteral("printers_array"), array);
     return QJsonDocument(document).toJson(QJsonDocument::Compact).toStdString();
 }
 
-std::string profilesDocument(const std::vector<Profile> &profiles)
+std::string profilesDocument(const std::vector<Profile>& profiles)
 {
     QJsonArray array;
-    for (const Profile &profile : profiles)
+    for (const Profile& profile : profiles)
         array.append(profileRecord(profile));
     return QJsonDocument(array).toJson(QJsonDocument::Compact).toStdString();
 }

@@ -8,27 +8,27 @@
 
 // One way of printing on one printer: layer height, the display it exposes and how long.
 struct Profile {
-    std::string title;          // "Title"
-    int profileId = 0;          // "ProfileID"
-    int depthUm = 50;           // "Depth": layer height in micrometres
-    int pixelsX = 0;            // "PixelsX": display resolution
-    int pixelsY = 0;            // "PixelsY"
-    double pixelUmX = 0;        // "PixelSizeX": micrometres per pixel
-    double pixelUmY = 0;        // "PixelSizeY"
-    double exposureS = 0;       // "Exposure": seconds per normal layer
+    std::string title; // "Title"
+    int profileId = 0; // "ProfileID"
+    int depthUm = 50; // "Depth": layer height in micrometres
+    int pixelsX = 0; // "PixelsX": display resolution
+    int pixelsY = 0; // "PixelsY"
+    double pixelUmX = 0; // "PixelSizeX": micrometres per pixel
+    double pixelUmY = 0; // "PixelSizeY"
+    double exposureS = 0; // "Exposure": seconds per normal layer
     double bottomExposureS = 0; // "BottomExposure"
-    int bottomLayers = 0;       // "BottomLayers"
-    bool mirrorX = false;       // "MirrorX": image mirrored in x
-    bool mirrorY = false;       // "MirrorY"
-    double maxHeightMm = 0;     // "MaxHeight": build height
+    int bottomLayers = 0; // "BottomLayers"
+    bool mirrorX = false; // "MirrorX": image mirrored in x
+    bool mirrorY = false; // "MirrorY"
+    double maxHeightMm = 0; // "MaxHeight": build height
 };
 
 struct Printer {
-    std::string name;           // "name"
-    std::string ip;             // "ip"
-    std::string port;           // "port"
-    std::string model;          // printer class, written to the job file
-    bool local = true;          // built-in printers: jobs are saved as files, never sent
+    std::string name; // "name"
+    std::string ip; // "ip"
+    std::string port; // "port"
+    std::string model; // printer class, written to the job file
+    bool local = true; // built-in printers: jobs are saved as files, never sent
     std::vector<Profile> profiles;
 };
 
@@ -36,10 +36,10 @@ std::vector<Printer> builtinPrinters(); // 2K, 4K, 6K masked-LCD classes and a 1
 
 // Reads the printers file of the agent's data folder (format documented in README.md);
 // a missing file is no printers and no error.
-bool readPrintersFile(const std::string &path, std::vector<Printer> &printers, std::string &error);
+bool readPrintersFile(const std::string& path, std::vector<Printer>& printers, std::string& error);
 
-std::string printersDocument(const std::vector<Printer> &printers); // {"printers_array":[...]}
-std::string profilesDocument(const std::vector<Profile> &profiles); // [ {...}, ... ]
+std::string printersDocument(const std::vector<Printer>& printers); // {"printers_array":[...]}
+std::string profilesDocument(const std::vector<Profile>& profiles); // [ {...}, ... ]
 // Profile records carry at least "Title" (string), "ProfileID" (number), "Depth" (number) and the
 // other keys above; printer records "name", "ip", "port" (strings), "profiles_array".
 

@@ -8,8 +8,8 @@
 #include <QJsonObject>
 
 // The JSON record of a profile, as discovery, the printers file and "plate.json" carry it.
-QJsonObject profileRecord(const Profile &profile);
+QJsonObject profileRecord(const Profile& profile);
 // False with the reason (e.g. "it has no \"PixelsX\"") when the record is incomplete.
-bool profileFromRecord(const QJsonObject &record, Profile &profile, std::string &why);
+bool profileFromRecord(const QJsonObject& record, Profile& profile, std::string& why);
 
 #endif

@@ -21,13 +21,13 @@ long firstCentreAtOrAfter(double v) { return long(std::ceil(std::clamp(v, -1e9, 
 
 } // namespace
 
-std::size_t Rasterizer::fill(const std::vector<Segment> &segments, LayerImage &image,
-                             std::uint8_t *cover)
+std::size_t Rasterizer::fill(
+    const std::vector<Segment>& segments, LayerImage& image, std::uint8_t* cover)
 {
     m_crossings.clear();
     m_spans.clear();
     const double height = image.height;
-    for (const Segment &s : segments) {
+    for (const Segment& s : segments) {
         if (s.y0 == s.y1)
             continue; // parallel to the scanlines: its neighbours carry the crossing
         const bool down = s.y1 > s.y0;
@@ -43,7 +43,7 @@ std::size_t Rasterizer::fill(const std::vector<Segment> &segments, LayerImage &i
             m_crossings.push_back({ int(r), down ? 1 : -1, x });
         }
     }
-    std::sort(m_crossings.begin(), m_crossings.end(), [](const Crossing &a, const Crossing &b) {
+    std::sort(m_crossings.begin(), m_crossings.end(), [](const Crossing& a, const Crossing& b) {
         return a.row != b.row ? a.row < b.row : a.x < b.x;
     });
 
@@ -52,12 +52,12 @@ std::size_t Rasterizer::fill(const std::vector<Segment> &segments, LayerImage &i
     std::size_t i = 0;
     while (i < m_crossings.size()) {
         const int r = m_crossings[i].row;
-        std::uint8_t *pixels = image.row(r);
-        std::uint8_t *coverRow = cover ? cover + std::size_t(r) * std::size_t(width) : nullptr;
+        std::uint8_t* pixels = image.row(r);
+        std::uint8_t* coverRow = cover ? cover + std::size_t(r) * std::size_t(width) : nullptr;
         int winding = 0;
         double spanStart = 0;
         for (; i < m_crossings.size() && m_crossings[i].row == r; ++i) {
-            const Crossing &c = m_crossings[i];
+            const Crossing& c = m_crossings[i];
             const int before = winding;
             winding += c.winding;
             if (before == 0 && winding != 0) {
@@ -78,8 +78,8 @@ std::size_t Rasterizer::fill(const std::vector<Segment> &segments, LayerImage &i
     return cured;
 }
 
-void Rasterizer::erase(LayerImage &image) const
+void Rasterizer::erase(LayerImage& image) const
 {
-    for (const Span &span : m_spans)
+    for (const Span& span : m_spans)
         std::memset(image.row(span.row) + span.from, 0, std::size_t(span.to - span.from));
 }

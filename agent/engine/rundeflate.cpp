@@ -9,10 +9,10 @@ namespace {
 constexpr std::uint32_t kAdlerModulus = 65521;
 
 // Base length and number of extra bits of the length symbols 257..285.
-constexpr int kLengthBase[29] = { 3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  15,  17,  19,  23, 27,
-                                  31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258 };
-constexpr int kLengthExtra[29] = { 0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2,
-                                   2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0 };
+constexpr int kLengthBase[29] = { 3, 4, 5, 6, 7, 8, 9, 10, 11, 13, 15, 17, 19, 23, 27, 31, 35, 43,
+    51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258 };
+constexpr int kLengthExtra[29]
+    = { 0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0 };
 
 struct Code {
     std::uint32_t bits; // already reversed: deflate sends Huffman codes most significant bit first
@@ -28,7 +28,7 @@ std::uint32_t reversed(std::uint32_t code, int length)
 }
 
 // Canonical Huffman codes for the given code lengths (RFC 1951, 3.2.2).
-void canonicalCodes(const int *lengths, int count, Code *codes)
+void canonicalCodes(const int* lengths, int count, Code* codes)
 {
     int perLength[16] = {};
     for (int i = 0; i < count; ++i)
@@ -49,7 +49,7 @@ void canonicalCodes(const int *lengths, int count, Code *codes)
 // everything else 10 or 11 bits. The lengths fill the code space exactly, as decoders demand:
 // 1/2 + 2/8 + 229/1024 + 54/2048 = 1.
 constexpr int kLiteralCodes = 286; // 0..255 bytes, 256 end of block, 257..285 lengths
-constexpr int kDistanceCodes = 2;  // distance 1 (the only one used) and 2, 1 bit each
+constexpr int kDistanceCodes = 2; // distance 1 (the only one used) and 2, 1 bit each
 
 struct Tables {
     int literalLengths[kLiteralCodes];
@@ -74,14 +74,14 @@ struct Tables {
                 const std::uint32_t extra = std::uint32_t(len - kLengthBase[symbol]);
                 const int extraBits = kLengthExtra[symbol];
                 length[len] = { code.bits | extra << code.length
-                                    | distance[0].bits << (code.length + extraBits),
-                                code.length + extraBits + distance[0].length };
+                        | distance[0].bits << (code.length + extraBits),
+                    code.length + extraBits + distance[0].length };
             }
         }
     }
 };
 
-const Tables &tables()
+const Tables& tables()
 {
     static const Tables t;
     return t;
@@ -89,7 +89,7 @@ const Tables &tables()
 
 class BitWriter {
 public:
-    explicit BitWriter(std::vector<std::uint8_t> &out)
+    explicit BitWriter(std::vector<std::uint8_t>& out)
         : m_out(out)
     {
     }
@@ -116,13 +116,13 @@ public:
     }
 
 private:
-    std::vector<std::uint8_t> &m_out;
+    std::vector<std::uint8_t>& m_out;
     std::uint64_t m_buffer = 0;
     int m_count = 0;
 };
 
 // Length of the run of data[0] starting at data, at most size; eight bytes at a time.
-std::size_t runLength(const std::uint8_t *data, std::size_t size)
+std::size_t runLength(const std::uint8_t* data, std::size_t size)
 {
     const std::uint8_t value = data[0];
     const std::uint64_t pattern = 0x0101010101010101ull * value;
@@ -147,21 +147,21 @@ std::size_t runLength(const std::uint8_t *data, std::size_t size)
 
 } // namespace
 
-void runDeflate(const std::uint8_t *data, std::size_t size, std::vector<std::uint8_t> &out)
+void runDeflate(const std::uint8_t* data, std::size_t size, std::vector<std::uint8_t>& out)
 {
-    const Tables &t = tables();
+    const Tables& t = tables();
     out.clear();
     out.push_back(0x78); // zlib header: deflate, 32 KiB window
     out.push_back(0x01); // no dictionary, fastest; header check bits make 0x7801 divisible by 31
     BitWriter writer(out);
-    writer.put(1, 1);                       // BFINAL: the only block
-    writer.put(2, 2);                       // BTYPE 10: codes given in the block
-    writer.put(kLiteralCodes - 257, 5);     // HLIT
-    writer.put(kDistanceCodes - 1, 5);      // HDIST
+    writer.put(1, 1); // BFINAL: the only block
+    writer.put(2, 2); // BTYPE 10: codes given in the block
+    writer.put(kLiteralCodes - 257, 5); // HLIT
+    writer.put(kDistanceCodes - 1, 5); // HDIST
     // The code lengths themselves are sent with a code of their own, in which the four lengths
     // used (1, 3, 10, 11) get 2 bits each. Its lengths come in this order, up to the last used.
     static const int order[18] = { 16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1 };
-    writer.put(18 - 4, 4);                  // HCLEN
+    writer.put(18 - 4, 4); // HCLEN
     for (int symbol : order)
         writer.put(symbol == 1 || symbol == 3 || symbol == 10 || symbol == 11 ? 2 : 0, 3);
     auto putLength = [&writer](int length) {
@@ -181,8 +181,9 @@ void runDeflate(const std::uint8_t *data, std::size_t size, std::vector<std::uin
         const std::size_t n = runLength(data + i, size - i);
         // Adler-32 over n equal bytes: a grows by n*v, b by n*a + v*n(n+1)/2.
         const std::uint64_t nm = n % kAdlerModulus;
-        const std::uint64_t triangle = (n % 2 == 0) ? (n / 2 % kAdlerModulus) * ((n + 1) % kAdlerModulus)
-                                                    : (n % kAdlerModulus) * ((n + 1) / 2 % kAdlerModulus);
+        const std::uint64_t triangle = (n % 2 == 0)
+            ? (n / 2 % kAdlerModulus) * ((n + 1) % kAdlerModulus)
+            : (n % kAdlerModulus) * ((n + 1) / 2 % kAdlerModulus);
         b = (b + nm * a + (triangle % kAdlerModulus) * value) % kAdlerModulus;
         a = (a + nm * value) % kAdlerModulus;
 

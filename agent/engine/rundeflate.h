@@ -13,6 +13,6 @@
 // pass over the bytes what a general compressor spends most of a slicing job on; the Adler-32
 // checksum is computed per run, not per byte. Any input is encoded correctly, only less compactly
 // than a general compressor would where the data has no runs.
-void runDeflate(const std::uint8_t *data, std::size_t size, std::vector<std::uint8_t> &out);
+void runDeflate(const std::uint8_t* data, std::size_t size, std::vector<std::uint8_t>& out);
 
 #endif

@@ -36,8 +36,8 @@ constexpr double kPeelWarningGrowthMm2 = 100.0;
 // plate.json lists at most this many islands, the lowest first; "islandCount" counts them all.
 constexpr std::size_t kListedIslands = 10000;
 
-const char *const kThumbnailNames[2] = { "thumbnail/thumbnail400x400.png",
-                                         "thumbnail/thumbnail800x480.png" };
+const char* const kThumbnailNames[2]
+    = { "thumbnail/thumbnail400x400.png", "thumbnail/thumbnail800x480.png" };
 const int kThumbnailSizes[2][2] = { { 400, 400 }, { 800, 480 } };
 
 // Model millimetres to image pixels: plate centre at the image centre, y up on the plate is up
@@ -51,8 +51,8 @@ struct PixelMapping {
 // above: the two triangles that share an edge then produce the very same point, and a closed
 // mesh gives closed outlines. The segment runs from the edge that goes down to the edge that goes
 // up (corners in their stored order), which leaves the solid on its left when seen from above.
-inline void cutTriangle(const float *t, double zc, const PixelMapping &m,
-                        std::vector<Segment> &segments)
+inline void cutTriangle(
+    const float* t, double zc, const PixelMapping& m, std::vector<Segment>& segments)
 {
     const bool above[3] = { t[2] >= zc, t[5] >= zc, t[8] >= zc };
     if (above[0] == above[1] && above[1] == above[2])
@@ -62,12 +62,12 @@ inline void cutTriangle(const float *t, double zc, const PixelMapping &m,
         const int j = (i + 1) % 3;
         if (above[i] == above[j])
             continue;
-        const float *a = t + 3 * (above[i] ? i : j); // the corner above
-        const float *b = t + 3 * (above[i] ? j : i); // the corner below
+        const float* a = t + 3 * (above[i] ? i : j); // the corner above
+        const float* b = t + 3 * (above[i] ? j : i); // the corner below
         const double f = (zc - double(b[2])) / (double(a[2]) - double(b[2]));
         const double x = double(b[0]) + f * (double(a[0]) - double(b[0]));
         const double y = double(b[1]) + f * (double(a[1]) - double(b[1]));
-        double *p = point[above[i] ? 0 : 1];
+        double* p = point[above[i] ? 0 : 1];
         p[0] = m.centreX + m.scaleX * x;
         p[1] = m.centreY + m.scaleY * y;
     }
@@ -75,12 +75,12 @@ inline void cutTriangle(const float *t, double zc, const PixelMapping &m,
 }
 
 // The job name as a file-name prefix: letters, digits, '-' and '_' kept, the rest made '_'.
-std::string jobDirName(const std::string &jobName)
+std::string jobDirName(const std::string& jobName)
 {
     std::string name;
     for (char c : jobName) {
-        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')
-            || c == '-' || c == '_';
+        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')
+            || (c >= '0' && c <= '9') || c == '-' || c == '_';
         name += plain ? c : '_';
         if (name.size() == 40)
             break;
@@ -90,7 +90,7 @@ std::string jobDirName(const std::string &jobName)
     return name;
 }
 
-std::string layerFileName(const std::string &prefix, int layer)
+std::string layerFileName(const std::string& prefix, int layer)
 {
     char digits[16];
     std::snprintf(digits, sizeof digits, "%05d", layer);
@@ -99,8 +99,8 @@ std::string layerFileName(const std::string &prefix, int layer)
 
 class Job {
 public:
-    Job(const Plate &plate, const std::string &jobDir, const std::function<void(int)> &progress,
-        const std::atomic<bool> &cancel)
+    Job(const Plate& plate, const std::string& jobDir, const std::function<void(int)>& progress,
+        const std::atomic<bool>& cancel)
         : m_plate(plate)
         , m_profile(plate.items.front().profile)
         , m_jobDir(jobDir)
@@ -118,7 +118,7 @@ public:
         m_mapping.scaleY = (m_profile.mirrorY ? 1.0 : -1.0) / pixelMmY;
     }
 
-    bool run(std::string &error)
+    bool run(std::string& error)
     {
         m_spans = layerSpans(m_plate, m_layerHeight, m_plate.layerCount);
         const unsigned cores = std::max(1u, std::min(8u, std::thread::hardware_concurrency()));
@@ -129,7 +129,7 @@ public:
         for (unsigned w = 1; w < cores; ++w)
             helpers.emplace_back([this, w] { guardedWork(w); });
         guardedWork(0);
-        for (std::thread &helper : helpers)
+        for (std::thread& helper : helpers)
             helper.join();
         if (m_failed) {
             error = m_error;
@@ -157,7 +157,7 @@ private:
     {
         LayerImage image;
         image.resize(m_profile.pixelsX, m_profile.pixelsY);
-        std::vector<std::uint8_t> &cover = m_covers[worker];
+        std::vector<std::uint8_t>& cover = m_covers[worker];
         cover.assign(std::size_t(m_profile.pixelsX) * std::size_t(m_profile.pixelsY), 0);
         Rasterizer rasterizer;
         OutlineClosure closure;
@@ -177,7 +177,8 @@ private:
                 segments.clear();
                 if (!cutLayer(sweep.advance(layer), zc, closure, segments))
                     return;
-                m_curedPixels[std::size_t(layer)] = (long long)rasterizer.fill(segments, image, cover.data());
+                m_curedPixels[std::size_t(layer)]
+                    = (long long)rasterizer.fill(segments, image, cover.data());
                 if (m_plate.findIslands)
                     checkIslands(islands, rasterizer, layer, layer + 1 < lastLayer);
                 std::string error;
@@ -234,7 +235,7 @@ private:
         return true;
     }
 
-    void fail(const std::string &error)
+    void fail(const std::string& error)
     {
         std::lock_guard<std::mutex> lock(m_errorMutex);
         if (!m_failed) {
@@ -243,7 +244,7 @@ private:
         }
     }
 
-    bool finish(std::string &error)
+    bool finish(std::string& error)
     {
         // A job of blank layers would print nothing, yet look done.
         if (std::all_of(m_curedPixels.begin(), m_curedPixels.end(),
@@ -253,7 +254,7 @@ private:
             return false;
         }
         // Every worker drew into its own cover; the thumbnails show their union.
-        std::vector<std::uint8_t> &cover = m_covers.front();
+        std::vector<std::uint8_t>& cover = m_covers.front();
         for (std::size_t w = 1; w < m_covers.size(); ++w) {
             for (std::size_t i = 0; i < cover.size(); ++i)
                 cover[i] |= m_covers[w][i];
@@ -266,9 +267,9 @@ private:
         }
         PngWriter png;
         for (int k = 0; k < 2; ++k) {
-            const std::vector<std::uint8_t> rows = renderThumbnail(
-                cover.data(), m_profile.pixelsX, m_profile.pixelsY, m_profile.mirrorX,
-                m_profile.mirrorY, kThumbnailSizes[k][0], kThumbnailSizes[k][1]);
+            const std::vector<std::uint8_t> rows = renderThumbnail(cover.data(), m_profile.pixelsX,
+                m_profile.pixelsY, m_profile.mirrorX, m_profile.mirrorY, kThumbnailSizes[k][0],
+                kThumbnailSizes[k][1]);
             if (!png.encode(rows.data(), kThumbnailSizes[k][0], kThumbnailSizes[k][1], 3)
                 || !png.save(m_jobDir + "/" + kThumbnailNames[k], error)) {
                 if (error.empty())
@@ -294,7 +295,7 @@ private:
         d.mirrorX = m_profile.mirrorX;
         d.mirrorY = m_profile.mirrorY;
         d.maxHeightMm = m_profile.maxHeightMm;
-        for (const PlateItem &item : m_plate.items) {
+        for (const PlateItem& item : m_plate.items) {
             d.items.push_back({ item.stlPath, item.profile });
             d.exposureS = std::max(d.exposureS, item.profile.exposureS);
             d.bottomExposureS = std::max(d.bottomExposureS, item.profile.bottomExposureS);
@@ -327,12 +328,12 @@ private:
         return writePlateDocument(d, m_jobDir + "/plate.json", error);
     }
 
-    const Plate &m_plate;
-    const Profile &m_profile;
+    const Plate& m_plate;
+    const Profile& m_profile;
     const std::string m_jobDir;
     const std::string m_prefix;
-    const std::function<void(int)> &m_progress;
-    const std::atomic<bool> &m_cancel;
+    const std::function<void(int)>& m_progress;
+    const std::atomic<bool>& m_cancel;
     const double m_layerHeight;
     PixelMapping m_mapping {};
 
@@ -351,9 +352,9 @@ private:
 
 } // namespace
 
-bool slicePlate(const Plate &plate, const std::string &jobDir,
-                const std::function<void(int layersDone)> &progress,
-                const std::atomic<bool> &cancel, std::string &error)
+bool slicePlate(const Plate& plate, const std::string& jobDir,
+    const std::function<void(int layersDone)>& progress, const std::atomic<bool>& cancel,
+    std::string& error)
 {
     if (plate.items.empty() || plate.layerCount <= 0) {
         error = "The job has no models to slice.";

@@ -14,8 +14,8 @@
 // means every layer image is complete. progress(layersDone) may be called from worker threads
 // (the server stores it in an atomic). Returns false with one plain sentence on failure, or when
 // cancel becomes true.
-bool slicePlate(const Plate &plate, const std::string &jobDir,
-                const std::function<void(int layersDone)> &progress,
-                const std::atomic<bool> &cancel, std::string &error);
+bool slicePlate(const Plate& plate, const std::string& jobDir,
+    const std::function<void(int layersDone)>& progress, const std::atomic<bool>& cancel,
+    std::string& error);
 
 #endif

@@ -14,15 +14,15 @@ constexpr int kSamples = 4; // per axis and thumbnail pixel
 
 } // namespace
 
-std::vector<std::uint8_t> renderThumbnail(const std::uint8_t *cover, int width, int height,
-                                          bool flipX, bool flipY, int thumbWidth, int thumbHeight)
+std::vector<std::uint8_t> renderThumbnail(const std::uint8_t* cover, int width, int height,
+    bool flipX, bool flipY, int thumbWidth, int thumbHeight)
 {
     const std::size_t stride = 1 + std::size_t(thumbWidth) * 3;
     std::vector<std::uint8_t> rows(stride * std::size_t(thumbHeight), 0);
 
     int left = width, right = -1, top = height, bottom = -1;
     for (int y = 0; y < height; ++y) {
-        const std::uint8_t *line = cover + std::size_t(y) * std::size_t(width);
+        const std::uint8_t* line = cover + std::size_t(y) * std::size_t(width);
         for (int x = 0; x < width; ++x) {
             if (line[x]) {
                 left = std::min(left, x);
@@ -41,7 +41,8 @@ std::vector<std::uint8_t> renderThumbnail(const std::uint8_t *cover, int width, 
     const double margin = 0.08 * std::max(right - left + 1, bottom - top + 1) + 2;
     const double boxWidth = right - left + 1 + 2 * margin;
     const double boxHeight = bottom - top + 1 + 2 * margin;
-    const double scale = std::max(boxWidth / thumbWidth, boxHeight / thumbHeight); // source px per thumb px
+    const double scale
+        = std::max(boxWidth / thumbWidth, boxHeight / thumbHeight); // source px per thumb px
     const double originX = (left + right + 1) / 2.0 - scale * thumbWidth / 2.0;
     const double originY = (top + bottom + 1) / 2.0 - scale * thumbHeight / 2.0;
 
@@ -62,10 +63,11 @@ std::vector<std::uint8_t> renderThumbnail(const std::uint8_t *cover, int width, 
             // The picture is drawn as seen from above; mirrored layer images are flipped back.
             const int dx = flipX ? thumbWidth - 1 - tx : tx;
             const int dy = flipY ? thumbHeight - 1 - ty : ty;
-            std::uint8_t *pixel = rows.data() + std::size_t(dy) * stride + 1 + std::size_t(dx) * 3;
+            std::uint8_t* pixel = rows.data() + std::size_t(dy) * stride + 1 + std::size_t(dx) * 3;
             for (int k = 0; k < 3; ++k)
-                pixel[k] = std::uint8_t((kBackground[k] * (kSamples * kSamples - hits) + kResin[k] * hits)
-                                        / (kSamples * kSamples));
+                pixel[k] = std::uint8_t(
+                    (kBackground[k] * (kSamples * kSamples - hits) + kResin[k] * hits)
+                    / (kSamples * kSamples));
         }
     }
     return rows;

@@ -11,8 +11,7 @@
 // layer images' pixel grid, non-zero where cured. The view is cropped to the cured area with a
 // margin and keeps its proportions; flipX/flipY undo the layer images' mirroring so that the
 // picture shows the plate as seen from above.
-std::vector<std::uint8_t> renderThumbnail(const std::uint8_t *cover, int width, int height,
-                                          bool flipX, bool flipY, int thumbWidth,
-                                          int thumbHeight);
+std::vector<std::uint8_t> renderThumbnail(const std::uint8_t* cover, int width, int height,
+    bool flipX, bool flipY, int thumbWidth, int thumbHeight);
 
 #endif

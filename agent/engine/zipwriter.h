@@ -14,11 +14,11 @@
 // caller owns, closes and renames the file.
 class ZipWriter {
 public:
-    ZipWriter(std::FILE *file, std::time_t modified);
+    ZipWriter(std::FILE* file, std::time_t modified);
 
-    bool add(const std::string &name, const std::uint8_t *data, std::size_t size, bool deflate,
-             std::string &error);
-    bool finish(std::string &error);
+    bool add(const std::string& name, const std::uint8_t* data, std::size_t size, bool deflate,
+        std::string& error);
+    bool finish(std::string& error);
 
 private:
     struct Entry {
@@ -30,9 +30,9 @@ private:
         std::uint32_t offset;
     };
 
-    bool write(const void *data, std::size_t size, std::string &error);
+    bool write(const void* data, std::size_t size, std::string& error);
 
-    std::FILE *m_file;
+    std::FILE* m_file;
     std::uint16_t m_dosTime = 0;
     std::uint16_t m_dosDate = 0;
     std::uint64_t m_offset = 0;

@@ -23,14 +23,14 @@ void check(bool promise)
 
 } // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    const std::string_view input(reinterpret_cast<const char *>(data), size);
+    const std::string_view input(reinterpret_cast<const char*>(data), size);
 
     Form form;
     std::string error;
     if (parseForm(input, form, error)) {
-        for (const FormField &field : form) {
+        for (const FormField& field : form) {
             // Decoding never grows text, and what the server reads is always UTF-8.
             check(field.key.size() + field.value.size() <= size);
             check(isUtf8(field.key) && isUtf8(field.value) && isUtf8(field.valueWithPlus));
@@ -42,7 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
             check(field.value.size() == field.valueWithPlus.size());
             for (std::size_t i = 0; i < field.value.size(); ++i)
                 check(field.value[i] == field.valueWithPlus[i]
-                      || (field.value[i] == ' ' && field.valueWithPlus[i] == '+'));
+                    || (field.value[i] == ' ' && field.valueWithPlus[i] == '+'));
         }
         SliceRequest request;
         std::string sliceError;
@@ -52,7 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
             if (read) {
                 check(!request.items.empty() && request.items.size() <= maximumPlateItems);
                 check(!request.printerIp.empty() && !request.printerPort.empty());
-                for (const SliceItem &item : request.items)
+                for (const SliceItem& item : request.items)
                     check(!item.stlPath.empty() && item.stlPath.front() == '/');
             } else {
                 check(!sliceError.empty());
@@ -76,7 +76,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     int number = 0;
     if (parseInteger(input, number))
         check(std::to_string(number) == input || input == "-0" || input.front() == '0'
-              || input.substr(0, 2) == "-0");
+            || input.substr(0, 2) == "-0");
 
     // The guard lets through only the two names of this socket, whatever the Host says.
     const bool allowed = requestRefusal(false, false, 1, input, 18383).empty();

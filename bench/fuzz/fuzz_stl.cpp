@@ -18,13 +18,14 @@ void check(bool promise)
 
 } // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     Mesh mesh;
     std::string error;
     if (parseStl(data, size, mesh, error)) {
         check(mesh.triangleCount() > 0 && mesh.xyz.size() % 9 == 0);
-        // Binary records take 50 bytes, the shortest text facet more: a mesh never outgrows its file.
+        // Binary records take 50 bytes, the shortest text facet more: a mesh never outgrows its
+        // file.
         check(mesh.triangleCount() * 50 <= size);
         for (float v : mesh.xyz)
             check(std::isfinite(v));

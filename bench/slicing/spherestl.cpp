@@ -14,7 +14,7 @@ struct Point {
     double x, y, z;
 };
 
-void putFloat(std::vector<unsigned char> &out, double value)
+void putFloat(std::vector<unsigned char>& out, double value)
 {
     const float f = float(value);
     std::uint32_t bits;
@@ -23,7 +23,7 @@ void putFloat(std::vector<unsigned char> &out, double value)
         out.push_back((unsigned char)(bits >> (8 * i)));
 }
 
-void putTriangle(std::vector<unsigned char> &out, const Point &a, const Point &b, const Point &c)
+void putTriangle(std::vector<unsigned char>& out, const Point& a, const Point& b, const Point& c)
 {
     const Point u { b.x - a.x, b.y - a.y, b.z - a.z };
     const Point v { c.x - a.x, c.y - a.y, c.z - a.z };
@@ -31,7 +31,7 @@ void putTriangle(std::vector<unsigned char> &out, const Point &a, const Point &b
     const double length = std::sqrt(n.x * n.x + n.y * n.y + n.z * n.z);
     if (length > 0)
         n = { n.x / length, n.y / length, n.z / length };
-    for (const Point &p : { n, a, b, c }) {
+    for (const Point& p : { n, a, b, c }) {
         putFloat(out, p.x);
         putFloat(out, p.y);
         putFloat(out, p.z);
@@ -42,14 +42,14 @@ void putTriangle(std::vector<unsigned char> &out, const Point &a, const Point &b
 
 } // namespace
 
-bool writeSphereStl(const std::string &path, double radius, int slices, int stacks)
+bool writeSphereStl(const std::string& path, double radius, int slices, int stacks)
 {
     const double pi = std::acos(-1.0);
     auto at = [&](int ring, int slice) {
         const double phi = pi * ring / stacks; // 0 at the top pole
         const double theta = 2 * pi * (slice % slices) / slices;
         return Point { radius * std::sin(phi) * std::cos(theta),
-                       radius * std::sin(phi) * std::sin(theta), radius + radius * std::cos(phi) };
+            radius * std::sin(phi) * std::sin(theta), radius + radius * std::cos(phi) };
     };
     const std::uint32_t count = std::uint32_t(2 * slices * (stacks - 1));
     std::vector<unsigned char> out(80, 0);
@@ -69,7 +69,7 @@ bool writeSphereStl(const std::string &path, double radius, int slices, int stac
                 putTriangle(out, a, b, c);
         }
     }
-    std::FILE *file = std::fopen(path.c_str(), "wb");
+    std::FILE* file = std::fopen(path.c_str(), "wb");
     if (!file)
         return false;
     const bool written = std::fwrite(out.data(), 1, out.size(), file) == out.size();

@@ -11,15 +11,15 @@
 
 namespace {
 
-QJsonArray printersOf(const HttpAnswer &answer)
+QJsonArray printersOf(const HttpAnswer& answer)
 {
     return answer.object().value(QStringLiteral("printers_array")).toArray();
 }
 
-QStringList namesOf(const QJsonArray &printers)
+QStringList namesOf(const QJsonArray& printers)
 {
     QStringList names;
-    for (const QJsonValue &printer : printers)
+    for (const QJsonValue& printer : printers)
         names << printer.toObject().value(QStringLiteral("name")).toString();
     return names;
 }
@@ -49,7 +49,7 @@ void TestAgentDiscovery::listsBuiltinPrinters()
     const QJsonArray printers = printersOf(answer);
     // The 2K, 4K and 6K masked-LCD classes and the 1080p DLP, all local.
     QCOMPARE(printers.size(), 4);
-    for (const QJsonValue &value : printers) {
+    for (const QJsonValue& value : printers) {
         const QJsonObject printer = value.toObject();
         // The client hands these on as text: they must be JSON strings.
         QVERIFY(printer.value(QStringLiteral("name")).isString());
@@ -59,7 +59,7 @@ void TestAgentDiscovery::listsBuiltinPrinters()
         QVERIFY(!printer.value(QStringLiteral("port")).toString().isEmpty());
         const QJsonArray profiles = printer.value(QStringLiteral("profiles_array")).toArray();
         QVERIFY(!profiles.isEmpty());
-        for (const QJsonValue &profileValue : profiles) {
+        for (const QJsonValue& profileValue : profiles) {
             const QJsonObject profile = profileValue.toObject();
             QVERIFY(profile.value(QStringLiteral("Title")).isString());
             QVERIFY(profile.value(QStringLiteral("ProfileID")).isDouble());
@@ -69,9 +69,9 @@ void TestAgentDiscovery::listsBuiltinPrinters()
     }
     // Addresses tell the printers apart: they are how slicing requests name them.
     QSet<QString> addresses;
-    for (const QJsonValue &value : printers)
+    for (const QJsonValue& value : printers)
         addresses << value.toObject().value(QStringLiteral("ip")).toString() + QLatin1Char(':')
-                        + value.toObject().value(QStringLiteral("port")).toString();
+                + value.toObject().value(QStringLiteral("port")).toString();
     QCOMPARE(addresses.size(), printers.size());
 }
 
@@ -85,11 +85,11 @@ void TestAgentDiscovery::profilesComeBackForEveryPrinter()
     QVERIFY(agent.start());
     const QJsonArray printers = printersOf(agent.get(QStringLiteral("/printer-details")));
     QCOMPARE(printers.size(), 5);
-    for (const QJsonValue &value : printers) {
+    for (const QJsonValue& value : printers) {
         const QJsonObject printer = value.toObject();
         // Exactly the client's URL: "/printer-profiles/" + ip + ":" + port, tolerantly parsed.
         const QString address = printer.value(QStringLiteral("ip")).toString() + QLatin1Char(':')
-                + printer.value(QStringLiteral("port")).toString();
+            + printer.value(QStringLiteral("port")).toString();
         const HttpAnswer answer = agent.get(QStringLiteral("/printer-profiles/") + address);
         QCOMPARE(answer.status, 200);
         const QJsonDocument profiles = QJsonDocument::fromJson(answer.body);
@@ -115,7 +115,8 @@ void TestAgentDiscovery::configuredPrintersJoinTheList()
     QCOMPARE(host.value(QStringLiteral("port")), QJsonValue(QStringLiteral("8080")));
     const QJsonArray profiles = host.value(QStringLiteral("profiles_array")).toArray();
     QCOMPARE(profiles.size(), 4);
-    QCOMPARE(profiles.at(0).toObject().value(QStringLiteral("Title")), QJsonValue(QStringLiteral("Coarse")));
+    QCOMPARE(profiles.at(0).toObject().value(QStringLiteral("Title")),
+        QJsonValue(QStringLiteral("Coarse")));
     QCOMPARE(profiles.at(0).toObject().value(QStringLiteral("ProfileID")), QJsonValue(1));
     QCOMPARE(profiles.at(0).toObject().value(QStringLiteral("Depth")), QJsonValue(100));
     QCOMPARE(profiles.at(2).toObject().value(QStringLiteral("Depth")), QJsonValue(50));
@@ -146,12 +147,14 @@ void TestAgentDiscovery::refusesUnknownPrinters_data()
     QTest::addColumn<QString>("sentence");
     QTest::newRow("unknown host") << QStringLiteral("/printer-profiles/192.168.0.10:80") << 404
                                   << QStringLiteral("No printer is known at 192.168.0.10:80.");
-    QTest::newRow("known ip, other port") << QStringLiteral("/printer-profiles/192.0.2.10:8081") << 404
-                                          << QStringLiteral("No printer is known at 192.0.2.10:8081.");
-    QTest::newRow("fallback record") << QStringLiteral("/printer-profiles/Not%20Discovered:Not%20Discovered")
-                                     << 404
-                                     << QStringLiteral("No printer is known at Not Discovered:Not Discovered.");
-    const QString shape = QStringLiteral("The printer must be given as /printer-profiles/address:port.");
+    QTest::newRow("known ip, other port")
+        << QStringLiteral("/printer-profiles/192.0.2.10:8081") << 404
+        << QStringLiteral("No printer is known at 192.0.2.10:8081.");
+    QTest::newRow("fallback record")
+        << QStringLiteral("/printer-profiles/Not%20Discovered:Not%20Discovered") << 404
+        << QStringLiteral("No printer is known at Not Discovered:Not Discovered.");
+    const QString shape
+        = QStringLiteral("The printer must be given as /printer-profiles/address:port.");
     QTest::newRow("no port") << QStringLiteral("/printer-profiles/192.0.2.10") << 400 << shape;
     QTest::newRow("empty") << QStringLiteral("/printer-profiles/") << 400 << shape;
     QTest::newRow("bad escape") << QStringLiteral("/printer-profiles/a%zz:1") << 400 << shape;
@@ -170,8 +173,7 @@ void TestAgentDiscovery::refusesUnknownPrinters()
     QVERIFY(agent.start());
     // Sent as raw bytes: the path must reach the agent exactly as written here.
     const HttpAnswer answer = agent.raw("GET " + path.toLatin1() + " HTTP/1.1\r\nHost: 127.0.0.1:"
-                                        + QByteArray::number(agent.port())
-                                        + "\r\nConnection: close\r\n\r\n");
+        + QByteArray::number(agent.port()) + "\r\nConnection: close\r\n\r\n");
     QCOMPARE(answer.status, status);
     QCOMPARE(answer.error(), sentence);
 }

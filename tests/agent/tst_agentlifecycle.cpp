@@ -64,13 +64,15 @@ void TestAgentLifecycle::sigtermCancelsTheRunningJob()
     const QString stl = dir.filePath(QStringLiteral("tall.stl"));
     QVERIFY(StlBuilder().box({ -10, -10, 0 }, { 10, 10, 20 }).write(stl));
     const HttpAnswer started = agent.postForm(QStringLiteral("/slice/preview"),
-                                              { { QStringLiteral("stl"), stl },
-                                                { QStringLiteral("printer"), QStringLiteral("local:lcd6k") },
-                                                { QStringLiteral("profile"), QStringLiteral("302") },
-                                                { QStringLiteral("name"), QStringLiteral("tall") } });
+        { { QStringLiteral("stl"), stl },
+            { QStringLiteral("printer"), QStringLiteral("local:lcd6k") },
+            { QStringLiteral("profile"), QStringLiteral("302") },
+            { QStringLiteral("name"), QStringLiteral("tall") } });
     QCOMPARE(started.status, 200);
     const QString folder = started.object().value(QStringLiteral("path")).toString();
-    QVERIFY(agent.get(QStringLiteral("/slice")).object().value(QStringLiteral("percentage")).toString() != QLatin1String("100"));
+    QVERIFY(
+        agent.get(QStringLiteral("/slice")).object().value(QStringLiteral("percentage")).toString()
+        != QLatin1String("100"));
     agent.process().terminate();
     QVERIFY(agent.waitForExit());
     QCOMPARE(agent.process().exitStatus(), QProcess::NormalExit);
@@ -119,10 +121,12 @@ void TestAgentLifecycle::endsWhenItsStarterDies()
 #endif
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
-    // A shell starts the agent, tells its process id and then is killed without a chance to stop it.
+    // A shell starts the agent, tells its process id and then is killed without a chance to stop
+    // it.
     QProcess starter;
     starter.start(QStringLiteral("/bin/sh"),
-        { QStringLiteral("-c"), QStringLiteral("\"$0\" --port 0 --data-dir \"$1\" & echo \"pid $!\"; wait"),
+        { QStringLiteral("-c"),
+            QStringLiteral("\"$0\" --port 0 --data-dir \"$1\" & echo \"pid $!\"; wait"),
             agentProgram(), dir.filePath(QStringLiteral("data")) });
     QVERIFY(starter.waitForStarted());
     qint64 agentPid = 0;
@@ -179,14 +183,15 @@ void TestAgentLifecycle::busyPortIsReported()
     AgentProcess first(dir.filePath(QStringLiteral("one")));
     QVERIFY(first.start());
     AgentProcess second(dir.filePath(QStringLiteral("two")));
-    QVERIFY(!second.start({ QStringLiteral("--port"), QString::number(first.port()), QStringLiteral("--data-dir"),
-                            dir.filePath(QStringLiteral("two")) },
-                          QProcessEnvironment::systemEnvironment()));
+    QVERIFY(!second.start({ QStringLiteral("--port"), QString::number(first.port()),
+                              QStringLiteral("--data-dir"), dir.filePath(QStringLiteral("two")) },
+        QProcessEnvironment::systemEnvironment()));
     QVERIFY(second.waitForExit());
     QCOMPARE(second.process().exitCode(), 1);
     QCOMPARE(QString::fromUtf8(second.process().readAllStandardError()).trimmed(),
-             QStringLiteral("agent: The agent cannot listen on 127.0.0.1:%1 (another agent may be running).")
-                     .arg(first.port()));
+        QStringLiteral(
+            "agent: The agent cannot listen on 127.0.0.1:%1 (another agent may be running).")
+            .arg(first.port()));
     // The first one is undisturbed.
     QCOMPARE(first.get(QStringLiteral("/printer-details")).status, 200);
 

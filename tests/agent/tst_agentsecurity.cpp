@@ -28,7 +28,7 @@ private slots:
 
 private:
     QTemporaryDir m_dir;
-    AgentProcess *m_agent = nullptr;
+    AgentProcess* m_agent = nullptr;
 };
 
 void TestAgentSecurity::initTestCase()
@@ -46,35 +46,56 @@ void TestAgentSecurity::judgesOriginAndHost_data()
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("sentence");
 
-    const QString origin = QStringLiteral("The agent does not serve requests that carry an Origin header.");
-    const QString host = QStringLiteral("The agent serves only requests addressed to 127.0.0.1:%PORT or localhost:%PORT.");
-    const QString hostCount = QStringLiteral("The agent serves only requests with exactly one Host header.");
+    const QString origin
+        = QStringLiteral("The agent does not serve requests that carry an Origin header.");
+    const QString host = QStringLiteral(
+        "The agent serves only requests addressed to 127.0.0.1:%PORT or localhost:%PORT.");
+    const QString hostCount
+        = QStringLiteral("The agent serves only requests with exactly one Host header.");
     const QByteArray end = "Connection: close\r\n\r\n";
-    QTest::newRow("plain") << QByteArray("GET /printer-details HTTP/1.1\r\nHost: 127.0.0.1:%PORT\r\n" + end) << 200 << QString();
-    QTest::newRow("localhost") << QByteArray("GET /printer-details HTTP/1.1\r\nHost: localhost:%PORT\r\n" + end) << 200 << QString();
-    QTest::newRow("origin") << QByteArray("GET /printer-details HTTP/1.1\r\nHost: 127.0.0.1:%PORT\r\nOrigin: https://evil.example\r\n" + end)
-                            << 403 << origin;
-    QTest::newRow("null origin") << QByteArray("GET /printer-details HTTP/1.1\r\nHost: 127.0.0.1:%PORT\r\nOrigin: null\r\n" + end)
+    QTest::newRow("plain") << QByteArray(
+        "GET /printer-details HTTP/1.1\r\nHost: 127.0.0.1:%PORT\r\n" + end)
+                           << 200 << QString();
+    QTest::newRow("localhost") << QByteArray(
+        "GET /printer-details HTTP/1.1\r\nHost: localhost:%PORT\r\n" + end)
+                               << 200 << QString();
+    QTest::newRow("origin") << QByteArray(
+        "GET /printer-details HTTP/1.1\r\nHost: 127.0.0.1:%PORT\r\nOrigin: https://evil.example\r\n"
+        + end) << 403 << origin;
+    QTest::newRow("null origin") << QByteArray(
+        "GET /printer-details HTTP/1.1\r\nHost: 127.0.0.1:%PORT\r\nOrigin: null\r\n" + end)
                                  << 403 << origin;
-    QTest::newRow("origin of ourselves") << QByteArray("GET /slice HTTP/1.1\r\nHost: 127.0.0.1:%PORT\r\nOrigin: http://127.0.0.1:%PORT\r\n" + end)
+    QTest::newRow("origin of ourselves") << QByteArray(
+        "GET /slice HTTP/1.1\r\nHost: 127.0.0.1:%PORT\r\nOrigin: http://127.0.0.1:%PORT\r\n" + end)
                                          << 403 << origin;
-    QTest::newRow("origin on terminate") << QByteArray("GET /terminate HTTP/1.1\r\nHost: 127.0.0.1:%PORT\r\nOrigin: https://evil.example\r\n" + end)
-                                         << 403 << origin;
-    QTest::newRow("origin on a form") << QByteArray("POST /slice/download HTTP/1.1\r\nHost: 127.0.0.1:%PORT\r\nOrigin: https://evil.example\r\n"
-                                                    "Content-Type: application/x-www-form-urlencoded\r\nContent-Length: 7\r\n" + end + "path=/x")
-                                      << 403 << origin;
-    QTest::newRow("browser image") << QByteArray("GET /terminate HTTP/1.1\r\nHost: 127.0.0.1:%PORT\r\nSec-Fetch-Site: cross-site\r\n"
-                                                 "Sec-Fetch-Mode: no-cors\r\nSec-Fetch-Dest: image\r\n" + end)
-                                   << 403 << QStringLiteral("The agent does not serve requests sent by a web browser.");
-    QTest::newRow("rebound name") << QByteArray("GET /printer-details HTTP/1.1\r\nHost: evil.example:%PORT\r\n" + end) << 403 << host;
-    QTest::newRow("other port") << QByteArray("GET /printer-details HTTP/1.1\r\nHost: 127.0.0.1:1\r\n" + end) << 403 << host;
-    QTest::newRow("no port") << QByteArray("GET /printer-details HTTP/1.1\r\nHost: 127.0.0.1\r\n" + end) << 403 << host;
-    QTest::newRow("no host") << QByteArray("GET /printer-details HTTP/1.1\r\n" + end) << 403 << hostCount;
-    QTest::newRow("two hosts") << QByteArray("GET /printer-details HTTP/1.1\r\nHost: 127.0.0.1:%PORT\r\nHost: evil.example\r\n" + end)
+    QTest::newRow("origin on terminate") << QByteArray(
+        "GET /terminate HTTP/1.1\r\nHost: 127.0.0.1:%PORT\r\nOrigin: https://evil.example\r\n"
+        + end) << 403 << origin;
+    QTest::newRow("origin on a form") << QByteArray(
+        "POST /slice/download HTTP/1.1\r\nHost: 127.0.0.1:%PORT\r\nOrigin: https://evil.example\r\n"
+        "Content-Type: application/x-www-form-urlencoded\r\nContent-Length: 7\r\n"
+        + end + "path=/x") << 403 << origin;
+    QTest::newRow("browser image") << QByteArray(
+        "GET /terminate HTTP/1.1\r\nHost: 127.0.0.1:%PORT\r\nSec-Fetch-Site: cross-site\r\n"
+        "Sec-Fetch-Mode: no-cors\r\nSec-Fetch-Dest: image\r\n"
+        + end) << 403 << QStringLiteral("The agent does not serve requests sent by a web browser.");
+    QTest::newRow("rebound name") << QByteArray(
+        "GET /printer-details HTTP/1.1\r\nHost: evil.example:%PORT\r\n" + end)
+                                  << 403 << host;
+    QTest::newRow("other port") << QByteArray(
+        "GET /printer-details HTTP/1.1\r\nHost: 127.0.0.1:1\r\n" + end)
+                                << 403 << host;
+    QTest::newRow("no port") << QByteArray("GET /printer-details HTTP/1.1\r\nHost: 127.0.0.1\r\n"
+        + end) << 403 << host;
+    QTest::newRow("no host") << QByteArray("GET /printer-details HTTP/1.1\r\n" + end) << 403
+                             << hostCount;
+    QTest::newRow("two hosts") << QByteArray(
+        "GET /printer-details HTTP/1.1\r\nHost: 127.0.0.1:%PORT\r\nHost: evil.example\r\n" + end)
                                << 403 << hostCount;
-    QTest::newRow("body too large") << QByteArray("POST /slice/preview HTTP/1.1\r\nHost: 127.0.0.1:%PORT\r\n"
-                                                  "Content-Type: application/x-www-form-urlencoded\r\nContent-Length: 2000000\r\n" + end)
-                                    << 413 << QStringLiteral("The request is too large for the agent.");
+    QTest::newRow("body too large") << QByteArray(
+        "POST /slice/preview HTTP/1.1\r\nHost: 127.0.0.1:%PORT\r\n"
+        "Content-Type: application/x-www-form-urlencoded\r\nContent-Length: 2000000\r\n"
+        + end) << 413 << QStringLiteral("The request is too large for the agent.");
     QTest::newRow("post without length")
         << QByteArray("POST /slice/preview HTTP/1.1\r\nHost: 127.0.0.1:%PORT\r\n"
                       "Content-Type: application/x-www-form-urlencoded\r\n"
@@ -83,17 +104,23 @@ void TestAgentSecurity::judgesOriginAndHost_data()
         << QStringLiteral(
                "The agent reads only request bodies of a stated length (Content-Length).");
     // Bodies the size limit cannot hold to: chunked, or compressed and unpacked by the server.
-    QTest::newRow("chunked body") << QByteArray("POST /slice/preview HTTP/1.1\r\nHost: 127.0.0.1:%PORT\r\n"
-                                                "Content-Type: application/x-www-form-urlencoded\r\nTransfer-Encoding: chunked\r\n"
-                                                + end + "6\r\nname=x\r\n0\r\n\r\n")
-                                  << 411 << QStringLiteral("The agent reads only request bodies of a stated length (Content-Length).");
+    QTest::newRow("chunked body")
+        << QByteArray(
+               "POST /slice/preview HTTP/1.1\r\nHost: 127.0.0.1:%PORT\r\n"
+               "Content-Type: application/x-www-form-urlencoded\r\nTransfer-Encoding: chunked\r\n"
+               + end + "6\r\nname=x\r\n0\r\n\r\n")
+        << 411
+        << QStringLiteral(
+               "The agent reads only request bodies of a stated length (Content-Length).");
     const QByteArray deflated = qCompress(QByteArray("name=x")).mid(4); // a zlib stream
-    QTest::newRow("compressed body") << QByteArray("POST /slice/preview HTTP/1.1\r\nHost: 127.0.0.1:%PORT\r\n"
-                                                   "Content-Type: application/x-www-form-urlencoded\r\nContent-Encoding: deflate\r\n"
-                                                   "Content-Length: " + QByteArray::number(deflated.size()) + "\r\n"
-                                                   + end + deflated)
-                                     << 415 << QStringLiteral("The agent does not read compressed request bodies.");
-    QTest::newRow("host on unknown route") << QByteArray("GET /nowhere HTTP/1.1\r\nHost: evil.example\r\n" + end) << 403 << host;
+    QTest::newRow("compressed body") << QByteArray(
+        "POST /slice/preview HTTP/1.1\r\nHost: 127.0.0.1:%PORT\r\n"
+        "Content-Type: application/x-www-form-urlencoded\r\nContent-Encoding: deflate\r\n"
+        "Content-Length: "
+        + QByteArray::number(deflated.size()) + "\r\n" + end
+        + deflated) << 415 << QStringLiteral("The agent does not read compressed request bodies.");
+    QTest::newRow("host on unknown route")
+        << QByteArray("GET /nowhere HTTP/1.1\r\nHost: evil.example\r\n" + end) << 403 << host;
 }
 
 void TestAgentSecurity::judgesOriginAndHost()
@@ -118,12 +145,15 @@ void TestAgentSecurity::unknownRoutesAnswerJson_data()
                              << QStringLiteral("The agent has no endpoint GET /nowhere.");
     QTest::newRow("slice by POST") << QByteArray("POST") << QStringLiteral("/slice")
                                    << QStringLiteral("The agent has no endpoint POST /slice.");
-    QTest::newRow("preview by GET") << QByteArray("GET") << QStringLiteral("/slice/preview")
-                                    << QStringLiteral("The agent has no endpoint GET /slice/preview.");
-    QTest::newRow("discovery by POST") << QByteArray("POST") << QStringLiteral("/printer-details")
-                                       << QStringLiteral("The agent has no endpoint POST /printer-details.");
-    QTest::newRow("trailing slash") << QByteArray("GET") << QStringLiteral("/printer-details/")
-                                    << QStringLiteral("The agent has no endpoint GET /printer-details/.");
+    QTest::newRow("preview by GET")
+        << QByteArray("GET") << QStringLiteral("/slice/preview")
+        << QStringLiteral("The agent has no endpoint GET /slice/preview.");
+    QTest::newRow("discovery by POST")
+        << QByteArray("POST") << QStringLiteral("/printer-details")
+        << QStringLiteral("The agent has no endpoint POST /printer-details.");
+    QTest::newRow("trailing slash")
+        << QByteArray("GET") << QStringLiteral("/printer-details/")
+        << QStringLiteral("The agent has no endpoint GET /printer-details/.");
 }
 
 void TestAgentSecurity::unknownRoutesAnswerJson()

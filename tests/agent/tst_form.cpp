@@ -6,10 +6,10 @@
 
 namespace {
 
-QStringList strings(std::initializer_list<const char *> texts)
+QStringList strings(std::initializer_list<const char*> texts)
 {
     QStringList list;
-    for (const char *text : texts)
+    for (const char* text : texts)
         list << QString::fromUtf8(text);
     return list;
 }
@@ -40,21 +40,31 @@ void TestForm::decodesFields_data()
     QTest::newRow("client body") << QByteArray("stl=/home/u/jobs/part.stl&printer=192.0.2.10:80"
                                                "&profile=3&name=job%20one")
                                  << strings({ "stl", "/home/u/jobs/part.stl", "printer",
-                                                  "192.0.2.10:80", "profile", "3", "name",
-                                                  "job one" }) << strings({ "/home/u/jobs/part.stl", "192.0.2.10:80", "3", "job one" });
-    QTest::newRow("plus is a space") << QByteArray("name=a+b") << strings({ "name", "a b" }) << strings({ "a+b" });
-    QTest::newRow("escaped plus stays") << QByteArray("name=a%2Bb") << strings({ "name", "a+b" }) << strings({ "a+b" });
+                                        "192.0.2.10:80", "profile", "3", "name", "job one" })
+                                 << strings({ "/home/u/jobs/part.stl", "192.0.2.10:80", "3",
+                                        "job one" });
+    QTest::newRow("plus is a space")
+        << QByteArray("name=a+b") << strings({ "name", "a b" }) << strings({ "a+b" });
+    QTest::newRow("escaped plus stays")
+        << QByteArray("name=a%2Bb") << strings({ "name", "a+b" }) << strings({ "a+b" });
     QTest::newRow("escaped delimiters")
-            << QByteArray("name=a%20%26%20b&path=x%3Dy%23z") << strings({ "name", "a & b", "path", "x=y#z" }) << strings({ "a & b", "x=y#z" });
-    QTest::newRow("lower-case hex") << QByteArray("k=%c3%a9") << strings({ "k", "\u00e9" }) << strings({ "\u00e9" });
-    QTest::newRow("utf-8 escapes") << QByteArray("k=%E2%82%AC") << strings({ "k", "\u20ac" }) << strings({ "\u20ac" });
-    QTest::newRow("empty pieces skipped") << QByteArray("&a=1&&b=2&") << strings({ "a", "1", "b", "2" }) << strings({ "1", "2" });
-    QTest::newRow("no equals sign") << QByteArray("flag&b=") << strings({ "flag", "", "b", "" }) << strings({ "", "" });
-    QTest::newRow("equals in value") << QByteArray("a=b=c") << strings({ "a", "b=c" }) << strings({ "b=c" });
-    QTest::newRow("escaped key") << QByteArray("st%6C=x") << strings({ "stl", "x" }) << strings({ "x" });
+        << QByteArray("name=a%20%26%20b&path=x%3Dy%23z")
+        << strings({ "name", "a & b", "path", "x=y#z" }) << strings({ "a & b", "x=y#z" });
+    QTest::newRow("lower-case hex")
+        << QByteArray("k=%c3%a9") << strings({ "k", "\u00e9" }) << strings({ "\u00e9" });
+    QTest::newRow("utf-8 escapes")
+        << QByteArray("k=%E2%82%AC") << strings({ "k", "\u20ac" }) << strings({ "\u20ac" });
+    QTest::newRow("empty pieces skipped")
+        << QByteArray("&a=1&&b=2&") << strings({ "a", "1", "b", "2" }) << strings({ "1", "2" });
+    QTest::newRow("no equals sign")
+        << QByteArray("flag&b=") << strings({ "flag", "", "b", "" }) << strings({ "", "" });
+    QTest::newRow("equals in value")
+        << QByteArray("a=b=c") << strings({ "a", "b=c" }) << strings({ "b=c" });
+    QTest::newRow("escaped key") << QByteArray("st%6C=x") << strings({ "stl", "x" })
+                                 << strings({ "x" });
     QTest::newRow("client's plus in a path")
-            << QByteArray("stl=/home/u/C++%20parts/a.stl") << strings({ "stl", "/home/u/C   parts/a.stl" })
-            << strings({ "/home/u/C++ parts/a.stl" });
+        << QByteArray("stl=/home/u/C++%20parts/a.stl")
+        << strings({ "stl", "/home/u/C   parts/a.stl" }) << strings({ "/home/u/C++ parts/a.stl" });
     QTest::newRow("empty body") << QByteArray() << QStringList() << QStringList();
 }
 
@@ -67,7 +77,7 @@ void TestForm::decodesFields()
     QVERIFY(parseForm(body.toStdString(), form, error));
     QStringList actual;
     QStringList withPlus;
-    for (const FormField &field : form) {
+    for (const FormField& field : form) {
         actual << QString::fromStdString(field.key) << QString::fromStdString(field.value);
         withPlus << QString::fromStdString(field.valueWithPlus);
     }
@@ -81,8 +91,8 @@ void TestForm::refusesBadForms_data()
     QTest::addColumn<QByteArray>("body");
     QTest::addColumn<QString>("sentence");
 
-    const QString badEscape = QStringLiteral(
-            "The form has a \"%\" that is not followed by two hexadecimal digits.");
+    const QString badEscape
+        = QStringLiteral("The form has a \"%\" that is not followed by two hexadecimal digits.");
     QTest::newRow("escape cut at end") << QByteArray("a=%4") << badEscape;
     QTest::newRow("bare percent") << QByteArray("a=%") << badEscape;
     QTest::newRow("not hex") << QByteArray("a=%G1") << badEscape;
@@ -93,11 +103,12 @@ void TestForm::refusesBadForms_data()
     QTest::newRow("surrogate") << QByteArray("a=%ED%A0%80") << notUtf8;
     QTest::newRow("NUL in a path") << QByteArray("stl=/tmp/a.stl%00.txt")
                                    << QStringLiteral("The form holds a NUL byte (%00).");
-    QTest::newRow("duplicate field") << QByteArray("a=1&b=2&a=3")
-                                     << QStringLiteral("The form gives the field \"a\" more than once.");
+    QTest::newRow("duplicate field") << QByteArray(
+        "a=1&b=2&a=3") << QStringLiteral("The form gives the field \"a\" more than once.");
     QTest::newRow("long duplicate cut short")
-            << QByteArray(60, 'k') + "=1&" + QByteArray(60, 'k') + "=2"
-            << QStringLiteral("The form gives the field \"%1...\" more than once.").arg(QString(40, QLatin1Char('k')));
+        << QByteArray(60, 'k') + "=1&" + QByteArray(60, 'k') + "=2"
+        << QStringLiteral("The form gives the field \"%1...\" more than once.")
+               .arg(QString(40, QLatin1Char('k')));
 }
 
 void TestForm::refusesBadForms()
@@ -146,10 +157,12 @@ void TestForm::recognisesFormContentType_data()
 {
     QTest::addColumn<QString>("contentType");
     QTest::addColumn<bool>("form");
-    QTest::newRow("client's") << QStringLiteral("application/x-www-form-urlencoded; charset=utf-8") << true;
+    QTest::newRow("client's") << QStringLiteral("application/x-www-form-urlencoded; charset=utf-8")
+                              << true;
     QTest::newRow("bare") << QStringLiteral("application/x-www-form-urlencoded") << true;
     QTest::newRow("upper case") << QStringLiteral("Application/X-WWW-Form-URLencoded") << true;
-    QTest::newRow("spaces") << QStringLiteral(" application/x-www-form-urlencoded ;charset=utf-8") << true;
+    QTest::newRow("spaces") << QStringLiteral(" application/x-www-form-urlencoded ;charset=utf-8")
+                            << true;
     QTest::newRow("json") << QStringLiteral("application/json; charset=utf-8") << false;
     QTest::newRow("multipart") << QStringLiteral("multipart/form-data; boundary=x") << false;
     QTest::newRow("prefix only") << QStringLiteral("application/x-www-form") << false;

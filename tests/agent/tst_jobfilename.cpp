@@ -23,7 +23,8 @@ void TestJobFileName::makesSafeStems_data()
     QTest::addColumn<QByteArray>("stem");
     QTest::newRow("plain") << QByteArray("plate1") << QByteArray("plate1");
     QTest::newRow("spaces") << QByteArray("job one") << QByteArray("job_one");
-    QTest::newRow("path escape") << QByteArray("../../etc/passwd") << QByteArray("job.._.._etc_passwd");
+    QTest::newRow("path escape") << QByteArray("../../etc/passwd")
+                                 << QByteArray("job.._.._etc_passwd");
     QTest::newRow("hidden") << QByteArray(".x") << QByteArray("job.x");
     QTest::newRow("empty") << QByteArray() << QByteArray("job");
     QTest::newRow("utf-8 bytes") << QByteArray("\xc3\xa9t\xc3\xa9") << QByteArray("__t__");
@@ -79,8 +80,8 @@ void TestJobFileName::reportsUnwritableFolder()
     std::string error;
     QVERIFY(!publishJobFile(missing + "/x.part-XXXXXX", missing, "job", path, error));
     QCOMPARE(QString::fromStdString(error),
-             QStringLiteral("The agent cannot create a job file in %1: No such file or directory.")
-                     .arg(QString::fromStdString(missing)));
+        QStringLiteral("The agent cannot create a job file in %1: No such file or directory.")
+            .arg(QString::fromStdString(missing)));
 }
 
 QTEST_GUILESS_MAIN(TestJobFileName)

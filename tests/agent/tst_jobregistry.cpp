@@ -54,11 +54,11 @@ private slots:
 
 private:
     // A plate with one box of the given height (in mm) on the test printer.
-    Plate plate(const QString &name, float height, bool large = false);
+    Plate plate(const QString& name, float height, bool large = false);
     // Waits until the job in folder is no longer running: each new layer image wakes us.
-    JobStatus waitForEnd(JobRegistry &jobs, const std::string &folder);
+    JobStatus waitForEnd(JobRegistry& jobs, const std::string& folder);
 
-    QTemporaryDir *m_dir = nullptr;
+    QTemporaryDir* m_dir = nullptr;
     QString m_jobs;
 };
 
@@ -71,20 +71,20 @@ void TestJobRegistry::init()
     QVERIFY(QDir().mkpath(m_jobs));
 }
 
-Plate TestJobRegistry::plate(const QString &name, float height, bool large)
+Plate TestJobRegistry::plate(const QString& name, float height, bool large)
 {
     const QString stl = m_dir->filePath(name + QStringLiteral(".stl"));
     Plate plate;
     std::string error;
     const Printer printer = testPrinter(large);
     if (!StlBuilder().box({ -1, -1, 0 }, { 1, 1, height }).write(stl)
-        || !loadPlate(name.toStdString(), printer, { { stl.toStdString(), printer.profiles.front() } },
-                      plate, error))
+        || !loadPlate(name.toStdString(), printer,
+            { { stl.toStdString(), printer.profiles.front() } }, plate, error))
         qWarning("%s", error.c_str());
     return plate;
 }
 
-JobStatus TestJobRegistry::waitForEnd(JobRegistry &jobs, const std::string &folder)
+JobStatus TestJobRegistry::waitForEnd(JobRegistry& jobs, const std::string& folder)
 {
     QFileSystemWatcher watcher({ QString::fromStdString(folder) });
     QSignalSpy changed(&watcher, &QFileSystemWatcher::directoryChanged);
@@ -182,12 +182,15 @@ void TestJobRegistry::findsJobsByAnySpelling()
 
     const QString link = m_dir->filePath(QStringLiteral("link"));
     QVERIFY(QFile::link(QString::fromStdString(folder), link));
-    for (const std::string &spelling : { folder, folder + "/", folder + "/../" + QFileInfo(QString::fromStdString(folder)).fileName().toStdString(), link.toStdString() }) {
+    for (const std::string& spelling : { folder, folder + "/",
+             folder + "/../" + QFileInfo(QString::fromStdString(folder)).fileName().toStdString(),
+             link.toStdString() }) {
         std::string name;
         std::string found;
         QCOMPARE(jobs.find(spelling, name, &found).state, JobStatus::State::Finished);
         QCOMPARE(name, std::string("named job"));
-        // The job's own folder, never the spelling: a link could be turned elsewhere after the check.
+        // The job's own folder, never the spelling: a link could be turned elsewhere after the
+        // check.
         QCOMPARE(found, folder);
     }
     std::string name;
@@ -228,7 +231,7 @@ void TestJobRegistry::removesOldFoldersOnly()
     JobRegistry jobs(m_jobs.toStdString());
     jobs.removeOldFolders();
     QCOMPARE(QDir(m_jobs).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
-             (QStringList { QStringLiteral("job-file"), QStringLiteral("keep") }));
+        (QStringList { QStringLiteral("job-file"), QStringLiteral("keep") }));
 }
 
 QTEST_GUILESS_MAIN(TestJobRegistry)

@@ -40,15 +40,20 @@ void TestOptions::refusesBadOptions_data()
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QString>("sentence");
     const QString port = QStringLiteral("The port must be a number from 0 to 65535.");
-    QTest::newRow("unknown") << QStringList { QStringLiteral("--verbose") }
-                             << QStringLiteral("Unknown option \"--verbose\" (the agent takes --port N and --data-dir DIR).");
+    QTest::newRow("unknown")
+        << QStringList { QStringLiteral("--verbose") }
+        << QStringLiteral(
+               "Unknown option \"--verbose\" (the agent takes --port N and --data-dir DIR).");
     QTest::newRow("port without value") << QStringList { QStringLiteral("--port") }
                                         << QStringLiteral("The option --port needs a value.");
-    QTest::newRow("port too big") << QStringList { QStringLiteral("--port"), QStringLiteral("65536") } << port;
-    QTest::newRow("port negative") << QStringList { QStringLiteral("--port"), QStringLiteral("-1") } << port;
-    QTest::newRow("port words") << QStringList { QStringLiteral("--port"), QStringLiteral("http") } << port;
-    QTest::newRow("relative folder") << QStringList { QStringLiteral("--data-dir"), QStringLiteral("data") }
-                                     << QStringLiteral("The data folder must be an absolute path.");
+    QTest::newRow("port too big") << QStringList { QStringLiteral("--port"),
+        QStringLiteral("65536") } << port;
+    QTest::newRow("port negative")
+        << QStringList { QStringLiteral("--port"), QStringLiteral("-1") } << port;
+    QTest::newRow("port words") << QStringList { QStringLiteral("--port"), QStringLiteral("http") }
+                                << port;
+    QTest::newRow("relative folder") << QStringList { QStringLiteral("--data-dir"),
+        QStringLiteral("data") } << QStringLiteral("The data folder must be an absolute path.");
 }
 
 void TestOptions::refusesBadOptions()
@@ -56,7 +61,7 @@ void TestOptions::refusesBadOptions()
     QFETCH(QStringList, arguments);
     QFETCH(QString, sentence);
     std::vector<std::string> list;
-    for (const QString &argument : arguments)
+    for (const QString& argument : arguments)
         list.push_back(argument.toStdString());
     AgentOptions options;
     std::string error;
@@ -85,8 +90,8 @@ void TestOptions::findsDefaultDataFolder()
     QFETCH(QByteArray, xdg);
     QFETCH(QByteArray, home);
     QFETCH(QString, folder);
-    const char *xdgValue = xdg == "-" ? nullptr : xdg.constData();
-    const char *homeValue = home == "-" ? nullptr : home.constData();
+    const char* xdgValue = xdg == "-" ? nullptr : xdg.constData();
+    const char* homeValue = home == "-" ? nullptr : home.constData();
     QCOMPARE(QString::fromStdString(defaultDataFolder(xdgValue, homeValue)), folder);
 }
 

@@ -18,21 +18,24 @@ class JobRoadFiles : public QObject {
     Q_PROPERTY(QUrl folder READ folder CONSTANT)
 
 public:
-    explicit JobRoadFiles(const QString &path)
+    explicit JobRoadFiles(const QString& path)
         : m_path(path)
     {
     }
 
     QUrl folder() const { return QUrl::fromLocalFile(m_path); }
 
-    Q_INVOKABLE bool exists(const QString &name) const { return QFile::exists(m_path + QLatin1Char('/') + name); }
+    Q_INVOKABLE bool exists(const QString& name) const
+    {
+        return QFile::exists(m_path + QLatin1Char('/') + name);
+    }
 
-    Q_INVOKABLE qint64 size(const QString &name) const
+    Q_INVOKABLE qint64 size(const QString& name) const
     {
         return QFileInfo(m_path + QLatin1Char('/') + name).size();
     }
 
-    Q_INVOKABLE QStringList zipEntries(const QString &name) const
+    Q_INVOKABLE QStringList zipEntries(const QString& name) const
     {
         QFile file(m_path + QLatin1Char('/') + name);
         if (!file.open(QIODevice::ReadOnly))
@@ -52,11 +55,12 @@ public slots:
     {
         // The agent keeps its jobs and job files under the data folder: keep
         // them out of the user's home.
-        qputenv("XDG_DATA_HOME", QDir(m_data.path()).absoluteFilePath(QStringLiteral("data")).toUtf8());
+        qputenv(
+            "XDG_DATA_HOME", QDir(m_data.path()).absoluteFilePath(QStringLiteral("data")).toUtf8());
         Startup::registerQmlTypes();
     }
 
-    void qmlEngineAvailable(QQmlEngine *engine)
+    void qmlEngineAvailable(QQmlEngine* engine)
     {
         m_files.reset(new JobRoadFiles(m_work.path()));
         engine->rootContext()->setContextProperty(QStringLiteral("files"), m_files.data());

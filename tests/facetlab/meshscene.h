@@ -34,19 +34,22 @@ struct Layout {
     qint64 indexCount = -1; // count the attribute declares; -1: the list's size
 };
 
-inline int componentSize(QAttribute::VertexBaseType type) { return type == QAttribute::Double ? 8 : 4; }
+inline int componentSize(QAttribute::VertexBaseType type)
+{
+    return type == QAttribute::Double ? 8 : 4;
+}
 
-inline QByteArray positionBytes(const QVector<QVector3D> &vertices, const Layout &layout)
+inline QByteArray positionBytes(const QVector<QVector3D>& vertices, const Layout& layout)
 {
     QByteArray bytes(int(layout.positionOffset), char(0x5a));
-    for (const QVector3D &v : vertices) {
+    for (const QVector3D& v : vertices) {
         for (int c = 0; c < 3; ++c) {
             if (layout.positionType == QAttribute::Double) {
                 const double value = double(v[c]);
-                bytes.append(reinterpret_cast<const char *>(&value), sizeof value);
+                bytes.append(reinterpret_cast<const char*>(&value), sizeof value);
             } else {
                 const float value = v[c];
-                bytes.append(reinterpret_cast<const char *>(&value), sizeof value);
+                bytes.append(reinterpret_cast<const char*>(&value), sizeof value);
             }
         }
         bytes.append(QByteArray(int(layout.gap), char(0x7f)));
@@ -54,23 +57,24 @@ inline QByteArray positionBytes(const QVector<QVector3D> &vertices, const Layout
     return bytes;
 }
 
-inline QByteArray indexBytes(const QVector<quint32> &indices, const Layout &layout)
+inline QByteArray indexBytes(const QVector<quint32>& indices, const Layout& layout)
 {
     QByteArray bytes(int(layout.indexOffset), char(0x33));
     for (quint32 index : indices) {
         if (layout.indexType == QAttribute::UnsignedInt) {
-            bytes.append(reinterpret_cast<const char *>(&index), sizeof index);
+            bytes.append(reinterpret_cast<const char*>(&index), sizeof index);
         } else {
             const quint16 value = quint16(index);
-            bytes.append(reinterpret_cast<const char *>(&value), sizeof value);
+            bytes.append(reinterpret_cast<const char*>(&value), sizeof value);
         }
     }
     return bytes;
 }
 
-inline QAttribute *positionAttribute(Qt3DRender::QBuffer *buffer, uint vertexCount, const Layout &layout)
+inline QAttribute* positionAttribute(
+    Qt3DRender::QBuffer* buffer, uint vertexCount, const Layout& layout)
 {
-    auto *attribute = new QAttribute;
+    auto* attribute = new QAttribute;
     attribute->setName(QAttribute::defaultPositionAttributeName());
     attribute->setAttributeType(QAttribute::VertexAttribute);
     attribute->setVertexBaseType(layout.positionType);
@@ -82,9 +86,9 @@ inline QAttribute *positionAttribute(Qt3DRender::QBuffer *buffer, uint vertexCou
     return attribute;
 }
 
-inline QAttribute *indexAttribute(Qt3DRender::QBuffer *buffer, uint count, const Layout &layout)
+inline QAttribute* indexAttribute(Qt3DRender::QBuffer* buffer, uint count, const Layout& layout)
 {
-    auto *attribute = new QAttribute;
+    auto* attribute = new QAttribute;
     attribute->setAttributeType(QAttribute::IndexAttribute);
     attribute->setVertexBaseType(layout.indexType);
     attribute->setByteOffset(layout.indexOffset);
@@ -95,15 +99,15 @@ inline QAttribute *indexAttribute(Qt3DRender::QBuffer *buffer, uint count, const
 
 // A geometry with a position attribute and, when the layout says so, an
 // index attribute, each on a buffer of its own.
-inline Qt3DRender::QGeometry *makeGeometry(const QVector<QVector3D> &vertices, const QVector<quint32> &indices,
-    const Layout &layout = Layout())
+inline Qt3DRender::QGeometry* makeGeometry(const QVector<QVector3D>& vertices,
+    const QVector<quint32>& indices, const Layout& layout = Layout())
 {
-    auto *geometry = new Qt3DRender::QGeometry;
-    auto *positions = new Qt3DRender::QBuffer(geometry);
+    auto* geometry = new Qt3DRender::QGeometry;
+    auto* positions = new Qt3DRender::QBuffer(geometry);
     positions->setData(positionBytes(vertices, layout));
     geometry->addAttribute(positionAttribute(positions, uint(vertices.size()), layout));
     if (layout.indexed) {
-        auto *index = new Qt3DRender::QBuffer(geometry);
+        auto* index = new Qt3DRender::QBuffer(geometry);
         index->setData(indexBytes(indices, layout));
         const uint count = layout.indexCount < 0 ? uint(indices.size()) : uint(layout.indexCount);
         geometry->addAttribute(indexAttribute(index, count, layout));
@@ -111,11 +115,12 @@ inline Qt3DRender::QGeometry *makeGeometry(const QVector<QVector3D> &vertices, c
     return geometry;
 }
 
-inline Qt3DRender::QGeometryRenderer *makeRenderer(Qt3DCore::QNode *parent, const QVector<QVector3D> &vertices,
-    const QVector<quint32> &indices, const Layout &layout = Layout())
+inline Qt3DRender::QGeometryRenderer* makeRenderer(Qt3DCore::QNode* parent,
+    const QVector<QVector3D>& vertices, const QVector<quint32>& indices,
+    const Layout& layout = Layout())
 {
-    auto *renderer = new Qt3DRender::QGeometryRenderer(parent);
-    Qt3DRender::QGeometry *geometry = makeGeometry(vertices, indices, layout);
+    auto* renderer = new Qt3DRender::QGeometryRenderer(parent);
+    Qt3DRender::QGeometry* geometry = makeGeometry(vertices, indices, layout);
     geometry->setParent(renderer);
     renderer->setGeometry(geometry);
     return renderer;
@@ -126,7 +131,7 @@ struct Triangle {
     QVector3D corner[3];
 };
 
-inline void appendFloat(QByteArray &out, float value)
+inline void appendFloat(QByteArray& out, float value)
 {
     char bytes[4];
     quint32 bits;
@@ -136,14 +141,14 @@ inline void appendFloat(QByteArray &out, float value)
 }
 
 // The 50-byte record of one triangle moved by chain (own transform first).
-inline QByteArray record(const Triangle &triangle, const QVector<QMatrix4x4> &chain)
+inline QByteArray record(const Triangle& triangle, const QVector<QMatrix4x4>& chain)
 {
-    const QVector3D *c = triangle.corner;
+    const QVector3D* c = triangle.corner;
     QMatrix4x4 m(c[0].x(), c[1].x(), c[2].x(), 0.0f, //
         c[0].y(), c[1].y(), c[2].y(), 0.0f, //
         c[0].z(), c[1].z(), c[2].z(), 0.0f, //
         1.0f, 1.0f, 1.0f, 0.0f);
-    for (const QMatrix4x4 &transform : chain)
+    for (const QMatrix4x4& transform : chain)
         m = transform * m;
     const QVector3D p0(m(0, 0), m(1, 0), m(2, 0));
     const QVector3D p1(m(0, 1), m(1, 1), m(2, 1));
@@ -152,7 +157,7 @@ inline QByteArray record(const Triangle &triangle, const QVector<QMatrix4x4> &ch
     normal.normalize();
 
     QByteArray out;
-    for (const QVector3D &v : { normal, p0, p1, p2 }) {
+    for (const QVector3D& v : { normal, p0, p1, p2 }) {
         appendFloat(out, v.x());
         appendFloat(out, v.y());
         appendFloat(out, v.z());
@@ -161,10 +166,10 @@ inline QByteArray record(const Triangle &triangle, const QVector<QMatrix4x4> &ch
     return out;
 }
 
-inline QByteArray records(const QVector<Triangle> &triangles, const QVector<QMatrix4x4> &chain)
+inline QByteArray records(const QVector<Triangle>& triangles, const QVector<QMatrix4x4>& chain)
 {
     QByteArray out;
-    for (const Triangle &triangle : triangles)
+    for (const Triangle& triangle : triangles)
         out.append(record(triangle, chain));
     return out;
 }
@@ -180,22 +185,25 @@ inline QByteArray fileStart(quint32 count)
 }
 
 // The triangles an index list picks out of a vertex list.
-inline QVector<Triangle> triangles(const QVector<QVector3D> &vertices, const QVector<quint32> &indices)
+inline QVector<Triangle> triangles(
+    const QVector<QVector3D>& vertices, const QVector<quint32>& indices)
 {
     QVector<Triangle> out;
     for (int i = 0; i + 2 < indices.size(); i += 3)
-        out.append(Triangle { { vertices[int(indices[i])], vertices[int(indices[i + 1])], vertices[int(indices[i + 2])] } });
+        out.append(Triangle { { vertices[int(indices[i])], vertices[int(indices[i + 1])],
+            vertices[int(indices[i + 2])] } });
     return out;
 }
 
 // n triangles, every one of them different, over 2 + n vertices of a zigzag
 // strip, with indices of the given type.
-inline void strip(int n, QVector<QVector3D> &vertices, QVector<quint32> &indices)
+inline void strip(int n, QVector<QVector3D>& vertices, QVector<quint32>& indices)
 {
     vertices.clear();
     indices.clear();
     for (int v = 0; v < n + 2; ++v)
-        vertices.append(QVector3D(0.25f * float(v / 2), float(v % 2) * 1.5f, 0.001f * float(v % 7)));
+        vertices.append(
+            QVector3D(0.25f * float(v / 2), float(v % 2) * 1.5f, 0.001f * float(v % 7)));
     for (int t = 0; t < n; ++t) {
         indices.append(quint32(t));
         indices.append(quint32(t + 1 + t % 2));

@@ -32,14 +32,14 @@ public:
     QVector<qint64> writes;
 
 protected:
-    qint64 writeData(const char *data, qint64 length) override
+    qint64 writeData(const char* data, qint64 length) override
     {
         writes.append(length);
         return QFile::writeData(data, length);
     }
 };
 
-QByteArray readAll(const QString &path)
+QByteArray readAll(const QString& path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
@@ -47,7 +47,8 @@ QByteArray readAll(const QString &path)
     return file.readAll();
 }
 
-const QVector<QVector3D> fourVertices = { { 0, 0, 0 }, { 1, 0, 0 }, { 0, 1, 0 }, { 0.3f, -2.5f, 7.125f } };
+const QVector<QVector3D> fourVertices
+    = { { 0, 0, 0 }, { 1, 0, 0 }, { 0, 1, 0 }, { 0.3f, -2.5f, 7.125f } };
 
 // Counts like the export's progress receiver: every report bumps a counter,
 // and a multiple of the interval is a progress step, where a cancel can come.
@@ -58,7 +59,7 @@ public:
     quint64 interval = 7;
     int cancelAtStep = -1;
     QVector<quint32> steps;
-    Exportable *target = nullptr;
+    Exportable* target = nullptr;
     std::function<void()> onStep;
 
 public slots:
@@ -78,28 +79,28 @@ public slots:
 class CountingFactory : public Qt3DRender::QGeometryFactory {
 public:
     QT3D_FUNCTOR(CountingFactory)
-    int *calls;
-    QPointer<Qt3DRender::QGeometry> *built;
-    explicit CountingFactory(int *calls, QPointer<Qt3DRender::QGeometry> *built)
+    int* calls;
+    QPointer<Qt3DRender::QGeometry>* built;
+    explicit CountingFactory(int* calls, QPointer<Qt3DRender::QGeometry>* built)
         : calls(calls)
         , built(built)
     {
     }
-    Qt3DRender::QGeometry *operator()() override
+    Qt3DRender::QGeometry* operator()() override
     {
         ++*calls;
         *built = makeGeometry(fourVertices, { 0, 1, 2, 3, 2, 1 });
         return *built;
     }
-    bool equals(const Qt3DRender::QGeometryFactory &) const override { return false; }
+    bool equals(const Qt3DRender::QGeometryFactory&) const override { return false; }
 };
 
 class CountingGenerator : public Qt3DRender::QBufferDataGenerator {
 public:
     QT3D_FUNCTOR(CountingGenerator)
     QByteArray bytes;
-    int *calls;
-    CountingGenerator(const QByteArray &bytes, int *calls)
+    int* calls;
+    CountingGenerator(const QByteArray& bytes, int* calls)
         : bytes(bytes)
         , calls(calls)
     {
@@ -109,7 +110,7 @@ public:
         ++*calls;
         return bytes;
     }
-    bool operator==(const Qt3DRender::QBufferDataGenerator &) const override { return false; }
+    bool operator==(const Qt3DRender::QBufferDataGenerator&) const override { return false; }
 };
 
 }
@@ -119,10 +120,10 @@ class TestExportable : public QObject {
 
     QTemporaryDir dir;
 
-    QString path(const char *name) const { return dir.filePath(QLatin1String(name)); }
+    QString path(const char* name) const { return dir.filePath(QLatin1String(name)); }
 
     // Writes the exportable into a fresh file and returns the file's bytes.
-    QByteArray write(Exportable &exportable, bool *result = nullptr, quint64 flushStep = 17857)
+    QByteArray write(Exportable& exportable, bool* result = nullptr, quint64 flushStep = 17857)
     {
         QFile file(path("out.bin"));
         if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
@@ -173,7 +174,8 @@ private slots:
 
         Layout seven;
         seven.indexCount = 7;
-        QTest::newRow("seventh index ignored") << seven << QVector<quint32> { 0, 1, 2, 3, 2, 1, 0 } << twoTriangles;
+        QTest::newRow("seventh index ignored")
+            << seven << QVector<quint32> { 0, 1, 2, 3, 2, 1, 0 } << twoTriangles;
 
         Layout overstated;
         overstated.indexCount = 12;
@@ -186,20 +188,23 @@ private slots:
             << QVector<Triangle> { { { fourVertices[0], fourVertices[1], zero } },
                    { { fourVertices[1], zero, fourVertices[2] } } };
 
-        QTest::newRow("degenerate") << Layout() << QVector<quint32> { 3, 3, 1 }
-                                    << triangles(fourVertices, { 3, 3, 1 });
+        QTest::newRow("degenerate")
+            << Layout() << QVector<quint32> { 3, 3, 1 } << triangles(fourVertices, { 3, 3, 1 });
 
         Layout ints;
         ints.positionType = QAttribute::Int;
-        QTest::newRow("unreadable position type") << ints << two
-                                                  << QVector<Triangle>(2, Triangle { { zero, zero, zero } });
+        QTest::newRow("unreadable position type")
+            << ints << two << QVector<Triangle>(2, Triangle { { zero, zero, zero } });
 
         Layout bytes;
         bytes.indexType = QAttribute::UnsignedByte;
         QTest::newRow("unreadable index type")
-            << bytes << two << QVector<Triangle>(2, Triangle { { fourVertices[0], fourVertices[0], fourVertices[0] } });
+            << bytes << two
+            << QVector<Triangle>(
+                   2, Triangle { { fourVertices[0], fourVertices[0], fourVertices[0] } });
 
-        QTest::newRow("no triangles") << Layout() << QVector<quint32> { 0, 1 } << QVector<Triangle>();
+        QTest::newRow("no triangles")
+            << Layout() << QVector<quint32> { 0, 1 } << QVector<Triangle>();
     }
 
     void layouts()
@@ -209,8 +214,9 @@ private slots:
         QFETCH(QVector<Triangle>, expected);
 
         Qt3DCore::QEntity root;
-        Qt3DRender::QGeometryRenderer *renderer = makeRenderer(&root, fourVertices, indices, layout);
-        auto *transform = new Qt3DCore::QTransform(&root);
+        Qt3DRender::QGeometryRenderer* renderer
+            = makeRenderer(&root, fourVertices, indices, layout);
+        auto* transform = new Qt3DCore::QTransform(&root);
         transform->setTranslation(QVector3D(0.1f, 0.2f, -0.3f));
         transform->setRotationZ(33.0f);
         transform->setScale(1.7f);
@@ -227,8 +233,8 @@ private slots:
     void normalAttributeIgnored()
     {
         Qt3DCore::QEntity root;
-        Qt3DRender::QGeometryRenderer *renderer = makeRenderer(&root, fourVertices, { 0, 2, 1 });
-        auto *normals = new QAttribute(renderer->geometry());
+        Qt3DRender::QGeometryRenderer* renderer = makeRenderer(&root, fourVertices, { 0, 2, 1 });
+        auto* normals = new QAttribute(renderer->geometry());
         normals->setName(QAttribute::defaultNormalAttributeName());
         normals->setVertexBaseType(QAttribute::Float);
         normals->setCount(4);
@@ -257,11 +263,12 @@ private slots:
         QFETCH(bool, index);
         QFETCH(QVector<Triangle>, expected);
         Qt3DCore::QEntity root;
-        Qt3DRender::QGeometryRenderer *renderer = makeRenderer(&root, fourVertices, { 0, 1, 2, 3, 2, 1 });
-        auto *other = new Qt3DRender::QBuffer(renderer->geometry());
+        Qt3DRender::QGeometryRenderer* renderer
+            = makeRenderer(&root, fourVertices, { 0, 1, 2, 3, 2, 1 });
+        auto* other = new Qt3DRender::QBuffer(renderer->geometry());
         other->setData(QByteArray(64, char(0x41)));
         Layout layout;
-        QAttribute *later = nullptr;
+        QAttribute* later = nullptr;
         if (index) {
             layout.indexType = QAttribute::UnsignedByte;
             later = indexAttribute(other, 3, layout);
@@ -281,8 +288,10 @@ private slots:
         QTest::addColumn<int>("count");
         QTest::addColumn<QVector<qint64>>("writes");
         const qint64 batch = 17857 * 50;
-        QTest::newRow("17858: one, a full batch, an empty rest") << 17858 << QVector<qint64> { 50, batch, 0 };
-        QTest::newRow("17859: one, a full batch, one") << 17859 << QVector<qint64> { 50, batch, 50 };
+        QTest::newRow("17858: one, a full batch, an empty rest")
+            << 17858 << QVector<qint64> { 50, batch, 0 };
+        QTest::newRow("17859: one, a full batch, one")
+            << 17859 << QVector<qint64> { 50, batch, 50 };
         QTest::newRow("2: one, then one") << 2 << QVector<qint64> { 50, 50 };
         QTest::newRow("none: one empty write") << 0 << QVector<qint64> { 0 };
     }
@@ -312,7 +321,10 @@ private slots:
         for (int i = 0; i < count; ++i) {
             const qint64 expected = i == 0 ? 0 : i <= 17857 ? 50 : 50 * 17858;
             if (onDisk[i] != expected)
-                QFAIL(qPrintable(QStringLiteral("triangle %1 saw %2 bytes, not %3").arg(i).arg(onDisk[i]).arg(expected)));
+                QFAIL(qPrintable(QStringLiteral("triangle %1 saw %2 bytes, not %3")
+                                     .arg(i)
+                                     .arg(onDisk[i])
+                                     .arg(expected)));
         }
         QCOMPARE(readAll(file.fileName()), records(triangles(vertices, indices), {}));
     }
@@ -373,10 +385,12 @@ private slots:
         QTest::addColumn<int>("cancelAtStep");
         for (bool local : { false, true }) {
             for (bool extra : { false, true }) {
-                const QByteArray name = QByteArray(local ? "local" : "signal") + (extra ? ", extra receiver" : "");
+                const QByteArray name
+                    = QByteArray(local ? "local" : "signal") + (extra ? ", extra receiver" : "");
                 QTest::addRow("%s", name.constData()) << local << extra << 0u << -1;
                 QTest::addRow("%s, counter at 5", name.constData()) << local << extra << 5u << -1;
-                QTest::addRow("%s, counter wraps", name.constData()) << local << extra << 0xfffffff0u << -1;
+                QTest::addRow("%s, counter wraps", name.constData())
+                    << local << extra << 0xfffffff0u << -1;
                 QTest::addRow("%s, cancel", name.constData()) << local << extra << 3u << 4;
             }
         }
@@ -397,13 +411,14 @@ private slots:
         probe.counter = start;
         probe.cancelAtStep = cancelAtStep;
         probe.target = &exportable;
-        const QMetaObject::Connection link
-            = connect(&exportable, &Exportable::trianglesExportedChanged, &probe, &ProgressProbe::report);
+        const QMetaObject::Connection link = connect(
+            &exportable, &Exportable::trianglesExportedChanged, &probe, &ProgressProbe::report);
         if (local)
             exportable.countProgressLocally(&probe.counter, probe.interval, link);
         QSignalSpy every(&exportable, &Exportable::trianglesExportedChanged);
         if (!extraReceiver)
-            QObject::disconnect(&exportable, &Exportable::trianglesExportedChanged, &every, nullptr);
+            QObject::disconnect(
+                &exportable, &Exportable::trianglesExportedChanged, &every, nullptr);
 
         bool ok = false;
         const QByteArray bytes = write(exportable, &ok, 10);
@@ -441,12 +456,12 @@ private slots:
         QVector<quint32> indices;
         strip(20, vertices, indices);
         Qt3DCore::QEntity root;
-        auto *transform = new Qt3DCore::QTransform(&root);
+        auto* transform = new Qt3DCore::QTransform(&root);
         Exportable exportable(makeRenderer(&root, vertices, indices), nullptr);
         exportable.transforms = { transform };
         ProgressProbe probe;
-        const QMetaObject::Connection link
-            = connect(&exportable, &Exportable::trianglesExportedChanged, &probe, &ProgressProbe::report);
+        const QMetaObject::Connection link = connect(
+            &exportable, &Exportable::trianglesExportedChanged, &probe, &ProgressProbe::report);
         probe.onStep = [&] {
             if (probe.counter == 7)
                 transform->setTranslation(QVector3D(5, 0, 0));
@@ -455,7 +470,8 @@ private slots:
         QMatrix4x4 moved;
         moved.translate(5, 0, 0);
         const QVector<Triangle> all = triangles(vertices, indices);
-        const QByteArray expected = records(all.mid(0, 6), { QMatrix4x4() }) + records(all.mid(6), { moved });
+        const QByteArray expected
+            = records(all.mid(0, 6), { QMatrix4x4() }) + records(all.mid(6), { moved });
         QCOMPARE(write(exportable), expected);
     }
 
@@ -464,10 +480,11 @@ private slots:
         int calls = 0;
         QPointer<Qt3DRender::QGeometry> built;
         Qt3DCore::QEntity root;
-        auto *renderer = new Qt3DRender::QGeometryRenderer(&root);
+        auto* renderer = new Qt3DRender::QGeometryRenderer(&root);
         QT_WARNING_PUSH
         QT_WARNING_DISABLE_DEPRECATED
-        renderer->setGeometryFactory(Qt3DRender::QGeometryFactoryPtr(new CountingFactory(&calls, &built)));
+        renderer->setGeometryFactory(
+            Qt3DRender::QGeometryFactoryPtr(new CountingFactory(&calls, &built)));
         QT_WARNING_POP
         auto exportable = std::make_unique<Exportable>(renderer, nullptr);
         QCOMPARE(calls, 1);
@@ -492,8 +509,8 @@ private slots:
     void attributeWithoutBuffer()
     {
         Qt3DCore::QEntity root;
-        auto *renderer = new Qt3DRender::QGeometryRenderer(&root);
-        auto *geometry = new Qt3DRender::QGeometry(renderer);
+        auto* renderer = new Qt3DRender::QGeometryRenderer(&root);
+        auto* geometry = new Qt3DRender::QGeometry(renderer);
         geometry->addAttribute(positionAttribute(nullptr, 3, Layout()));
         renderer->setGeometry(geometry);
         Exportable exportable(renderer, nullptr);
@@ -517,19 +534,21 @@ private slots:
         const QByteArray indices = indexBytes({ 3, 1, 0 }, layout);
 
         Qt3DCore::QEntity root;
-        auto *renderer = new Qt3DRender::QGeometryRenderer(&root);
-        auto *geometry = new Qt3DRender::QGeometry(renderer);
+        auto* renderer = new Qt3DRender::QGeometryRenderer(&root);
+        auto* geometry = new Qt3DRender::QGeometry(renderer);
         int calls = 0;
-        auto *positionBuffer = new Qt3DRender::QBuffer(geometry);
-        auto *indexBuffer = sharedBuffer ? positionBuffer : new Qt3DRender::QBuffer(geometry);
+        auto* positionBuffer = new Qt3DRender::QBuffer(geometry);
+        auto* indexBuffer = sharedBuffer ? positionBuffer : new Qt3DRender::QBuffer(geometry);
         QT_WARNING_PUSH
         QT_WARNING_DISABLE_DEPRECATED
         if (sharedBuffer) {
             positionBuffer->setDataGenerator(Qt3DRender::QBufferDataGeneratorPtr(
                 new CountingGenerator(positions + indices.mid(int(layout.indexOffset)), &calls)));
         } else {
-            positionBuffer->setDataGenerator(Qt3DRender::QBufferDataGeneratorPtr(new CountingGenerator(positions, &calls)));
-            indexBuffer->setDataGenerator(Qt3DRender::QBufferDataGeneratorPtr(new CountingGenerator(indices, &calls)));
+            positionBuffer->setDataGenerator(
+                Qt3DRender::QBufferDataGeneratorPtr(new CountingGenerator(positions, &calls)));
+            indexBuffer->setDataGenerator(
+                Qt3DRender::QBufferDataGeneratorPtr(new CountingGenerator(indices, &calls)));
         }
         QT_WARNING_POP
         QVERIFY(positionBuffer->data().isEmpty());
@@ -545,10 +564,11 @@ private slots:
     void chainOrder()
     {
         Qt3DCore::QEntity root;
-        Qt3DRender::QGeometryRenderer *renderer = makeRenderer(&root, fourVertices, { 0, 1, 2, 1, 3, 2 });
-        auto *own = new Qt3DCore::QTransform(&root);
+        Qt3DRender::QGeometryRenderer* renderer
+            = makeRenderer(&root, fourVertices, { 0, 1, 2, 1, 3, 2 });
+        auto* own = new Qt3DCore::QTransform(&root);
         own->setScale3D(QVector3D(-1.0f, 2.0f, 0.5f)); // a mirror
-        auto *parent = new Qt3DCore::QTransform(&root);
+        auto* parent = new Qt3DCore::QTransform(&root);
         parent->setRotationX(71.0f);
         parent->setTranslation(QVector3D(0.7f, 0, 3));
         Exportable exportable(renderer, nullptr);

@@ -25,7 +25,7 @@ using Qt3DCore::QEntity;
 
 namespace {
 
-QByteArray readAll(const QString &path)
+QByteArray readAll(const QString& path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
@@ -33,21 +33,21 @@ QByteArray readAll(const QString &path)
     return file.readAll();
 }
 
-QVariant entityList(const QVector<QEntity *> &entities) { return QVariant::fromValue(entities); }
+QVariant entityList(const QVector<QEntity*>& entities) { return QVariant::fromValue(entities); }
 
-Qt3DCore::QTransform *addTransform(QEntity *entity)
+Qt3DCore::QTransform* addTransform(QEntity* entity)
 {
-    auto *transform = new Qt3DCore::QTransform(entity);
+    auto* transform = new Qt3DCore::QTransform(entity);
     entity->addComponent(transform);
     return transform;
 }
 
 // An entity with a mesh of vertices and indices and, when wanted, one
 // transform of its own.
-QEntity *meshEntity(QEntity *parent, const QVector<QVector3D> &vertices, const QVector<quint32> &indices,
-    Qt3DCore::QTransform **transform = nullptr)
+QEntity* meshEntity(QEntity* parent, const QVector<QVector3D>& vertices,
+    const QVector<quint32>& indices, Qt3DCore::QTransform** transform = nullptr)
 {
-    auto *entity = new QEntity(parent);
+    auto* entity = new QEntity(parent);
     entity->addComponent(makeRenderer(entity, vertices, indices));
     if (transform)
         *transform = addTransform(entity);
@@ -60,17 +60,17 @@ const QVector<quint32> squareIndices = { 0, 1, 2, 2, 1, 3 };
 class CountingFactory : public Qt3DRender::QGeometryFactory {
 public:
     QT3D_FUNCTOR(CountingFactory)
-    QVector<QPointer<Qt3DRender::QGeometry>> *built;
-    explicit CountingFactory(QVector<QPointer<Qt3DRender::QGeometry>> *built)
+    QVector<QPointer<Qt3DRender::QGeometry>>* built;
+    explicit CountingFactory(QVector<QPointer<Qt3DRender::QGeometry>>* built)
         : built(built)
     {
     }
-    Qt3DRender::QGeometry *operator()() override
+    Qt3DRender::QGeometry* operator()() override
     {
         built->append(makeGeometry(square, squareIndices));
         return built->last();
     }
-    bool equals(const Qt3DRender::QGeometryFactory &) const override { return false; }
+    bool equals(const Qt3DRender::QGeometryFactory&) const override { return false; }
 };
 
 }
@@ -80,7 +80,7 @@ class TestStlExport : public QObject {
 
     QTemporaryDir dir;
     QUrl folder() const { return QUrl::fromLocalFile(dir.path()); }
-    QString path(const QString &name) const { return dir.filePath(name); }
+    QString path(const QString& name) const { return dir.filePath(name); }
 
 private slots:
     void initTestCase() { QVERIFY(dir.isValid()); }
@@ -88,7 +88,7 @@ private slots:
     void init()
     {
         QDir files(dir.path());
-        for (const QString &name : files.entryList(QDir::Files | QDir::System))
+        for (const QString& name : files.entryList(QDir::Files | QDir::System))
             QVERIFY(files.remove(name));
     }
 
@@ -98,10 +98,14 @@ private slots:
         QTest::addColumn<QString>("file");
         QTest::newRow("ending added") << QStringLiteral("part") << QStringLiteral("part.stl");
         QTest::newRow("ending kept") << QStringLiteral("part.stl") << QStringLiteral("part.stl");
-        QTest::newRow("upper-case ending kept") << QStringLiteral("PART.STL") << QStringLiteral("PART.STL");
-        QTest::newRow("mixed-case ending kept") << QStringLiteral("Part.Stl") << QStringLiteral("Part.Stl");
-        QTest::newRow("inner ending is no ending") << QStringLiteral("part.stl.bak") << QStringLiteral("part.stl.bak.stl");
-        QTest::newRow("ending without a dot") << QStringLiteral("partstl") << QStringLiteral("partstl.stl");
+        QTest::newRow("upper-case ending kept")
+            << QStringLiteral("PART.STL") << QStringLiteral("PART.STL");
+        QTest::newRow("mixed-case ending kept")
+            << QStringLiteral("Part.Stl") << QStringLiteral("Part.Stl");
+        QTest::newRow("inner ending is no ending")
+            << QStringLiteral("part.stl.bak") << QStringLiteral("part.stl.bak.stl");
+        QTest::newRow("ending without a dot")
+            << QStringLiteral("partstl") << QStringLiteral("partstl.stl");
     }
 
     void naming()
@@ -117,8 +121,8 @@ private slots:
     void folderWithTrailingSlash()
     {
         Facetlab facetlab;
-        QVERIFY(facetlab.exportStl(QUrl::fromLocalFile(dir.path() + QLatin1Char('/')), QStringLiteral("slash"),
-            entityList({})));
+        QVERIFY(facetlab.exportStl(QUrl::fromLocalFile(dir.path() + QLatin1Char('/')),
+            QStringLiteral("slash"), entityList({})));
         QCOMPARE(readAll(path(QStringLiteral("slash.stl"))), fileStart(0));
     }
 
@@ -156,11 +160,11 @@ private slots:
     {
         QFETCH(QString, kind);
         QEntity root;
-        Qt3DCore::QTransform *transform = nullptr;
-        QEntity *entity = meshEntity(&root, square, squareIndices, &transform);
+        Qt3DCore::QTransform* transform = nullptr;
+        QEntity* entity = meshEntity(&root, square, squareIndices, &transform);
         transform->setTranslation(QVector3D(3, 4, 5));
         // Parented, so that the script engine leaves it alone.
-        auto *notAnEntity = new QObject(&root);
+        auto* notAnEntity = new QObject(&root);
 
         QJSEngine engine;
         QVariant v;
@@ -171,8 +175,9 @@ private slots:
             array.setProperty(2, engine.newQObject(entity));
             v = QVariant::fromValue(array);
         } else {
-            v = QVariantList { QVariant::fromValue<QObject *>(entity), QVariant::fromValue<QObject *>(notAnEntity),
-                QVariant(7), QVariant::fromValue<QObject *>(entity) };
+            v = QVariantList { QVariant::fromValue<QObject*>(entity),
+                QVariant::fromValue<QObject*>(notAnEntity), QVariant(7),
+                QVariant::fromValue<QObject*>(entity) };
         }
         Facetlab facetlab;
         QVERIFY(facetlab.exportStl(folder(), QStringLiteral("script"), v));
@@ -188,11 +193,12 @@ private slots:
         old.close();
 
         QEntity root;
-        Qt3DCore::QTransform *transform = nullptr;
-        QEntity *entity = meshEntity(&root, square, squareIndices, &transform);
+        Qt3DCore::QTransform* transform = nullptr;
+        QEntity* entity = meshEntity(&root, square, squareIndices, &transform);
         Facetlab facetlab;
         QVERIFY(facetlab.exportStl(folder(), QStringLiteral("over"), entityList({ entity })));
-        QCOMPARE(readAll(old.fileName()), fileStart(2) + records(triangles(square, squareIndices), { QMatrix4x4() }));
+        QCOMPARE(readAll(old.fileName()),
+            fileStart(2) + records(triangles(square, squareIndices), { QMatrix4x4() }));
     }
 
     // root (R) -> parent (P1, P2, a mesh) -> child (E1, E2, a mesh): the child
@@ -200,46 +206,52 @@ private slots:
     void transformChain()
     {
         QEntity root;
-        Qt3DCore::QTransform *r = addTransform(&root);
+        Qt3DCore::QTransform* r = addTransform(&root);
         r->setTranslation(QVector3D(10.0f, -3.5f, 0.25f));
         r->setRotationY(17.0f);
 
-        Qt3DCore::QTransform *p2 = nullptr;
-        QEntity *parent = meshEntity(&root, square, squareIndices);
-        Qt3DCore::QTransform *p1 = addTransform(parent);
+        Qt3DCore::QTransform* p2 = nullptr;
+        QEntity* parent = meshEntity(&root, square, squareIndices);
+        Qt3DCore::QTransform* p1 = addTransform(parent);
         p1->setScale(2.5f);
         p2 = addTransform(parent);
         p2->setRotationX(-41.0f);
         p2->setTranslation(QVector3D(0, 1.25f, 0));
 
-        const QVector<QVector3D> tetra = { { 0.1f, 0.2f, 0.3f }, { 1.7f, 0, 0 }, { 0, 1.3f, 0.05f }, { 0, 0, 2.9f } };
+        const QVector<QVector3D> tetra
+            = { { 0.1f, 0.2f, 0.3f }, { 1.7f, 0, 0 }, { 0, 1.3f, 0.05f }, { 0, 0, 2.9f } };
         const QVector<quint32> tetraIndices = { 0, 2, 1, 0, 1, 3, 0, 3, 2, 1, 2, 3 };
-        QEntity *child = meshEntity(parent, tetra, tetraIndices);
-        Qt3DCore::QTransform *e1 = addTransform(child);
+        QEntity* child = meshEntity(parent, tetra, tetraIndices);
+        Qt3DCore::QTransform* e1 = addTransform(child);
         e1->setTranslation(QVector3D(100, 100, 100));
-        Qt3DCore::QTransform *e2 = addTransform(child);
+        Qt3DCore::QTransform* e2 = addTransform(child);
         e2->setScale3D(QVector3D(-1.0f, 1.0f, 1.0f)); // a mirror
         e2->setRotationZ(12.5f);
 
         Facetlab facetlab;
-        QVERIFY(facetlab.exportStl(folder(), QStringLiteral("chain"), entityList({ child, parent })));
-        const QByteArray childRecords
-            = records(triangles(tetra, tetraIndices), { e2->matrix(), p1->matrix(), p2->matrix(), r->matrix() });
-        const QByteArray parentRecords = records(triangles(square, squareIndices), { p2->matrix(), r->matrix() });
-        QCOMPARE(readAll(path(QStringLiteral("chain.stl"))), fileStart(6) + childRecords + parentRecords);
+        QVERIFY(
+            facetlab.exportStl(folder(), QStringLiteral("chain"), entityList({ child, parent })));
+        const QByteArray childRecords = records(triangles(tetra, tetraIndices),
+            { e2->matrix(), p1->matrix(), p2->matrix(), r->matrix() });
+        const QByteArray parentRecords
+            = records(triangles(square, squareIndices), { p2->matrix(), r->matrix() });
+        QCOMPARE(readAll(path(QStringLiteral("chain.stl"))),
+            fileStart(6) + childRecords + parentRecords);
     }
 
     void collection_data()
     {
         QTest::addColumn<QString>("scene");
-        QTest::addColumn<int>("expectedMeshes"); // 0: none, 1: a, 2: a then b, 3: b then a, 4: a twice
+        QTest::addColumn<int>(
+            "expectedMeshes"); // 0: none, 1: a, 2: a then b, 3: b then a, 4: a twice
         QTest::newRow("in list order") << QStringLiteral("b a") << 3;
         QTest::newRow("listed twice, written twice") << QStringLiteral("a a") << 4;
         QTest::newRow("no transform: skipped") << QStringLiteral("untransformed") << 0;
         QTest::newRow("lines: skipped") << QStringLiteral("lines") << 0;
         QTest::newRow("triangle strip: skipped") << QStringLiteral("strip") << 0;
         QTest::newRow("last triangle renderer wins") << QStringLiteral("a then b") << 5;
-        QTest::newRow("a later line renderer is passed over") << QStringLiteral("a then lines") << 1;
+        QTest::newRow("a later line renderer is passed over")
+            << QStringLiteral("a then lines") << 1;
         QTest::newRow("null entity skipped") << QStringLiteral("null a") << 1;
     }
 
@@ -249,12 +261,12 @@ private slots:
         QFETCH(int, expectedMeshes);
         const QVector<QVector3D> other = { { 5, 5, 5 }, { 6, 5, 5 }, { 5, 5, 6 } };
         QEntity root;
-        QEntity *a = meshEntity(&root, square, squareIndices);
+        QEntity* a = meshEntity(&root, square, squareIndices);
         addTransform(a)->setTranslation(QVector3D(1, 2, 3));
-        QEntity *b = meshEntity(&root, other, { 0, 1, 2 });
+        QEntity* b = meshEntity(&root, other, { 0, 1, 2 });
         addTransform(b);
 
-        QVector<QEntity *> list;
+        QVector<QEntity*> list;
         if (scene == QLatin1String("b a")) {
             list = { b, a };
         } else if (scene == QLatin1String("a a")) {
@@ -262,18 +274,19 @@ private slots:
         } else if (scene == QLatin1String("untransformed")) {
             list = { meshEntity(&root, square, squareIndices) };
         } else if (scene == QLatin1String("lines") || scene == QLatin1String("strip")) {
-            QEntity *entity = meshEntity(&root, square, squareIndices);
+            QEntity* entity = meshEntity(&root, square, squareIndices);
             addTransform(entity);
-            auto *renderer = entity->componentsOfType<Qt3DRender::QGeometryRenderer>().first();
-            renderer->setPrimitiveType(scene == QLatin1String("lines") ? Qt3DRender::QGeometryRenderer::Lines
-                                                                        : Qt3DRender::QGeometryRenderer::TriangleStrip);
+            auto* renderer = entity->componentsOfType<Qt3DRender::QGeometryRenderer>().first();
+            renderer->setPrimitiveType(scene == QLatin1String("lines")
+                    ? Qt3DRender::QGeometryRenderer::Lines
+                    : Qt3DRender::QGeometryRenderer::TriangleStrip);
             list = { entity };
         } else if (scene == QLatin1String("a then b")) {
-            auto *renderer = makeRenderer(a, other, { 0, 1, 2 });
+            auto* renderer = makeRenderer(a, other, { 0, 1, 2 });
             a->addComponent(renderer);
             list = { a };
         } else if (scene == QLatin1String("a then lines")) {
-            auto *renderer = makeRenderer(a, other, { 0, 1, 2 });
+            auto* renderer = makeRenderer(a, other, { 0, 1, 2 });
             renderer->setPrimitiveType(Qt3DRender::QGeometryRenderer::Lines);
             a->addComponent(renderer);
             list = { a };
@@ -286,13 +299,14 @@ private slots:
         const QByteArray aRecords = records(triangles(square, squareIndices), { moved });
         const QByteArray bRecords = records(triangles(other, { 0, 1, 2 }), { QMatrix4x4() });
         const QByteArray aWithB = records(triangles(other, { 0, 1, 2 }), { moved });
-        const QByteArray expected[] = { QByteArray(), aRecords, aRecords + bRecords, bRecords + aRecords,
-            aRecords + aRecords, aWithB };
+        const QByteArray expected[] = { QByteArray(), aRecords, aRecords + bRecords,
+            bRecords + aRecords, aRecords + aRecords, aWithB };
 
         Facetlab facetlab;
         QVERIFY(facetlab.exportStl(folder(), QStringLiteral("scene"), entityList(list)));
         const QByteArray body = expected[expectedMeshes];
-        QCOMPARE(readAll(path(QStringLiteral("scene.stl"))), fileStart(quint32(body.size() / 50)) + body);
+        QCOMPARE(readAll(path(QStringLiteral("scene.stl"))),
+            fileStart(quint32(body.size() / 50)) + body);
     }
 
     void progress_data()
@@ -302,9 +316,11 @@ private slots:
         QTest::newRow("17856: no progress at all") << QVector<int> { 17856 } << QVector<float>();
         QTest::newRow("17857: one 100") << QVector<int> { 17857 } << QVector<float> { 100.0f };
         QTest::newRow("40000: two steps, no final 100")
-            << QVector<int> { 40000 } << QVector<float> { float(17857 * 100.0 / 40000), float(2 * 17857 * 100.0 / 40000) };
+            << QVector<int> { 40000 }
+            << QVector<float> { float(17857 * 100.0 / 40000), float(2 * 17857 * 100.0 / 40000) };
         QTest::newRow("40000 over two meshes: the run counts")
-            << QVector<int> { 10000, 30000 } << QVector<float> { float(17857 * 100.0 / 40000), float(2 * 17857 * 100.0 / 40000) };
+            << QVector<int> { 10000, 30000 }
+            << QVector<float> { float(17857 * 100.0 / 40000), float(2 * 17857 * 100.0 / 40000) };
     }
 
     void progress()
@@ -312,13 +328,13 @@ private slots:
         QFETCH(QVector<int>, meshes);
         QFETCH(QVector<float>, values);
         QEntity root;
-        QVector<QEntity *> list;
+        QVector<QEntity*> list;
         QByteArray body;
         for (int count : meshes) {
             QVector<QVector3D> vertices;
             QVector<quint32> indices;
             strip(count, vertices, indices);
-            Qt3DCore::QTransform *transform = nullptr;
+            Qt3DCore::QTransform* transform = nullptr;
             list.append(meshEntity(&root, vertices, indices, &transform));
             transform->setTranslation(QVector3D(float(list.size()), 0, 0));
             body += records(triangles(vertices, indices), { transform->matrix() });
@@ -332,12 +348,13 @@ private slots:
         QVERIFY(facetlab.exportStl(folder(), QStringLiteral("progress"), entityList(list)));
 
         QVector<float> actual;
-        for (const QList<QVariant> &arguments : qAsConst(progress))
+        for (const QList<QVariant>& arguments : qAsConst(progress))
             actual.append(arguments[0].toFloat());
         QCOMPARE(actual, values);
         QCOMPARE(facetlab.progressbarVal(), values.isEmpty() ? 12.5f : values.last());
         QCOMPARE(inProgressAtSteps, QVector<bool>(values.size(), true));
-        QCOMPARE(readAll(path(QStringLiteral("progress.stl"))), fileStart(quint32(body.size() / 50)) + body);
+        QCOMPARE(readAll(path(QStringLiteral("progress.stl"))),
+            fileStart(quint32(body.size() / 50)) + body);
     }
 
     // The user interface only gets the events at the progress steps: a call
@@ -358,7 +375,7 @@ private slots:
         QFETCH(QVector<int>, meshes);
         QFETCH(QVector<float>, values);
         QEntity root;
-        QVector<QEntity *> list;
+        QVector<QEntity*> list;
         for (int count : meshes) {
             QVector<QVector3D> vertices;
             QVector<quint32> indices;
@@ -406,7 +423,7 @@ private slots:
         QFETCH(int, kept);
         QFETCH(bool, result);
         QEntity root;
-        QVector<QEntity *> list;
+        QVector<QEntity*> list;
         QByteArray body;
         quint32 total = 0;
         for (int count : meshes) {
@@ -456,10 +473,10 @@ private slots:
         QFETCH(int, kept);
         QFETCH(bool, result);
         QEntity root;
-        auto *parent = new QEntity(&root);
-        Qt3DCore::QTransform *parentTransform = addTransform(parent);
+        auto* parent = new QEntity(&root);
+        Qt3DCore::QTransform* parentTransform = addTransform(parent);
         parentTransform->setTranslation(QVector3D(0, 0, 4));
-        QVector<QEntity *> list;
+        QVector<QEntity*> list;
         QByteArray body;
         for (int count : { 10000, 20000, 10000 }) {
             QVector<QVector3D> vertices;
@@ -467,14 +484,14 @@ private slots:
             strip(count, vertices, indices);
             const bool child = list.size() == 1;
             list.append(meshEntity(child ? parent : &root, vertices, indices, nullptr));
-            Qt3DCore::QTransform *own = addTransform(list.last());
+            Qt3DCore::QTransform* own = addTransform(list.last());
             own->setTranslation(QVector3D(float(list.size()), 0, 0));
             QVector<QMatrix4x4> chain = { own->matrix() };
             if (child)
                 chain.append(parentTransform->matrix());
             body += records(triangles(vertices, indices), chain);
         }
-        QObject *const objects[] = { list[1], parentTransform, list[2], list[0] };
+        QObject* const objects[] = { list[1], parentTransform, list[2], list[0] };
         QPointer<QObject> victim = objects[deleted];
 
         Facetlab facetlab;
@@ -482,14 +499,15 @@ private slots:
         QCOMPARE(facetlab.exportStl(folder(), QStringLiteral("deleted"), entityList(list)), result);
         QVERIFY(!victim);
         QCOMPARE(facetlab.stlExportInProgress(), false);
-        QCOMPARE(readAll(path(QStringLiteral("deleted.stl"))), fileStart(40000) + body.left(50 * kept));
+        QCOMPARE(
+            readAll(path(QStringLiteral("deleted.stl"))), fileStart(40000) + body.left(50 * kept));
     }
 
     void cancelBeforeTheRunIsCleared()
     {
         QEntity root;
-        Qt3DCore::QTransform *transform = nullptr;
-        QEntity *entity = meshEntity(&root, square, squareIndices, &transform);
+        Qt3DCore::QTransform* transform = nullptr;
+        QEntity* entity = meshEntity(&root, square, squareIndices, &transform);
         Facetlab facetlab;
         facetlab.setExportCanceled(true);
         QSignalSpy canceled(&facetlab, &Facetlab::exportCanceledChanged);
@@ -504,7 +522,8 @@ private slots:
     {
         QTest::addColumn<QString>("folderPath");
         QTest::addColumn<QString>("name");
-        QTest::newRow("missing folder") << QStringLiteral("missing/deeper") << QStringLiteral("part");
+        QTest::newRow("missing folder")
+            << QStringLiteral("missing/deeper") << QStringLiteral("part");
         QTest::newRow("a folder of that name") << QString() << QStringLiteral("taken.stl");
     }
 
@@ -514,11 +533,12 @@ private slots:
         QFETCH(QString, name);
         QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("taken.stl")));
         QEntity root;
-        Qt3DCore::QTransform *transform = nullptr;
-        QEntity *entity = meshEntity(&root, square, squareIndices, &transform);
+        Qt3DCore::QTransform* transform = nullptr;
+        QEntity* entity = meshEntity(&root, square, squareIndices, &transform);
         Facetlab facetlab;
         QSignalSpy inProgress(&facetlab, &Facetlab::stlExportInProgressChanged);
-        QVERIFY(!facetlab.exportStl(QUrl::fromLocalFile(path(folderPath)), name, entityList({ entity })));
+        QVERIFY(!facetlab.exportStl(
+            QUrl::fromLocalFile(path(folderPath)), name, entityList({ entity })));
         QCOMPARE(inProgress.count(), 0);
         QCOMPARE(facetlab.stlExportInProgress(), false);
         QVERIFY(!QFileInfo::exists(path(QStringLiteral("missing"))));
@@ -533,8 +553,8 @@ private slots:
             QSKIP("this system has no /dev/full");
         QVERIFY(QFile::link(QStringLiteral("/dev/full"), path(QStringLiteral("full.stl"))));
         QEntity root;
-        Qt3DCore::QTransform *transform = nullptr;
-        QEntity *entity = meshEntity(&root, square, squareIndices, &transform);
+        Qt3DCore::QTransform* transform = nullptr;
+        QEntity* entity = meshEntity(&root, square, squareIndices, &transform);
         Facetlab facetlab;
         QVERIFY(!facetlab.exportStl(folder(), QStringLiteral("full"), entityList({ entity })));
         QCOMPARE(facetlab.stlExportInProgress(), false);
@@ -546,20 +566,23 @@ private slots:
         QVector<QVector3D> vertices;
         QVector<quint32> indices;
         strip(20000, vertices, indices);
-        Qt3DCore::QTransform *transform = nullptr;
-        QEntity *entity = meshEntity(&root, vertices, indices, &transform);
+        Qt3DCore::QTransform* transform = nullptr;
+        QEntity* entity = meshEntity(&root, vertices, indices, &transform);
         Facetlab facetlab;
         Facetlab other;
         QVector<bool> nested;
         connect(&facetlab, &Facetlab::progressbarValChanged, this, [&] {
-            nested.append(facetlab.exportStl(folder(), QStringLiteral("nested"), entityList({ entity })));
+            nested.append(
+                facetlab.exportStl(folder(), QStringLiteral("nested"), entityList({ entity })));
             // Another object is free to export meanwhile.
-            nested.append(other.exportStl(folder(), QStringLiteral("other"), entityList({ entity })));
+            nested.append(
+                other.exportStl(folder(), QStringLiteral("other"), entityList({ entity })));
         });
         QVERIFY(facetlab.exportStl(folder(), QStringLiteral("outer"), entityList({ entity })));
         QCOMPARE(nested, QVector<bool>({ false, true }));
         QVERIFY(!QFileInfo::exists(path(QStringLiteral("nested.stl"))));
-        const QByteArray expected = fileStart(20000) + records(triangles(vertices, indices), { QMatrix4x4() });
+        const QByteArray expected
+            = fileStart(20000) + records(triangles(vertices, indices), { QMatrix4x4() });
         QCOMPARE(readAll(path(QStringLiteral("outer.stl"))), expected);
         QCOMPARE(readAll(path(QStringLiteral("other.stl"))), expected);
         QCOMPARE(facetlab.stlExportInProgress(), false);
@@ -571,8 +594,8 @@ private slots:
     {
         QVector<QPointer<Qt3DRender::QGeometry>> built;
         QEntity root;
-        auto *entity = new QEntity(&root);
-        auto *renderer = new Qt3DRender::QGeometryRenderer(entity);
+        auto* entity = new QEntity(&root);
+        auto* renderer = new Qt3DRender::QGeometryRenderer(entity);
         QT_WARNING_PUSH
         QT_WARNING_DISABLE_DEPRECATED
         renderer->setGeometryFactory(Qt3DRender::QGeometryFactoryPtr(new CountingFactory(&built)));
@@ -590,7 +613,8 @@ private slots:
         QVERIFY(built[1]);
         facetlab.reset();
         QVERIFY(!built[1]);
-        const QByteArray expected = fileStart(2) + records(triangles(square, squareIndices), { QMatrix4x4() });
+        const QByteArray expected
+            = fileStart(2) + records(triangles(square, squareIndices), { QMatrix4x4() });
         QCOMPARE(readAll(path(QStringLiteral("second.stl"))), expected);
     }
 
@@ -599,10 +623,10 @@ private slots:
     void builtInCuboid()
     {
         QEntity root;
-        auto *entity = new QEntity(&root);
-        auto *cuboid = new Qt3DExtras::QCuboidMesh(entity);
+        auto* entity = new QEntity(&root);
+        auto* cuboid = new Qt3DExtras::QCuboidMesh(entity);
         entity->addComponent(cuboid);
-        Qt3DCore::QTransform *transform = addTransform(entity);
+        Qt3DCore::QTransform* transform = addTransform(entity);
         transform->setTranslation(QVector3D(2, 0, 0));
 
         Facetlab facetlab;
@@ -620,7 +644,8 @@ private slots:
             const QVector3D normal(value(at), value(at + 4), value(at + 8));
             QVector3D centre;
             for (int c = 0; c < 3; ++c) {
-                const QVector3D corner(value(at + 12 + 12 * c), value(at + 16 + 12 * c), value(at + 20 + 12 * c));
+                const QVector3D corner(
+                    value(at + 12 + 12 * c), value(at + 16 + 12 * c), value(at + 20 + 12 * c));
                 QCOMPARE(qAbs(corner.x() - 2.0f), 0.5f);
                 QCOMPARE(qAbs(corner.y()), 0.5f);
                 QCOMPARE(qAbs(corner.z()), 0.5f);
@@ -637,20 +662,22 @@ private slots:
     void meshLoadedFromFile()
     {
         QEntity root;
-        const QVector<QVector3D> tetra = { { 0.1f, 0.2f, 0.3f }, { 1.7f, 0, 0 }, { 0, 1.3f, 0.05f }, { 0, 0, 2.9f } };
+        const QVector<QVector3D> tetra
+            = { { 0.1f, 0.2f, 0.3f }, { 1.7f, 0, 0 }, { 0, 1.3f, 0.05f }, { 0, 0, 2.9f } };
         const QVector<quint32> tetraIndices = { 0, 2, 1, 0, 1, 3, 0, 3, 2, 1, 2, 3 };
-        Qt3DCore::QTransform *transform = nullptr;
-        QEntity *source = meshEntity(&root, tetra, tetraIndices, &transform);
+        Qt3DCore::QTransform* transform = nullptr;
+        QEntity* source = meshEntity(&root, tetra, tetraIndices, &transform);
         Facetlab facetlab;
         QVERIFY(facetlab.exportStl(folder(), QStringLiteral("tetra"), entityList({ source })));
 
-        auto *entity = new QEntity(&root);
-        auto *mesh = new Qt3DRender::QMesh(entity);
+        auto* entity = new QEntity(&root);
+        auto* mesh = new Qt3DRender::QMesh(entity);
         mesh->setSource(QUrl::fromLocalFile(path(QStringLiteral("tetra.stl"))));
         entity->addComponent(mesh);
         addTransform(entity);
         QVERIFY(facetlab.exportStl(folder(), QStringLiteral("again"), entityList({ entity })));
-        QCOMPARE(readAll(path(QStringLiteral("again.stl"))), readAll(path(QStringLiteral("tetra.stl"))));
+        QCOMPARE(
+            readAll(path(QStringLiteral("again.stl"))), readAll(path(QStringLiteral("tetra.stl"))));
     }
 };
 

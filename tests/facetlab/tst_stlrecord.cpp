@@ -20,10 +20,10 @@ quint32 bitsOf(float value)
     return bits;
 }
 
-QMatrix4x4 randomMatrix(QRandomGenerator &random)
+QMatrix4x4 randomMatrix(QRandomGenerator& random)
 {
     float values[16];
-    for (float &v : values)
+    for (float& v : values)
         v = float(random.generateDouble() * 20.0 - 10.0);
     return QMatrix4x4(values);
 }
@@ -67,14 +67,22 @@ private slots:
         const float corner0[3] = { 1.0f, -2.0f, 0.5f };
         const float corner1[3] = { -0.0f, 3.0f, 0.25f };
         const float corner2[3] = { 100.0f, 1.5f, -1.0f };
-        const float *const corners[3] = { corner0, corner1, corner2 };
+        const float* const corners[3] = { corner0, corner1, corner2 };
         char out[StlRecord::recordSize + 1];
         out[StlRecord::recordSize] = '#';
         StlRecord::writeRecord(QVector3D(0.0f, 0.0f, -1.0f), corners, out);
-        const QByteArray expected = QByteArray::fromHex("00000000" "00000000" "000080bf" // normal
-                                                        "0000803f" "000000c0" "0000003f" // corner 0
-                                                        "00000080" "00004040" "0000803e" // corner 1
-                                                        "0000c842" "0000c03f" "000080bf" // corner 2
+        const QByteArray expected = QByteArray::fromHex("00000000"
+                                                        "00000000"
+                                                        "000080bf" // normal
+                                                        "0000803f"
+                                                        "000000c0"
+                                                        "0000003f" // corner 0
+                                                        "00000080"
+                                                        "00004040"
+                                                        "0000803e" // corner 1
+                                                        "0000c842"
+                                                        "0000c03f"
+                                                        "000080bf" // corner 2
                                                         "6161");
         QCOMPARE(QByteArray(out, StlRecord::recordSize), expected);
         QCOMPARE(out[StlRecord::recordSize], '#');
@@ -110,9 +118,9 @@ private slots:
     {
         // 1e8 + 1 - 1e8 is 0 in floats when summed left to right, 1 otherwise.
         const float left[16] = { 1e8f, 0, 0, 0, 1.0f, 0, 0, 0, -1e8f, 0, 0, 0, 0, 0, 0, 1.0f };
-        FacetMath::CornerColumns columns = FacetMath::cornerColumns(
-            std::array<float, 3> { 1, 1, 1 }.data(), std::array<float, 3> { 0, 0, 0 }.data(),
-            std::array<float, 3> { 0, 0, 0 }.data());
+        FacetMath::CornerColumns columns
+            = FacetMath::cornerColumns(std::array<float, 3> { 1, 1, 1 }.data(),
+                std::array<float, 3> { 0, 0, 0 }.data(), std::array<float, 3> { 0, 0, 0 }.data());
         FacetMath::multiply(left, columns);
         QCOMPARE(columns.column[0][0], 0.0f);
         QCOMPARE(columns.column[0][3], 1.0f);
@@ -132,15 +140,15 @@ private slots:
         QTest::addColumn<QVector3D>("c1");
         QTest::addColumn<QVector3D>("c2");
         QTest::addColumn<QVector3D>("normal");
-        QTest::newRow("unit, counter-clockwise") << QVector3D(0, 0, 0) << QVector3D(1, 0, 0) << QVector3D(0, 1, 0)
-                                                 << QVector3D(0, 0, 1);
-        QTest::newRow("unit, clockwise") << QVector3D(0, 0, 0) << QVector3D(0, 1, 0) << QVector3D(1, 0, 0)
-                                         << QVector3D(0, 0, -1);
-        QTest::newRow("degenerate") << QVector3D(1, 2, 3) << QVector3D(1, 2, 3) << QVector3D(4, 5, 6)
-                                    << QVector3D(0, 0, 0);
+        QTest::newRow("unit, counter-clockwise")
+            << QVector3D(0, 0, 0) << QVector3D(1, 0, 0) << QVector3D(0, 1, 0) << QVector3D(0, 0, 1);
+        QTest::newRow("unit, clockwise") << QVector3D(0, 0, 0) << QVector3D(0, 1, 0)
+                                         << QVector3D(1, 0, 0) << QVector3D(0, 0, -1);
+        QTest::newRow("degenerate")
+            << QVector3D(1, 2, 3) << QVector3D(1, 2, 3) << QVector3D(4, 5, 6) << QVector3D(0, 0, 0);
         // QVector3D::normalize() leaves vectors this short as they are.
-        QTest::newRow("tiny") << QVector3D(0, 0, 0) << QVector3D(1e-4f, 0, 0) << QVector3D(0, 1e-4f, 0)
-                              << QVector3D(0, 0, 1e-4f * 1e-4f);
+        QTest::newRow("tiny") << QVector3D(0, 0, 0) << QVector3D(1e-4f, 0, 0)
+                              << QVector3D(0, 1e-4f, 0) << QVector3D(0, 0, 1e-4f * 1e-4f);
         QTest::newRow("slanted") << QVector3D(0, 0, 0) << QVector3D(3, 0, 0) << QVector3D(0, 0, 4)
                                  << QVector3D(0, -1, 0);
     }
@@ -163,8 +171,8 @@ private slots:
         QRandomGenerator random(7);
         for (int trial = 0; trial < 2000; ++trial) {
             float p[3][3];
-            for (auto &corner : p)
-                for (float &v : corner)
+            for (auto& corner : p)
+                for (float& v : corner)
                     v = float(random.generateDouble() * 2.0 - 1.0);
             const QVector3D v0(p[0][0], p[0][1], p[0][2]), v1(p[1][0], p[1][1], p[1][2]),
                 v2(p[2][0], p[2][1], p[2][2]);
@@ -189,14 +197,17 @@ private slots:
         QTest::newRow("first") << f << 0 << 3 << 12 << quint64(0) << QVector3D(0, 1, 2);
         QTest::newRow("last that fits") << f << 0 << 3 << 12 << quint64(3) << QVector3D(9, 10, 11);
         QTest::newRow("one past the end") << f << 0 << 3 << 12 << quint64(4) << QVector3D(0, 0, 0);
-        QTest::newRow("partly past the end") << f << 1 << 3 << 12 << quint64(3) << QVector3D(0, 0, 0);
+        QTest::newRow("partly past the end")
+            << f << 1 << 3 << 12 << quint64(3) << QVector3D(0, 0, 0);
         QTest::newRow("base and stride") << f << 2 << 5 << 12 << quint64(1) << QVector3D(7, 8, 9);
-        QTest::newRow("huge index") << f << 0 << 3 << 12 << quint64(0xffffffffu) << QVector3D(0, 0, 0);
-        QTest::newRow("doubles to nearest floats") << d << 0 << 3 << 6 << quint64(1)
-                                                   << QVector3D(float(3.1), float(4.1), float(5.1));
-        QTest::newRow("double past the end") << d << 0 << 3 << 6 << quint64(2) << QVector3D(0, 0, 0);
-        QTest::newRow("no positions") << int(MeshReader::Kind::None) << 0 << 3 << 12 << quint64(0)
-                                      << QVector3D(0, 0, 0);
+        QTest::newRow("huge index")
+            << f << 0 << 3 << 12 << quint64(0xffffffffu) << QVector3D(0, 0, 0);
+        QTest::newRow("doubles to nearest floats")
+            << d << 0 << 3 << 6 << quint64(1) << QVector3D(float(3.1), float(4.1), float(5.1));
+        QTest::newRow("double past the end")
+            << d << 0 << 3 << 6 << quint64(2) << QVector3D(0, 0, 0);
+        QTest::newRow("no positions")
+            << int(MeshReader::Kind::None) << 0 << 3 << 12 << quint64(0) << QVector3D(0, 0, 0);
     }
 
     void readerCorners()
@@ -217,8 +228,8 @@ private slots:
         MeshReader reader;
         reader.positionKind = MeshReader::Kind(kind);
         reader.positionData = reader.positionKind == MeshReader::Kind::Double
-            ? reinterpret_cast<const char *>(doubles.constData())
-            : reinterpret_cast<const char *>(floats.constData());
+            ? reinterpret_cast<const char*>(doubles.constData())
+            : reinterpret_cast<const char*>(floats.constData());
         reader.positionElements = quint64(elements);
         reader.positionBase = quint64(base);
         reader.positionStep = quint64(step);
@@ -236,12 +247,14 @@ private slots:
         const int s = int(MeshReader::Kind::UShort), u = int(MeshReader::Kind::UInt);
         // Index data: 7 elements with values 100, 101, ... 106.
         QTest::newRow("ushort") << s << 0 << quint64(2) << QVector<quint64> { 103, 104, 105 };
-        QTest::newRow("ushort with offset") << s << 1 << quint64(2) << QVector<quint64> { 104, 105, 106 };
+        QTest::newRow("ushort with offset")
+            << s << 1 << quint64(2) << QVector<quint64> { 104, 105, 106 };
         QTest::newRow("uint") << u << 0 << quint64(2) << QVector<quint64> { 103, 104, 105 };
-        QTest::newRow("uint offset leaves one triple") << u << 2 << quint64(1) << QVector<quint64>();
+        QTest::newRow("uint offset leaves one triple")
+            << u << 2 << quint64(1) << QVector<quint64>();
         QTest::newRow("offset beyond the data") << u << 9 << quint64(0) << QVector<quint64>();
-        QTest::newRow("unreadable type") << int(MeshReader::Kind::None) << 0 << quint64(2)
-                                         << QVector<quint64> { 0, 0, 0 };
+        QTest::newRow("unreadable type")
+            << int(MeshReader::Kind::None) << 0 << quint64(2) << QVector<quint64> { 0, 0, 0 };
     }
 
     void readerIndices()
@@ -255,8 +268,9 @@ private slots:
         MeshReader reader;
         reader.indexed = true;
         reader.indexKind = MeshReader::Kind(kind);
-        reader.indexData = reader.indexKind == MeshReader::Kind::UInt ? reinterpret_cast<const char *>(ints)
-                                                                      : reinterpret_cast<const char *>(shorts);
+        reader.indexData = reader.indexKind == MeshReader::Kind::UInt
+            ? reinterpret_cast<const char*>(ints)
+            : reinterpret_cast<const char*>(shorts);
         reader.indexElements = 7;
         reader.indexFirst = quint64(first);
         QCOMPARE(reader.fittingTriangles(), fitting);
@@ -272,7 +286,8 @@ private slots:
         MeshReader reader; // not indexed
         quint64 index[3];
         reader.indices(5, index);
-        QCOMPARE(QVector<quint64>({ index[0], index[1], index[2] }), QVector<quint64>({ 15, 16, 17 }));
+        QCOMPARE(
+            QVector<quint64>({ index[0], index[1], index[2] }), QVector<quint64>({ 15, 16, 17 }));
     }
 };
 

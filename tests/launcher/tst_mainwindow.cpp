@@ -16,7 +16,7 @@ namespace {
 QStringList messages;
 QtMessageHandler previousHandler = nullptr;
 
-void collectMessages(QtMsgType type, const QMessageLogContext &context, const QString &text)
+void collectMessages(QtMsgType type, const QMessageLogContext& context, const QString& text)
 {
     if (type != QtDebugMsg && type != QtInfoMsg)
         messages << text;
@@ -51,12 +51,12 @@ private slots:
     }
 
 private:
-    void loadMainWindow(QQmlApplicationEngine &engine)
+    void loadMainWindow(QQmlApplicationEngine& engine)
     {
         Startup::publishContextProperties(engine);
         engine.load(Startup::mainQmlUrl());
         QCOMPARE(engine.rootObjects().size(), 1);
-        auto *window = qobject_cast<QQuickWindow *>(engine.rootObjects().constFirst());
+        auto* window = qobject_cast<QQuickWindow*>(engine.rootObjects().constFirst());
         QVERIFY(window);
         QVERIFY(QTest::qWaitForWindowExposed(window));
 
@@ -67,10 +67,10 @@ private:
             QVERIFY(frames.wait(10000));
         }
 
-        QObject *netlib = window->findChild<QObject *>(QStringLiteral("netlib"));
+        QObject* netlib = window->findChild<QObject*>(QStringLiteral("netlib"));
         QVERIFY(netlib);
         QCOMPARE(QLatin1String(netlib->metaObject()->className()), QLatin1String("Netlib"));
-        QObject *facetlab = window->findChild<QObject *>(QStringLiteral("facetlab"));
+        QObject* facetlab = window->findChild<QObject*>(QStringLiteral("facetlab"));
         QVERIFY(facetlab);
         QCOMPARE(QLatin1String(facetlab->metaObject()->className()), QLatin1String("Facetlab"));
         QCOMPARE(window->title(), QStringLiteral("Corvane"));

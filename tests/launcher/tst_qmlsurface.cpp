@@ -15,10 +15,10 @@
 
 namespace {
 
-QString describe(const QMetaMethod &method)
+QString describe(const QMetaMethod& method)
 {
-    static const char *const kinds[] = { "method", "signal", "slot", "constructor" };
-    static const char *const accesses[] = { "private", "protected", "public" };
+    static const char* const kinds[] = { "method", "signal", "slot", "constructor" };
+    static const char* const accesses[] = { "private", "protected", "public" };
     QStringList parameters;
     const QList<QByteArray> types = method.parameterTypes();
     const QList<QByteArray> names = method.parameterNames();
@@ -30,7 +30,7 @@ QString describe(const QMetaMethod &method)
             parameters.join(QLatin1String(", ")));
 }
 
-QString describe(const QMetaProperty &property)
+QString describe(const QMetaProperty& property)
 {
     QStringList flags;
     if (property.isReadable())
@@ -38,7 +38,8 @@ QString describe(const QMetaProperty &property)
     if (property.isWritable())
         flags << QStringLiteral("WRITE");
     if (property.hasNotifySignal())
-        flags << QStringLiteral("NOTIFY ") + QLatin1String(property.notifySignal().methodSignature());
+        flags << QStringLiteral("NOTIFY ")
+                + QLatin1String(property.notifySignal().methodSignature());
     if (property.isResettable())
         flags << QStringLiteral("RESET");
     if (property.isConstant())
@@ -46,7 +47,8 @@ QString describe(const QMetaProperty &property)
     if (property.isFinal())
         flags << QStringLiteral("FINAL");
     return QStringLiteral("%1 %2 %3")
-        .arg(QLatin1String(property.typeName()), QLatin1String(property.name()), flags.join(QLatin1Char(' ')));
+        .arg(QLatin1String(property.typeName()), QLatin1String(property.name()),
+            flags.join(QLatin1Char(' ')));
 }
 
 const QStringList netlibMethods = {
@@ -61,7 +63,8 @@ const QStringList netlibMethods = {
     QStringLiteral("signal public void fetchingResultChanged(QJsonArray jsonArray)"),
     QStringLiteral("signal public void pathOfLayerImagesChanged(QString path)"),
     QStringLiteral("signal public void sliceSendInProgressChanged(bool sliceSendInProgress)"),
-    QStringLiteral("signal public void sliceDownloadInProgressChanged(bool sliceDownloadInProgress)"),
+    QStringLiteral(
+        "signal public void sliceDownloadInProgressChanged(bool sliceDownloadInProgress)"),
     QStringLiteral("signal public void sliceDownloadFileUrlChanged(QUrl fileUrl)"),
     QStringLiteral("signal public void sliceSendResult(bool sent, QString message)"),
     QStringLiteral("signal public void sliceDownloadResult(bool saved, QString message)"),
@@ -76,13 +79,15 @@ const QStringList netlibMethods = {
     QStringLiteral("slot private void sliceSendFinished()"),
     QStringLiteral("slot private void sliceDownloadFinished()"),
     QStringLiteral("method public void agentDiscover()"),
-    QStringLiteral("method public bool agentSlice(QUrl folder, QString exportName, QString dravikIP, "
-                   "QString dravikPort, QString profileID, QString name)"),
+    QStringLiteral(
+        "method public bool agentSlice(QUrl folder, QString exportName, QString dravikIP, "
+        "QString dravikPort, QString profileID, QString name)"),
     QStringLiteral("method public bool agentSliceSend(QString dravikIP, QString dravikPort, "
                    "QString profileID, QString jobName, QString pathOfLayers)"),
     QStringLiteral("method public bool agentSliceDownload(QString pathOfLayers)"),
-    QStringLiteral("method public bool mutliItemSlice(QUrl folder, QList<QString> exportNames, "
-                   "QString dravikIP, QString dravikPort, QList<QString> profileIDs, QString name)"),
+    QStringLiteral(
+        "method public bool mutliItemSlice(QUrl folder, QList<QString> exportNames, "
+        "QString dravikIP, QString dravikPort, QList<QString> profileIDs, QString name)"),
     QStringLiteral("method public void fetchProfiles(QString ip, QString port)"),
 };
 
@@ -96,7 +101,8 @@ const QStringList netlibProperties = {
     QStringLiteral("QString fetchedProfiles READ WRITE NOTIFY fetchedProfilesChanged(QString)"),
     QStringLiteral("QString pathOfLayerImages READ WRITE NOTIFY pathOfLayerImagesChanged(QString)"),
     QStringLiteral("bool sliceSendInProgress READ WRITE NOTIFY sliceSendInProgressChanged(bool)"),
-    QStringLiteral("bool sliceDownloadInProgress READ WRITE NOTIFY sliceDownloadInProgressChanged(bool)"),
+    QStringLiteral(
+        "bool sliceDownloadInProgress READ WRITE NOTIFY sliceDownloadInProgressChanged(bool)"),
     QStringLiteral("QUrl sliceDownloadFileUrl READ WRITE NOTIFY sliceDownloadFileUrlChanged(QUrl)"),
 };
 
@@ -114,7 +120,7 @@ const QStringList facetlabProperties = {
     QStringLiteral("bool exportCanceled READ WRITE NOTIFY exportCanceledChanged(bool)"),
 };
 
-QStringList actualMethods(const QMetaObject &meta)
+QStringList actualMethods(const QMetaObject& meta)
 {
     QStringList result;
     for (int i = meta.methodOffset(); i < meta.methodCount(); ++i)
@@ -122,7 +128,7 @@ QStringList actualMethods(const QMetaObject &meta)
     return result;
 }
 
-QStringList actualProperties(const QMetaObject &meta)
+QStringList actualProperties(const QMetaObject& meta)
 {
     QStringList result;
     for (int i = meta.propertyOffset(); i < meta.propertyCount(); ++i)
@@ -141,8 +147,10 @@ private slots:
         QTest::addColumn<QStringList>("actual");
         QTest::addColumn<QStringList>("expected");
         QTest::newRow("Netlib methods") << actualMethods(Netlib::staticMetaObject) << netlibMethods;
-        QTest::newRow("Netlib properties") << actualProperties(Netlib::staticMetaObject) << netlibProperties;
-        QTest::newRow("Facetlab methods") << actualMethods(Facetlab::staticMetaObject) << facetlabMethods;
+        QTest::newRow("Netlib properties")
+            << actualProperties(Netlib::staticMetaObject) << netlibProperties;
+        QTest::newRow("Facetlab methods")
+            << actualMethods(Facetlab::staticMetaObject) << facetlabMethods;
         QTest::newRow("Facetlab properties")
             << actualProperties(Facetlab::staticMetaObject) << facetlabProperties;
     }
@@ -158,24 +166,28 @@ private slots:
 
     void classInfo()
     {
-        QCOMPARE(QLatin1String(Netlib::staticMetaObject.superClass()->className()), QLatin1String("QObject"));
-        QCOMPARE(QLatin1String(Facetlab::staticMetaObject.superClass()->className()), QLatin1String("QObject"));
+        QCOMPARE(QLatin1String(Netlib::staticMetaObject.superClass()->className()),
+            QLatin1String("QObject"));
+        QCOMPARE(QLatin1String(Facetlab::staticMetaObject.superClass()->className()),
+            QLatin1String("QObject"));
         QCOMPARE(Netlib::staticMetaObject.constructorCount(), 0);
         QCOMPARE(Facetlab::staticMetaObject.constructorCount(), 0);
     }
 
     void exportStatusEnumeration()
     {
-        const QMetaObject &meta = Facetlab::staticMetaObject;
+        const QMetaObject& meta = Facetlab::staticMetaObject;
         QCOMPARE(meta.enumeratorCount() - meta.enumeratorOffset(), 1);
         const QMetaEnum status = meta.enumerator(meta.enumeratorOffset());
         QCOMPARE(QLatin1String(status.name()), QLatin1String("ExportStlCallStatus"));
         QVERIFY(!status.isFlag());
         QVERIFY(!status.isScoped());
         QCOMPARE(status.keyCount(), 2);
-        QCOMPARE(QLatin1String(status.key(0)), QLatin1String("ExportStlCallStatus_OnlyCalculateTriangleCount"));
+        QCOMPARE(QLatin1String(status.key(0)),
+            QLatin1String("ExportStlCallStatus_OnlyCalculateTriangleCount"));
         QCOMPARE(status.value(0), 0);
-        QCOMPARE(QLatin1String(status.key(1)), QLatin1String("ExportStlCallStatus_ExtractMeshData"));
+        QCOMPARE(
+            QLatin1String(status.key(1)), QLatin1String("ExportStlCallStatus_ExtractMeshData"));
         QCOMPARE(status.value(1), 1);
     }
 
@@ -185,16 +197,18 @@ private slots:
         QTest::addColumn<QByteArray>("property");
         QTest::addColumn<QVariant>("value");
         const QVariant texts[] = { QStringLiteral(""), QStringLiteral("12") };
-        for (const QVariant &text : texts) {
-            for (const char *name : { "layerID", "layerCount", "fetchedProfiles", "pathOfLayerImages" })
+        for (const QVariant& text : texts) {
+            for (const char* name :
+                { "layerID", "layerCount", "fetchedProfiles", "pathOfLayerImages" })
                 QTest::addRow("Netlib %s '%s'", name, qPrintable(text.toString()))
                     << QStringLiteral("Netlib") << QByteArray(name) << text;
         }
         for (bool flag : { false, true }) {
-            for (const char *name : { "discoveryInProgress", "slicingInProgress", "slicingDone",
+            for (const char* name : { "discoveryInProgress", "slicingInProgress", "slicingDone",
                      "agentIsTerminated", "sliceSendInProgress", "sliceDownloadInProgress" })
-                QTest::addRow("Netlib %s %d", name, flag) << QStringLiteral("Netlib") << QByteArray(name) << QVariant(flag);
-            for (const char *name : { "stlExportInProgress", "exportCanceled" })
+                QTest::addRow("Netlib %s %d", name, flag)
+                    << QStringLiteral("Netlib") << QByteArray(name) << QVariant(flag);
+            for (const char* name : { "stlExportInProgress", "exportCanceled" })
                 QTest::addRow("Facetlab %s %d", name, flag)
                     << QStringLiteral("Facetlab") << QByteArray(name) << QVariant(flag);
         }
@@ -203,8 +217,8 @@ private slots:
         QTest::newRow("Netlib sliceDownloadFileUrl file")
             << QStringLiteral("Netlib") << QByteArray("sliceDownloadFileUrl")
             << QVariant(QUrl::fromLocalFile(QStringLiteral("/tmp/job.sl1")));
-        QTest::newRow("Facetlab progressbarVal 0") << QStringLiteral("Facetlab") << QByteArray("progressbarVal")
-                                                   << QVariant(0.0f);
+        QTest::newRow("Facetlab progressbarVal 0")
+            << QStringLiteral("Facetlab") << QByteArray("progressbarVal") << QVariant(0.0f);
         QTest::newRow("Facetlab progressbarVal 44.6425")
             << QStringLiteral("Facetlab") << QByteArray("progressbarVal") << QVariant(44.6425f);
     }
@@ -219,14 +233,15 @@ private slots:
             object.reset(new Netlib);
         else
             object.reset(new Facetlab);
-        const QMetaObject *meta = object->metaObject();
-        const QMetaProperty metaProperty = meta->property(meta->indexOfProperty(property.constData()));
+        const QMetaObject* meta = object->metaObject();
+        const QMetaProperty metaProperty
+            = meta->property(meta->indexOfProperty(property.constData()));
         QVERIFY(metaProperty.isValid());
         QSignalSpy changed(object.data(), metaProperty.notifySignal());
         QVERIFY(metaProperty.write(object.data(), value));
         QVERIFY(metaProperty.write(object.data(), value));
         QCOMPARE(changed.count(), 2);
-        for (const QList<QVariant> &emission : qAsConst(changed))
+        for (const QList<QVariant>& emission : qAsConst(changed))
             QCOMPARE(emission.at(0), value);
         QCOMPARE(metaProperty.read(object.data()), value);
     }

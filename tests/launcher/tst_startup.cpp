@@ -45,12 +45,15 @@ private slots:
     void contextPropertiesInOrder()
     {
         const QVector<Startup::ContextProperty> properties = Startup::contextProperties();
-        const QStringList expectedNames = { QStringLiteral("BUILD_DATE"), QStringLiteral("homePath"),
-            QStringLiteral("settingsFilePath"), QStringLiteral("appPath"),
-            QStringLiteral("IS_MULTI_ITEM_SLICING_ENABLED"), QStringLiteral("IS_ENABLED__CUSTOM_FEATURE__EIGHT_AREAS"),
-            QStringLiteral("IS_SUPPORTING_ALTERNATIVE_ENABLED"), QStringLiteral("fontFamiliesAvailable") };
-        const QVector<int> expectedTypes = { QMetaType::QString, QMetaType::QString, QMetaType::QString,
-            QMetaType::QString, QMetaType::Int, QMetaType::Int, QMetaType::Int, QMetaType::QStringList };
+        const QStringList expectedNames = { QStringLiteral("BUILD_DATE"),
+            QStringLiteral("homePath"), QStringLiteral("settingsFilePath"),
+            QStringLiteral("appPath"), QStringLiteral("IS_MULTI_ITEM_SLICING_ENABLED"),
+            QStringLiteral("IS_ENABLED__CUSTOM_FEATURE__EIGHT_AREAS"),
+            QStringLiteral("IS_SUPPORTING_ALTERNATIVE_ENABLED"),
+            QStringLiteral("fontFamiliesAvailable") };
+        const QVector<int> expectedTypes
+            = { QMetaType::QString, QMetaType::QString, QMetaType::QString, QMetaType::QString,
+                  QMetaType::Int, QMetaType::Int, QMetaType::Int, QMetaType::QStringList };
         QCOMPARE(properties.size(), expectedNames.size());
         for (int i = 0; i < properties.size(); ++i) {
             QCOMPARE(properties.at(i).first, expectedNames.at(i));
@@ -69,8 +72,10 @@ private slots:
     {
         QTest::addColumn<QString>("home");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("plain") << QStringLiteral("/home/u") << QStringLiteral("/home/u/corvane-settings.ini");
-        QTest::newRow("spaces") << QStringLiteral("/home/my user") << QStringLiteral("/home/my user/corvane-settings.ini");
+        QTest::newRow("plain") << QStringLiteral("/home/u")
+                               << QStringLiteral("/home/u/corvane-settings.ini");
+        QTest::newRow("spaces") << QStringLiteral("/home/my user")
+                                << QStringLiteral("/home/my user/corvane-settings.ini");
     }
 
     void settingsFileFollowsHome()
@@ -89,22 +94,27 @@ private slots:
     {
         QTest::addColumn<QString>("expression");
         QTest::addColumn<QVariant>("expected");
-        QTest::newRow("switch is a number") << QStringLiteral("typeof IS_SUPPORTING_ALTERNATIVE_ENABLED")
-                                            << QVariant(QStringLiteral("number"));
-        QTest::newRow("1 is not === true") << QStringLiteral("IS_SUPPORTING_ALTERNATIVE_ENABLED === true")
-                                           << QVariant(false);
-        QTest::newRow("1 is truthy") << QStringLiteral("IS_SUPPORTING_ALTERNATIVE_ENABLED ? 'on' : 'off'")
-                                     << QVariant(QStringLiteral("on"));
-        QTest::newRow("0 is not === false") << QStringLiteral("IS_MULTI_ITEM_SLICING_ENABLED === false")
-                                            << QVariant(false);
-        QTest::newRow("0 is falsy") << QStringLiteral("IS_ENABLED__CUSTOM_FEATURE__EIGHT_AREAS ? 'on' : 'off'")
-                                    << QVariant(QStringLiteral("off"));
-        QTest::newRow("fonts are strings")
-            << QStringLiteral("fontFamiliesAvailable.length === 0 || typeof fontFamiliesAvailable[0] === 'string'")
+        QTest::newRow("switch is a number")
+            << QStringLiteral("typeof IS_SUPPORTING_ALTERNATIVE_ENABLED")
+            << QVariant(QStringLiteral("number"));
+        QTest::newRow("1 is not === true")
+            << QStringLiteral("IS_SUPPORTING_ALTERNATIVE_ENABLED === true") << QVariant(false);
+        QTest::newRow("1 is truthy")
+            << QStringLiteral("IS_SUPPORTING_ALTERNATIVE_ENABLED ? 'on' : 'off'")
+            << QVariant(QStringLiteral("on"));
+        QTest::newRow("0 is not === false")
+            << QStringLiteral("IS_MULTI_ITEM_SLICING_ENABLED === false") << QVariant(false);
+        QTest::newRow("0 is falsy")
+            << QStringLiteral("IS_ENABLED__CUSTOM_FEATURE__EIGHT_AREAS ? 'on' : 'off'")
+            << QVariant(QStringLiteral("off"));
+        QTest::newRow("fonts are strings") << QStringLiteral(
+            "fontFamiliesAvailable.length === 0 || typeof fontFamiliesAvailable[0] === 'string'")
+                                           << QVariant(true);
+        QTest::newRow("build date")
+            << QStringLiteral("BUILD_DATE") << QVariant(QStringLiteral("Oct 2020"));
+        QTest::newRow("settings file")
+            << QStringLiteral("settingsFilePath === homePath + '/corvane-settings.ini'")
             << QVariant(true);
-        QTest::newRow("build date") << QStringLiteral("BUILD_DATE") << QVariant(QStringLiteral("Oct 2020"));
-        QTest::newRow("settings file") << QStringLiteral("settingsFilePath === homePath + '/corvane-settings.ini'")
-                                       << QVariant(true);
     }
 
     void qmlSeesThePublishedValues()
@@ -123,24 +133,27 @@ private slots:
     {
         QQmlApplicationEngine engine;
         QQmlComponent component(&engine);
-        component.setData("import QtQml 2.12\n"
-                          "import com.corvane.desktop 1.0\n"
-                          "QtObject {\n"
-                          "  property QtObject netlib: Netlib { }\n"
-                          "  property QtObject facetlab: Facetlab { }\n"
-                          "  property int onlyCount: Facetlab.ExportStlCallStatus_OnlyCalculateTriangleCount\n"
-                          "  property int extract: Facetlab.ExportStlCallStatus_ExtractMeshData\n"
-                          "  property bool multiItem: typeof netlib.mutliItemSlice === 'function'\n"
-                          "}\n",
+        component.setData(
+            "import QtQml 2.12\n"
+            "import com.corvane.desktop 1.0\n"
+            "QtObject {\n"
+            "  property QtObject netlib: Netlib { }\n"
+            "  property QtObject facetlab: Facetlab { }\n"
+            "  property int onlyCount: Facetlab.ExportStlCallStatus_OnlyCalculateTriangleCount\n"
+            "  property int extract: Facetlab.ExportStlCallStatus_ExtractMeshData\n"
+            "  property bool multiItem: typeof netlib.mutliItemSlice === 'function'\n"
+            "}\n",
             QUrl());
         QScopedPointer<QObject> root(component.create());
         QVERIFY2(root, qPrintable(component.errorString()));
         QCOMPARE(root->property("onlyCount").toInt(), 0);
         QCOMPARE(root->property("extract").toInt(), 1);
         QCOMPARE(root->property("multiItem").toBool(), true);
-        QCOMPARE(QLatin1String(root->property("netlib").value<QObject *>()->metaObject()->className()),
+        QCOMPARE(
+            QLatin1String(root->property("netlib").value<QObject*>()->metaObject()->className()),
             QLatin1String("Netlib"));
-        QCOMPARE(QLatin1String(root->property("facetlab").value<QObject *>()->metaObject()->className()),
+        QCOMPARE(
+            QLatin1String(root->property("facetlab").value<QObject*>()->metaObject()->className()),
             QLatin1String("Facetlab"));
     }
 };

@@ -565,9 +565,8 @@ private slots:
         QTest::newRow("no file member")
             << QStringLiteral("new") << QStringLiteral("missing") << false
             << QStringLiteral("The job file was not saved: the agent named no job file.");
-        QTest::newRow("no file member, the agent says why")
-            << QStringLiteral("new") << QStringLiteral("error") << false
-            << QStringLiteral("no job in that folder");
+        QTest::newRow("no file member, the agent says why") << QStringLiteral(
+            "new") << QStringLiteral("error") << false << QStringLiteral("no job in that folder");
         QTest::newRow("answer not JSON")
             << QStringLiteral("new") << QStringLiteral("garbage") << false
             << QStringLiteral("The job file was not saved: the agent named no job file.");

@@ -39,7 +39,7 @@ private slots:
     void pollTimerFollowsTheFlag()
     {
         Netlib lib;
-        auto *timer = lib.findChild<QTimer *>(QString(), Qt::FindDirectChildrenOnly);
+        auto* timer = lib.findChild<QTimer*>(QString(), Qt::FindDirectChildrenOnly);
         QVERIFY(timer);
         QVERIFY(!timer->isActive());
         lib.setSlicingInProgress(true);
@@ -146,7 +146,7 @@ private slots:
         QCOMPARE(m_agent->paths(), QList<QByteArray>({ "/slice" }));
         // A failed poll's manager and reply are released as well.
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QCOMPARE(lib.findChildren<QNetworkAccessManager *>().size(), 0);
+        QCOMPARE(lib.findChildren<QNetworkAccessManager*>().size(), 0);
     }
 
     void lateSlicingFailureTurnsFinishedIntoFailed()

@@ -18,18 +18,19 @@
 
 namespace {
 
-quint32 le32(const QByteArray &b, int at) { return qFromLittleEndian<quint32>(b.constData() + at); }
-quint16 le16(const QByteArray &b, int at) { return qFromLittleEndian<quint16>(b.constData() + at); }
+quint32 le32(const QByteArray& b, int at) { return qFromLittleEndian<quint32>(b.constData() + at); }
+quint16 le16(const QByteArray& b, int at) { return qFromLittleEndian<quint16>(b.constData() + at); }
 
 // Reads a zip the way an unzip tool does: end record, central directory, then every local
 // header and its data, inflating and checking each CRC. Fails the test on any inconsistency.
-bool readZip(const QByteArray &zip, QStringList &names, QMap<QString, QByteArray> &entries)
+bool readZip(const QByteArray& zip, QStringList& names, QMap<QString, QByteArray>& entries)
 {
     if (zip.size() < 22 || le32(zip, zip.size() - 22) != 0x06054b50u)
         return false;
     const int count = le16(zip, zip.size() - 12);
     int at = int(le32(zip, zip.size() - 6));
-    if (le16(zip, zip.size() - 14) != count || at + int(le32(zip, zip.size() - 10)) != zip.size() - 22)
+    if (le16(zip, zip.size() - 14) != count
+        || at + int(le32(zip, zip.size() - 10)) != zip.size() - 22)
         return false;
     for (int i = 0; i < count; ++i) {
         if (le32(zip, at) != 0x02014b50u)
@@ -43,11 +44,13 @@ bool readZip(const QByteArray &zip, QStringList &names, QMap<QString, QByteArray
         const int local = int(le32(zip, at + 42));
         const QString name = QString::fromUtf8(zip.mid(at + 46, nameLength));
         at += 46 + nameLength + skip;
-        if (le32(zip, local) != 0x04034b50u || le16(zip, local + 8) != method || le32(zip, local + 14) != crc
-            || le32(zip, local + 18) != packed || le32(zip, local + 22) != size
+        if (le32(zip, local) != 0x04034b50u || le16(zip, local + 8) != method
+            || le32(zip, local + 14) != crc || le32(zip, local + 18) != packed
+            || le32(zip, local + 22) != size
             || zip.mid(local + 30, le16(zip, local + 26)) != name.toUtf8())
             return false;
-        const QByteArray data = zip.mid(local + 30 + le16(zip, local + 26) + le16(zip, local + 28), int(packed));
+        const QByteArray data
+            = zip.mid(local + 30 + le16(zip, local + 26) + le16(zip, local + 28), int(packed));
         QByteArray content;
         if (method == 0) {
             content = data;
@@ -55,9 +58,9 @@ bool readZip(const QByteArray &zip, QStringList &names, QMap<QString, QByteArray
             content.resize(int(size));
             z_stream stream {};
             inflateInit2(&stream, -15);
-            stream.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(data.constData()));
+            stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.constData()));
             stream.avail_in = uInt(data.size());
-            stream.next_out = reinterpret_cast<Bytef *>(content.data());
+            stream.next_out = reinterpret_cast<Bytef*>(content.data());
             stream.avail_out = uInt(size);
             const int result = inflate(&stream, Z_FINISH);
             inflateEnd(&stream);
@@ -66,7 +69,8 @@ bool readZip(const QByteArray &zip, QStringList &names, QMap<QString, QByteArray
         } else {
             return false;
         }
-        if (crc32(0, reinterpret_cast<const Bytef *>(content.constData()), uInt(content.size())) != crc)
+        if (crc32(0, reinterpret_cast<const Bytef*>(content.constData()), uInt(content.size()))
+            != crc)
             return false;
         names.append(name);
         entries.insert(name, content);
@@ -74,18 +78,19 @@ bool readZip(const QByteArray &zip, QStringList &names, QMap<QString, QByteArray
     return true;
 }
 
-QMap<QString, QString> ini(const QByteArray &text)
+QMap<QString, QString> ini(const QByteArray& text)
 {
     QMap<QString, QString> values;
-    for (const QByteArray &line : text.split('\n')) {
+    for (const QByteArray& line : text.split('\n')) {
         const int equals = line.indexOf(" = ");
         if (equals > 0)
-            values.insert(QString::fromUtf8(line.left(equals)), QString::fromUtf8(line.mid(equals + 3)));
+            values.insert(
+                QString::fromUtf8(line.left(equals)), QString::fromUtf8(line.mid(equals + 3)));
     }
     return values;
 }
 
-QByteArray readAll(const QString &path)
+QByteArray readAll(const QString& path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
@@ -100,8 +105,8 @@ private:
     QTemporaryDir m_dir;
     QString m_job;
 
-    QString sliceJob(const QString &name, bool mirrorX, const std::string &printerName = "Test printer",
-                     const std::string &profileTitle = "test 1")
+    QString sliceJob(const QString& name, bool mirrorX,
+        const std::string& printerName = "Test printer", const std::string& profileTitle = "test 1")
     {
         const QString folder = m_dir.filePath(name);
         QDir().mkpath(folder + QStringLiteral("/layers"));
@@ -117,7 +122,8 @@ private:
         std::string error;
         std::atomic<bool> cancel { false };
         if (!loadPlate("my part #1", printer, { { stl.toStdString(), profile } }, plate, error)
-            || !slicePlate(plate, (folder + QStringLiteral("/layers")).toStdString(), {}, cancel, error))
+            || !slicePlate(
+                plate, (folder + QStringLiteral("/layers")).toStdString(), {}, cancel, error))
             return QString::fromStdString(error);
         return folder + QStringLiteral("/layers");
     }
@@ -141,8 +147,8 @@ private slots:
         QVERIFY(readZip(readAll(out), names, entries));
 
         QStringList expected = { QStringLiteral("config.ini"), QStringLiteral("prusaslicer.ini"),
-                                 QStringLiteral("thumbnail/thumbnail400x400.png"),
-                                 QStringLiteral("thumbnail/thumbnail800x480.png") };
+            QStringLiteral("thumbnail/thumbnail400x400.png"),
+            QStringLiteral("thumbnail/thumbnail800x480.png") };
         for (int i = 0; i < 12; ++i)
             expected.append(QStringLiteral("my_part__1%1.png").arg(i, 5, 10, QLatin1Char('0')));
         expected.append(QStringLiteral("plate.json"));
@@ -151,9 +157,10 @@ private slots:
             const QString name = QStringLiteral("my_part__1%1.png").arg(i, 5, 10, QLatin1Char('0'));
             QCOMPARE(entries.value(name), readAll(m_job + QLatin1Char('/') + name));
         }
-        QCOMPARE(entries.value(QStringLiteral("plate.json")), readAll(m_job + QStringLiteral("/plate.json")));
+        QCOMPARE(entries.value(QStringLiteral("plate.json")),
+            readAll(m_job + QStringLiteral("/plate.json")));
         QCOMPARE(entries.value(QStringLiteral("thumbnail/thumbnail800x480.png")),
-                 readAll(m_job + QStringLiteral("/thumbnail/thumbnail800x480.png")));
+            readAll(m_job + QStringLiteral("/thumbnail/thumbnail800x480.png")));
 
         const QMap<QString, QString> config = ini(entries.value(QStringLiteral("config.ini")));
         QCOMPARE(config.value(QStringLiteral("action")), QStringLiteral("print"));
@@ -170,10 +177,13 @@ private slots:
         QCOMPARE(config.value(QStringLiteral("usedMaterial")), QStringLiteral("0.0192"));
         QCOMPARE(config.value(QStringLiteral("printerModel")), QStringLiteral("TEST"));
         QCOMPARE(config.value(QStringLiteral("printProfile")), QStringLiteral("test 1"));
-        QVERIFY(QRegularExpression(QStringLiteral("^\\d{4}-\\d\\d-\\d\\d at \\d\\d:\\d\\d:\\d\\d UTC$"))
-                    .match(config.value(QStringLiteral("fileCreationTimestamp"))).hasMatch());
+        QVERIFY(
+            QRegularExpression(QStringLiteral("^\\d{4}-\\d\\d-\\d\\d at \\d\\d:\\d\\d:\\d\\d UTC$"))
+                .match(config.value(QStringLiteral("fileCreationTimestamp")))
+                .hasMatch());
 
-        const QMap<QString, QString> printer = ini(entries.value(QStringLiteral("prusaslicer.ini")));
+        const QMap<QString, QString> printer
+            = ini(entries.value(QStringLiteral("prusaslicer.ini")));
         QCOMPARE(printer.value(QStringLiteral("display_width")), QStringLiteral("20"));
         QCOMPARE(printer.value(QStringLiteral("display_height")), QStringLiteral("15"));
         QCOMPARE(printer.value(QStringLiteral("display_pixels_x")), QStringLiteral("400"));
@@ -184,15 +194,16 @@ private slots:
         QCOMPARE(printer.value(QStringLiteral("max_print_height")), QStringLiteral("50"));
         QCOMPARE(printer.value(QStringLiteral("thumbnails")), QStringLiteral("400x400,800x480"));
         QCOMPARE(printer.value(QStringLiteral("layer_height")), QStringLiteral("0.1"));
-        QVERIFY(QDir(m_dir.filePath(QStringLiteral("out"))).entryList(QDir::Files) == QStringList { QStringLiteral("part.sl1") });
+        QVERIFY(QDir(m_dir.filePath(QStringLiteral("out"))).entryList(QDir::Files)
+            == QStringList { QStringLiteral("part.sl1") });
     }
 
     void namesCannotAddIniLines()
     {
         // Printer names and profile titles come from the printers file: a line break in one must
         // not become a key of its own, which readers would take over the real one.
-        const QString job = sliceJob(QStringLiteral("names"), false, "Evil\njobDir = ../x",
-                                     "fine\r\nexpTime = 0");
+        const QString job = sliceJob(
+            QStringLiteral("names"), false, "Evil\njobDir = ../x", "fine\r\nexpTime = 0");
         QVERIFY2(QFileInfo::exists(job + QStringLiteral("/plate.json")), qPrintable(job));
         const QString out = m_dir.filePath(QStringLiteral("names.sl1"));
         std::string error;
@@ -207,14 +218,16 @@ private slots:
         const QMap<QString, QString> config = ini(configText);
         QCOMPARE(config.value(QStringLiteral("jobDir")), QStringLiteral("my_part__1"));
         QCOMPARE(config.value(QStringLiteral("expTime")), QStringLiteral("3"));
-        QCOMPARE(config.value(QStringLiteral("printerProfile")), QStringLiteral("Evil jobDir = ../x"));
+        QCOMPARE(
+            config.value(QStringLiteral("printerProfile")), QStringLiteral("Evil jobDir = ../x"));
         QCOMPARE(config.value(QStringLiteral("printProfile")), QStringLiteral("fine  expTime = 0"));
 
         const QByteArray printerText = entries.value(QStringLiteral("prusaslicer.ini"));
         QCOMPARE(printerText.count('\n'), 18);
         QVERIFY(!printerText.contains('\r'));
         const QMap<QString, QString> printer = ini(printerText);
-        QCOMPARE(printer.value(QStringLiteral("printer_settings_id")), QStringLiteral("Evil jobDir = ../x"));
+        QCOMPARE(printer.value(QStringLiteral("printer_settings_id")),
+            QStringLiteral("Evil jobDir = ../x"));
         QCOMPARE(printer.value(QStringLiteral("exposure_time")), QStringLiteral("3"));
     }
 
@@ -238,9 +251,11 @@ private slots:
         const QString lost = broken + QStringLiteral("/my_part__100005.png");
         QVERIFY(QFile::remove(lost));
         QVERIFY(!writeJobFile(broken.toStdString(), out.toStdString(), error));
-        QCOMPARE(QString::fromStdString(error), QStringLiteral("The job is missing %1: No such file or directory.").arg(lost));
+        QCOMPARE(QString::fromStdString(error),
+            QStringLiteral("The job is missing %1: No such file or directory.").arg(lost));
         QCOMPARE(readAll(out), first);
-        QCOMPARE(QDir(outDir).entryList(QDir::Files | QDir::Hidden), QStringList { QStringLiteral("job.sl1") });
+        QCOMPARE(QDir(outDir).entryList(QDir::Files | QDir::Hidden),
+            QStringList { QStringLiteral("job.sl1") });
     }
 
     void refusesFoldersThatAreNoSlicedJob()
@@ -251,29 +266,38 @@ private slots:
         std::string error;
         QVERIFY(!writeJobFile(empty.toStdString(), out.toStdString(), error));
         QCOMPARE(QString::fromStdString(error),
-                 QStringLiteral("The job has no readable plate.json (%1/plate.json): it was not sliced completely.").arg(empty));
+            QStringLiteral(
+                "The job has no readable plate.json (%1/plate.json): it was not sliced completely.")
+                .arg(empty));
         QVERIFY(!QFileInfo::exists(out));
 
-        QVERIFY(writeFile(empty + QStringLiteral("/plate.json"), R"({"jobDir":"x","layerCount":1,"layers":["../../etc/passwd"],
+        QVERIFY(writeFile(empty + QStringLiteral("/plate.json"),
+            R"({"jobDir":"x","layerCount":1,"layers":["../../etc/passwd"],
             "pixelsX":1,"pixelsY":1,"depth":50,"items":[{"profile":{"Title":"T","ProfileID":1,"Depth":50,"PixelsX":1,
             "PixelsY":1,"PixelSizeX":50,"Exposure":1,"MaxHeight":10}}]})"));
         QVERIFY(!writeJobFile(empty.toStdString(), out.toStdString(), error));
         QCOMPARE(QString::fromStdString(error),
-                 QStringLiteral("The job's plate.json (%1/plate.json) is damaged: it names a layer image outside the job.").arg(empty));
+            QStringLiteral("The job's plate.json (%1/plate.json) is damaged: it names a layer "
+                           "image outside the job.")
+                .arg(empty));
         QVERIFY(!QFileInfo::exists(out));
 
-        QVERIFY(writeFile(empty + QStringLiteral("/plate.json"), R"({"jobDir":"../x","layerCount":1,"layers":["a.png"],
+        QVERIFY(writeFile(empty + QStringLiteral("/plate.json"),
+            R"({"jobDir":"../x","layerCount":1,"layers":["a.png"],
             "pixelsX":1,"pixelsY":1,"depth":50,"items":[{"profile":{"Title":"T","ProfileID":1,"Depth":50,"PixelsX":1,
             "PixelsY":1,"PixelSizeX":50,"Exposure":1,"MaxHeight":10}}]})"));
         QVERIFY(!writeJobFile(empty.toStdString(), out.toStdString(), error));
         QCOMPARE(QString::fromStdString(error),
-                 QStringLiteral("The job's plate.json (%1/plate.json) is damaged: its jobDir is no plain name.").arg(empty));
+            QStringLiteral(
+                "The job's plate.json (%1/plate.json) is damaged: its jobDir is no plain name.")
+                .arg(empty));
         QVERIFY(!QFileInfo::exists(out));
 
         const QString nowhere = m_dir.filePath(QStringLiteral("no/such/folder/a.sl1"));
         QVERIFY(!writeJobFile(m_job.toStdString(), nowhere.toStdString(), error));
         QCOMPARE(QString::fromStdString(error),
-                 QStringLiteral("Cannot create the job file %1: No such file or directory.").arg(nowhere));
+            QStringLiteral("Cannot create the job file %1: No such file or directory.")
+                .arg(nowhere));
     }
 };
 

@@ -29,7 +29,7 @@ private slots:
         QTest::newRow("one long run (adler sums wrap)") << QByteArray(5000000, '\xff');
         QByteArray noise(70000, '\0');
         QRandomGenerator random(7);
-        for (char &c : noise)
+        for (char& c : noise)
             c = char(random.bounded(256));
         QTest::newRow("no runs at all") << noise;
         QByteArray mixed;
@@ -42,14 +42,15 @@ private slots:
     {
         QFETCH(QByteArray, data);
         std::vector<std::uint8_t> out;
-        runDeflate(reinterpret_cast<const std::uint8_t *>(data.constData()), std::size_t(data.size()), out);
+        runDeflate(
+            reinterpret_cast<const std::uint8_t*>(data.constData()), std::size_t(data.size()), out);
         // zlib checks the header, every code and the Adler-32 trailer.
         std::vector<std::uint8_t> back(std::size_t(data.size()) + 16);
         uLongf length = uLongf(back.size());
         QCOMPARE(uncompress(back.data(), &length, out.data(), uLong(out.size())), Z_OK);
         QCOMPARE(int(length), data.size());
         QVERIFY(std::equal(back.begin(), back.begin() + long(length),
-                           reinterpret_cast<const std::uint8_t *>(data.constData())));
+            reinterpret_cast<const std::uint8_t*>(data.constData())));
     }
 
     void longRunsStaySmall()
@@ -76,7 +77,8 @@ private slots:
         std::vector<std::uint8_t> rows(stride * height, 0);
         for (int y = 0; y < height; ++y)
             for (int x = 0; x < width * channels; ++x)
-                rows[std::size_t(y) * stride + 1 + std::size_t(x)] = std::uint8_t(x * 7 + y * 13 + (x > 20 ? 200 : 0));
+                rows[std::size_t(y) * stride + 1 + std::size_t(x)]
+                    = std::uint8_t(x * 7 + y * 13 + (x > 20 ? 200 : 0));
         PngWriter writer;
         QVERIFY(writer.encode(rows.data(), width, height, channels));
         QImage image = QImage::fromData(writer.data().data(), int(writer.data().size()), "PNG");
@@ -84,7 +86,8 @@ private slots:
         QCOMPARE(image.format(), channels == 1 ? QImage::Format_Grayscale8 : QImage::Format_RGB32);
         for (int y = 0; y < height; ++y) {
             for (int x = 0; x < width; ++x) {
-                const std::uint8_t *p = rows.data() + std::size_t(y) * stride + 1 + std::size_t(x * channels);
+                const std::uint8_t* p
+                    = rows.data() + std::size_t(y) * stride + 1 + std::size_t(x * channels);
                 if (channels == 1)
                     QCOMPARE(image.constScanLine(y)[x], p[0]);
                 else
@@ -104,12 +107,13 @@ private slots:
         QVERIFY(writer.save(path.toStdString(), error));
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(file.readAll(), QByteArray(reinterpret_cast<const char *>(writer.data().data()),
-                                            int(writer.data().size())));
+        QCOMPARE(file.readAll(),
+            QByteArray(
+                reinterpret_cast<const char*>(writer.data().data()), int(writer.data().size())));
         const QString bad = dir.filePath(QStringLiteral("no/such/folder/a.png"));
         QVERIFY(!writer.save(bad.toStdString(), error));
         QCOMPARE(QString::fromStdString(error),
-                 QStringLiteral("Cannot write the image %1: No such file or directory.").arg(bad));
+            QStringLiteral("Cannot write the image %1: No such file or directory.").arg(bad));
         QVERIFY(!writer.encode(rows.data(), 0, 3, 1));
         QVERIFY(!writer.encode(rows.data(), 2, 3, 2));
     }

@@ -17,12 +17,12 @@ class TestProfile : public QObject {
     Q_OBJECT
 
 private:
-    static QJsonObject parseObject(const std::string &text)
+    static QJsonObject parseObject(const std::string& text)
     {
         return QJsonDocument::fromJson(QByteArray::fromStdString(text)).object();
     }
 
-    static bool sameProfile(const Profile &a, const Profile &b)
+    static bool sameProfile(const Profile& a, const Profile& b)
     {
         return a.title == b.title && a.profileId == b.profileId && a.depthUm == b.depthUm
             && a.pixelsX == b.pixelsX && a.pixelsY == b.pixelsY && a.pixelUmX == b.pixelUmX
@@ -40,7 +40,7 @@ private slots:
         std::set<std::string> addresses;
         std::set<int> ids;
         for (std::size_t i = 0; i < printers.size(); ++i) {
-            const Printer &printer = printers[i];
+            const Printer& printer = printers[i];
             QVERIFY(printer.local);
             QVERIFY(!printer.name.empty() && !printer.model.empty());
             QVERIFY(addresses.insert(printer.ip + ":" + printer.port).second);
@@ -49,7 +49,7 @@ private slots:
                 QVERIFY(std::isalnum((unsigned char)c) || c == '.');
             QVERIFY(printer.profiles.size() >= 2);
             bool hasFine = false, hasStandard = false;
-            for (const Profile &p : printer.profiles) {
+            for (const Profile& p : printer.profiles) {
                 QVERIFY(ids.insert(p.profileId).second);
                 QCOMPARE(p.pixelsX, widths[i]);
                 QVERIFY(p.pixelsY > 0 && p.pixelUmX > 20 && p.pixelUmX < 60);
@@ -75,16 +75,18 @@ private slots:
         QCOMPARE(first.value(QStringLiteral("name")).toString(), QStringLiteral("Resin LCD 2K"));
         QVERIFY(first.value(QStringLiteral("ip")).isString());
         QVERIFY(first.value(QStringLiteral("port")).isString());
-        const QJsonObject profile = first.value(QStringLiteral("profiles_array")).toArray().at(0).toObject();
-        QCOMPARE(profile.value(QStringLiteral("Title")).toString(), QStringLiteral("0.05 mm standard"));
+        const QJsonObject profile
+            = first.value(QStringLiteral("profiles_array")).toArray().at(0).toObject();
+        QCOMPARE(
+            profile.value(QStringLiteral("Title")).toString(), QStringLiteral("0.05 mm standard"));
         QCOMPARE(profile.value(QStringLiteral("ProfileID")).toDouble(), 101.0);
         QCOMPARE(profile.value(QStringLiteral("Depth")).toDouble(), 50.0);
         QCOMPARE(profile.value(QStringLiteral("PixelsX")).toDouble(), 2560.0);
         QCOMPARE(profile.value(QStringLiteral("PixelSizeX")).toDouble(), 47.25);
         QCOMPARE(profile.value(QStringLiteral("MirrorX")).toBool(true), false);
 
-        const QJsonArray profiles = QJsonDocument::fromJson(QByteArray::fromStdString(
-                                                                 profilesDocument(printers[3].profiles)))
+        const QJsonArray profiles = QJsonDocument::fromJson(
+            QByteArray::fromStdString(profilesDocument(printers[3].profiles)))
                                         .array();
         QCOMPARE(profiles.size(), int(printers[3].profiles.size()));
         QCOMPARE(profiles.at(1).toObject().value(QStringLiteral("Depth")).toDouble(), 25.0);
@@ -130,7 +132,7 @@ private slots:
         QCOMPARE(read.size(), std::size_t(1));
         QCOMPARE(read[0].port, std::string("8080"));
         QCOMPARE(read[0].model, std::string("Shop"));
-        const Profile &p = read[0].profiles.at(0);
+        const Profile& p = read[0].profiles.at(0);
         QCOMPARE(p.pixelUmY, 40.0);
         QCOMPARE(p.bottomExposureS, 3.0);
         QCOMPARE(p.bottomLayers, 0);
@@ -141,17 +143,22 @@ private slots:
     {
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<QString>("tail");
-        const QByteArray profile = R"("Title":"T","ProfileID":7,"Depth":30,"PixelsX":100,"PixelsY":50,"PixelSizeX":40,"Exposure":3,"MaxHeight":120)";
-        auto file = [&](const QByteArray &printer, const QByteArray &profiles) {
-            return QByteArray(R"({"printers_array":[{)" + printer + R"(,"profiles_array":[)" + profiles + "]}]}");
+        const QByteArray profile
+            = R"("Title":"T","ProfileID":7,"Depth":30,"PixelsX":100,"PixelsY":50,"PixelSizeX":40,"Exposure":3,"MaxHeight":120)";
+        auto file = [&](const QByteArray& printer, const QByteArray& profiles) {
+            return QByteArray(
+                R"({"printers_array":[{)" + printer + R"(,"profiles_array":[)" + profiles + "]}]}");
         };
         const QByteArray host = R"("name":"Shop","ip":"10.0.0.7","port":"80")";
-        QTest::newRow("not JSON") << QByteArray("{\"printers_array\": [") << " is not valid JSON: unterminated array at offset 20.";
-        QTest::newRow("no list") << QByteArray("{\"printers\":[]}") << " has no \"printers_array\" list.";
+        QTest::newRow("not JSON") << QByteArray("{\"printers_array\": [")
+                                  << " is not valid JSON: unterminated array at offset 20.";
+        QTest::newRow("no list") << QByteArray("{\"printers\":[]}")
+                                 << " has no \"printers_array\" list.";
         QTest::newRow("no ip") << file(R"("name":"Shop","port":"80")", "{" + profile + "}")
                                << " is not valid: printer 1: it has no text \"ip\".";
-        QTest::newRow("no resolution") << file(host, R"({"Title":"T","ProfileID":7,"Depth":30})")
-                                       << " is not valid: printer 1, profile 1: it has no number \"PixelsX\".";
+        QTest::newRow("no resolution")
+            << file(host, R"({"Title":"T","ProfileID":7,"Depth":30})")
+            << " is not valid: printer 1, profile 1: it has no number \"PixelsX\".";
         QTest::newRow("zero layer height")
             << file(host, "{" + QByteArray(profile).replace("\"Depth\":30", "\"Depth\":0") + "}")
             << " is not valid: printer 1, profile 1: its \"Depth\" is out of range.";
@@ -165,8 +172,9 @@ private slots:
         QTest::newRow("larger than 1 MB")
             << QByteArray(R"({"printers_array":[]})" + QByteArray(1024 * 1024, ' '))
             << " is larger than 1 MB.";
-        QTest::newRow("same id twice") << file(host, "{" + profile + "},{" + profile + "}")
-                                       << " is not valid: printer 1: the \"ProfileID\" 7 appears twice.";
+        QTest::newRow("same id twice")
+            << file(host, "{" + profile + "},{" + profile + "}")
+            << " is not valid: printer 1: the \"ProfileID\" 7 appears twice.";
     }
 
     void printersFileErrors()
@@ -188,7 +196,8 @@ private slots:
         QTemporaryDir dir;
         std::vector<Printer> read = builtinPrinters();
         std::string error;
-        QVERIFY(readPrintersFile(dir.filePath(QStringLiteral("none.json")).toStdString(), read, error));
+        QVERIFY(
+            readPrintersFile(dir.filePath(QStringLiteral("none.json")).toStdString(), read, error));
         QVERIFY(read.empty());
         QVERIFY(error.empty());
     }

@@ -12,21 +12,22 @@ namespace {
 // A rectangle's outline, counter-clockwise on screen (y down) unless reversed.
 std::vector<Segment> rectangle(double x0, double y0, double x1, double y1, bool reversed = false)
 {
-    std::vector<Segment> s = { { x0, y0, x0, y1 }, { x0, y1, x1, y1 }, { x1, y1, x1, y0 }, { x1, y0, x0, y0 } };
+    std::vector<Segment> s
+        = { { x0, y0, x0, y1 }, { x0, y1, x1, y1 }, { x1, y1, x1, y0 }, { x1, y0, x0, y0 } };
     if (reversed) {
-        for (Segment &seg : s)
+        for (Segment& seg : s)
             seg = { seg.x1, seg.y1, seg.x0, seg.y0 };
     }
     return s;
 }
 
-std::vector<Segment> operator+(std::vector<Segment> a, const std::vector<Segment> &b)
+std::vector<Segment> operator+(std::vector<Segment> a, const std::vector<Segment>& b)
 {
     a.insert(a.end(), b.begin(), b.end());
     return a;
 }
 
-std::set<std::pair<int, int>> setPixels(const LayerImage &image)
+std::set<std::pair<int, int>> setPixels(const LayerImage& image)
 {
     std::set<std::pair<int, int>> pixels;
     for (int r = 0; r < image.height; ++r)

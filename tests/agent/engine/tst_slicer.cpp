@@ -53,8 +53,9 @@ private:
     QTemporaryDir m_dir;
     int m_jobs = 0;
 
-    Result slice(const std::vector<Item> &items, const std::atomic<bool> &cancel = std::atomic<bool>(false),
-                 const std::function<void(int)> &progress = {})
+    Result slice(const std::vector<Item>& items,
+        const std::atomic<bool>& cancel = std::atomic<bool>(false),
+        const std::function<void(int)>& progress = {})
     {
         Result result;
         const QString folder = m_dir.filePath(QStringLiteral("job%1").arg(++m_jobs));
@@ -80,7 +81,7 @@ private:
         QFile json(result.jobDir + QStringLiteral("/plate.json"));
         json.open(QIODevice::ReadOnly);
         result.plate = QJsonDocument::fromJson(json.readAll()).object();
-        for (const QJsonValue &name : result.plate.value(QStringLiteral("layers")).toArray()) {
+        for (const QJsonValue& name : result.plate.value(QStringLiteral("layers")).toArray()) {
             const QImage image(result.jobDir + QLatin1Char('/') + name.toString());
             result.images.push_back(image);
             result.cured.push_back(curedPixels(image));
@@ -88,7 +89,7 @@ private:
         return result;
     }
 
-    static std::string sentence(const Result &result) { return result.error; }
+    static std::string sentence(const Result& result) { return result.error; }
 
 private slots:
     void initTestCase() { QVERIFY(m_dir.isValid()); }
@@ -101,7 +102,7 @@ private slots:
         QCOMPARE(r.cured.size(), std::size_t(20));
         for (std::size_t i = 0; i < r.cured.size(); ++i)
             QCOMPARE(r.cured[i], 201LL * 140);
-        const QImage &first = r.images.front();
+        const QImage& first = r.images.front();
         QCOMPARE(first.size(), QSize(400, 300));
         QCOMPARE(first.format(), QImage::Format_Grayscale8);
         // White = cured; nothing grey.
@@ -252,7 +253,7 @@ private slots:
         profile.mirrorY = mirrorY;
         const Result r = slice({ { box(2.03f, 1.02f, 0, 6.01f, 3.04f, 0.5f), profile } });
         QVERIFY2(r.ok, r.error.c_str());
-        const QImage &image = r.images.front();
+        const QImage& image = r.images.front();
         QRect cured;
         for (int y = 0; y < image.height(); ++y)
             for (int x = 0; x < image.width(); ++x)
@@ -260,8 +261,8 @@ private slots:
                     cured |= QRect(x, y, 1, 1);
         // Unmirrored, +x is right and +y is up on the image.
         const QRect plain(QPoint(241, 89), QPoint(319, 129));
-        const QRect expected(mirrorX ? 399 - plain.right() : plain.left(), mirrorY ? 299 - plain.bottom() : plain.top(),
-                             plain.width(), plain.height());
+        const QRect expected(mirrorX ? 399 - plain.right() : plain.left(),
+            mirrorY ? 299 - plain.bottom() : plain.top(), plain.width(), plain.height());
         QCOMPARE(cured, expected);
         QCOMPARE(r.plate.value(QStringLiteral("mirrorX")).toBool(), mirrorX);
         QCOMPARE(r.plate.value(QStringLiteral("mirrorY")).toBool(), mirrorY);
@@ -291,8 +292,10 @@ private slots:
                 (y < 200 ? top : bottom) += 1;
             }
         }
-        QVERIFY2(left > 4 * right && right > 0, qPrintable(QStringLiteral("%1 %2").arg(left).arg(right)));
-        QVERIFY2(top > 4 * bottom && bottom > 0, qPrintable(QStringLiteral("%1 %2").arg(top).arg(bottom)));
+        QVERIFY2(left > 4 * right && right > 0,
+            qPrintable(QStringLiteral("%1 %2").arg(left).arg(right)));
+        QVERIFY2(top > 4 * bottom && bottom > 0,
+            qPrintable(QStringLiteral("%1 %2").arg(top).arg(bottom)));
     }
 
     void refusesModelsOffThePlate_data()
@@ -301,11 +304,15 @@ private slots:
         QTest::addColumn<float>("z0");
         QTest::addColumn<float>("z1");
         QTest::addColumn<QString>("problem");
-        QTest::newRow("beyond the right edge") << 10.5f << 0.f << 1.f
-            << "reaches outside the plate: it spans x 8.00 to 10.50 mm and y -1.00 to 1.00 mm, but the plate spans x -10.00 to 10.00 mm and y -7.50 to 7.50 mm.";
-        QTest::newRow("too tall") << 9.f << 0.f << 50.5f
+        QTest::newRow("beyond the right edge")
+            << 10.5f << 0.f << 1.f
+            << "reaches outside the plate: it spans x 8.00 to 10.50 mm and y -1.00 to 1.00 mm, but "
+               "the plate spans x -10.00 to 10.00 mm and y -7.50 to 7.50 mm.";
+        QTest::newRow("too tall")
+            << 9.f << 0.f << 50.5f
             << "is too tall for the printer: it reaches z 50.50 mm, the build height is 50.00 mm.";
-        QTest::newRow("below the plate") << 9.f << -0.5f << 1.f << "reaches below the plate: its lowest point is at z -0.50 mm.";
+        QTest::newRow("below the plate")
+            << 9.f << -0.5f << 1.f << "reaches below the plate: its lowest point is at z -0.50 mm.";
     }
 
     void refusesModelsOffThePlate()
@@ -317,7 +324,8 @@ private slots:
         const Result r = slice({ { box(8, -1, z0, x1, 1, z1), testProfile() } });
         QVERIFY(!r.ok);
         QCOMPARE(QString::fromStdString(r.error),
-                 QStringLiteral("The model %1/job%2/item1.stl ").arg(m_dir.path()).arg(m_jobs) + problem);
+            QStringLiteral("The model %1/job%2/item1.stl ").arg(m_dir.path()).arg(m_jobs)
+                + problem);
         QVERIFY(!QFileInfo::exists(r.jobDir + QStringLiteral("/plate.json")));
     }
 
@@ -362,10 +370,12 @@ private slots:
             other.pixelUmX = 49.5;
         else
             other.mirrorY = true;
-        const Result r = slice({ { box(0, 0, 0, 1, 1, 1), testProfile(1) }, { box(2, 2, 0, 3, 3, 1), other } });
+        const Result r = slice(
+            { { box(0, 0, 0, 1, 1, 1), testProfile(1) }, { box(2, 2, 0, 3, 3, 1), other } });
         QVERIFY(!r.ok);
-        QCOMPARE(r.error, std::string("The profiles \"test 1\" and \"test 2\" cannot share a plate: their layer "
-                                      "height, resolution, pixel size or mirroring differ."));
+        QCOMPARE(r.error,
+            std::string("The profiles \"test 1\" and \"test 2\" cannot share a plate: their layer "
+                        "height, resolution, pixel size or mirroring differ."));
     }
 
     void islandsInPlateJson_data()
@@ -432,8 +442,9 @@ private slots:
             reported.push_back(done);
             plateSeenEarly |= QFileInfo::exists(jobDir + QStringLiteral("/plate.json"));
         };
-        const Result r = slice({ { box(-3, -3, 0, 3, 3, 2.5f), testProfile(1) }, { box(4, 4, 0, 6, 6, 1), testProfile(2) } },
-                               std::atomic<bool>(false), progress);
+        const Result r = slice({ { box(-3, -3, 0, 3, 3, 2.5f), testProfile(1) },
+                                   { box(4, 4, 0, 6, 6, 1), testProfile(2) } },
+            std::atomic<bool>(false), progress);
         QVERIFY2(r.ok, r.error.c_str());
         QCOMPARE(r.jobDir, jobDir);
         QVERIFY(!plateSeenEarly);
@@ -447,11 +458,12 @@ private slots:
         QCOMPARE(layers.size(), 25);
         QCOMPARE(layers.at(0).toString(), QStringLiteral("test_job00000.png"));
         QCOMPARE(layers.at(24).toString(), QStringLiteral("test_job00024.png"));
-        for (const QJsonValue &layer : layers)
-            QVERIFY(QFileInfo(jobDir + QLatin1Char('/') + layer.toString()).lastModified() <= written);
+        for (const QJsonValue& layer : layers)
+            QVERIFY(
+                QFileInfo(jobDir + QLatin1Char('/') + layer.toString()).lastModified() <= written);
         QCOMPARE(QDir(jobDir).entryList({ QStringLiteral("*.png") }, QDir::Files).size(), 25);
 
-        const QJsonObject &p = r.plate;
+        const QJsonObject& p = r.plate;
         QCOMPARE(p.value(QStringLiteral("name")).toString(), QStringLiteral("test job"));
         QCOMPARE(p.value(QStringLiteral("jobDir")).toString(), QStringLiteral("test_job"));
         QCOMPARE(p.value(QStringLiteral("layerCount")).toInt(), 25);
@@ -460,7 +472,9 @@ private slots:
         QCOMPARE(p.value(QStringLiteral("pixelsY")).toInt(), 300);
         QCOMPARE(p.value(QStringLiteral("pixelSizeX")).toDouble(), 50.0);
         QCOMPARE(p.value(QStringLiteral("displayWidth")).toDouble(), 20.0);
-        QCOMPARE(p.value(QStringLiteral("printer")).toObject().value(QStringLiteral("model")).toString(), QStringLiteral("TEST"));
+        QCOMPARE(
+            p.value(QStringLiteral("printer")).toObject().value(QStringLiteral("model")).toString(),
+            QStringLiteral("TEST"));
         // Each item keeps its own exposure; the job exposes for the longest.
         const QJsonArray items = p.value(QStringLiteral("items")).toArray();
         QCOMPARE(items.size(), 2);
@@ -469,7 +483,7 @@ private slots:
         QCOMPARE(items.at(1).toObject().value(QStringLiteral("bottomExposure")).toDouble(), 22.0);
         QCOMPARE(items.at(0).toObject().value(QStringLiteral("bottomLayers")).toInt(), 3);
         QCOMPARE(items.at(1).toObject().value(QStringLiteral("stl")).toString(),
-                 m_dir.filePath(QStringLiteral("job%1/item2.stl").arg(m_jobs)));
+            m_dir.filePath(QStringLiteral("job%1/item2.stl").arg(m_jobs)));
         QCOMPARE(p.value(QStringLiteral("exposure")).toDouble(), 4.0);
         QCOMPARE(p.value(QStringLiteral("bottomExposure")).toDouble(), 22.0);
         QCOMPARE(p.value(QStringLiteral("bottomLayers")).toInt(), 4);
@@ -488,10 +502,11 @@ private slots:
     void cancelStopsWithoutPlateJson()
     {
         std::atomic<bool> cancel { false };
-        const Result r = slice({ { box(-3, -3, 0, 3, 3, 4), testProfile() } }, cancel, [&](int done) {
-            if (done == 3)
-                cancel = true;
-        });
+        const Result r
+            = slice({ { box(-3, -3, 0, 3, 3, 4), testProfile() } }, cancel, [&](int done) {
+                  if (done == 3)
+                      cancel = true;
+              });
         QVERIFY(!r.ok);
         QCOMPARE(r.error, std::string("Slicing was cancelled."));
         QVERIFY(!QFileInfo::exists(r.jobDir + QStringLiteral("/plate.json")));
@@ -510,9 +525,11 @@ private slots:
         const QString missing = m_dir.filePath(QStringLiteral("no/such/folder"));
         std::atomic<bool> cancel { false };
         QVERIFY(!slicePlate(plate, missing.toStdString(), {}, cancel, error));
-        QVERIFY2(QString::fromStdString(error).startsWith(QStringLiteral("Cannot write the image %1/lone000").arg(missing)),
-                 error.c_str());
-        QVERIFY(QString::fromStdString(error).endsWith(QStringLiteral(".png: No such file or directory.")));
+        QVERIFY2(QString::fromStdString(error).startsWith(
+                     QStringLiteral("Cannot write the image %1/lone000").arg(missing)),
+            error.c_str());
+        QVERIFY(QString::fromStdString(error).endsWith(
+            QStringLiteral(".png: No such file or directory.")));
     }
 
     void refusesMissingStl()
@@ -522,7 +539,8 @@ private slots:
         std::string error;
         const QString stl = m_dir.filePath(QStringLiteral("absent.stl"));
         QVERIFY(!loadPlate("x", printer, { { stl.toStdString(), testProfile() } }, plate, error));
-        QCOMPARE(QString::fromStdString(error), QStringLiteral("Cannot open the STL file %1: No such file or directory.").arg(stl));
+        QCOMPARE(QString::fromStdString(error),
+            QStringLiteral("Cannot open the STL file %1: No such file or directory.").arg(stl));
         QVERIFY(!loadPlate("x", printer, {}, plate, error));
         QCOMPARE(error, std::string("The job has no models to slice."));
 

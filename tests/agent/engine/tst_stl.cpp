@@ -17,10 +17,10 @@ class TestStl : public QObject {
     Q_OBJECT
 
 private:
-    static bool parse(const QByteArray &bytes, Mesh &mesh, std::string &error)
+    static bool parse(const QByteArray& bytes, Mesh& mesh, std::string& error)
     {
-        return parseStl(reinterpret_cast<const unsigned char *>(bytes.constData()),
-                        std::size_t(bytes.size()), mesh, error);
+        return parseStl(reinterpret_cast<const unsigned char*>(bytes.constData()),
+            std::size_t(bytes.size()), mesh, error);
     }
 
 private slots:
@@ -55,14 +55,15 @@ private slots:
         const QByteArray facet = "facet normal 0 0 1\n outer loop\n  vertex 0 0 0\n  vertex 1 0 0\n"
                                  "  vertex 0 1 0\n endloop\nendfacet\n";
         QTest::newRow("one facet") << QByteArray("solid a\n" + facet + "endsolid a\n") << 1 << 0.f;
-        QTest::newRow("CRLF, tabs, signs, exponents")
-            << QByteArray("solid x y z\r\n\tfacet normal -0 +0 1e0\r\nouter loop\r\nvertex 1 2 3\r\n"
-                          "vertex +4.5 -5E-1 6\r\nvertex 7.25e1 8 9\r\nendloop\r\nendfacet\r\nendsolid\r\n")
-            << 1 << 72.5f;
-        QTest::newRow("two solids") << QByteArray("solid a\n" + facet + facet + "endsolid a\nsolid b\n"
-                                                  + facet + "endsolid b\n")
+        QTest::newRow("CRLF, tabs, signs, exponents") << QByteArray(
+            "solid x y z\r\n\tfacet normal -0 +0 1e0\r\nouter loop\r\nvertex 1 2 3\r\n"
+            "vertex +4.5 -5E-1 6\r\nvertex 7.25e1 8 9\r\nendloop\r\nendfacet\r\nendsolid\r\n")
+                                                      << 1 << 72.5f;
+        QTest::newRow("two solids") << QByteArray(
+            "solid a\n" + facet + facet + "endsolid a\nsolid b\n" + facet + "endsolid b\n")
                                     << 3 << 0.f;
-        QTest::newRow("no name, no newline at end") << QByteArray("solid\n" + facet + "endsolid") << 1 << 0.f;
+        QTest::newRow("no name, no newline at end")
+            << QByteArray("solid\n" + facet + "endsolid") << 1 << 0.f;
     }
 
     void readsAscii()
@@ -83,7 +84,7 @@ private slots:
         std::string error;
         QVERIFY(parse("solid\nfacet normal 0 0 0\nouter loop\nvertex 0.1 -2 3\nvertex 4 5 6\n"
                       "vertex 7 8 -9.5\nendloop\nendfacet\nendsolid\n",
-                      mesh, error));
+            mesh, error));
         const std::vector<float> expected = { 0.1f, -2, 3, 4, 5, 6, 7, 8, -9.5f };
         QCOMPARE(mesh.xyz, expected);
     }
@@ -96,7 +97,9 @@ private slots:
         const QByteArray good = binaryStl(box(0, 0, 0, 1, 1, 1));
         QTest::newRow("empty") << QByteArray() << "The STL file is empty.";
         QTest::newRow("shorter than the header")
-            << good.left(50) << "The STL file is truncated: 50 bytes are too few for a binary STL header and triangle count.";
+            << good.left(50)
+            << "The STL file is truncated: 50 bytes are too few for a binary STL header and "
+               "triangle count.";
         QTest::newRow("truncated record")
             << good.left(good.size() - 7)
             << "The STL file is neither binary STL (its size of 677 bytes does not match the "
@@ -116,11 +119,13 @@ private slots:
         QTest::newRow("no triangles") << binaryStl({}) << "The STL file holds no triangles.";
 
         QByteArray nan = good;
-        qToLittleEndian<float>(std::numeric_limits<float>::quiet_NaN(), nan.data() + 84 + 50 * 3 + 12 + 4);
+        qToLittleEndian<float>(
+            std::numeric_limits<float>::quiet_NaN(), nan.data() + 84 + 50 * 3 + 12 + 4);
         QTest::newRow("NaN coordinate")
             << nan << "The STL file has a coordinate that is not a finite number (triangle 4).";
         QByteArray inf = good;
-        qToLittleEndian<float>(-std::numeric_limits<float>::infinity(), inf.data() + 84 + 50 * 11 + 12 + 32);
+        qToLittleEndian<float>(
+            -std::numeric_limits<float>::infinity(), inf.data() + 84 + 50 * 11 + 12 + 32);
         QTest::newRow("infinite coordinate")
             << inf << "The STL file has a coordinate that is not a finite number (triangle 12).";
         QByteArray nanNormal = good;
@@ -132,10 +137,12 @@ private slots:
 
         const QByteArray facetStart = "solid s\nfacet normal 0 0 1\nouter loop\nvertex 0 0 0\n";
         QTest::newRow("ascii NaN")
-            << QByteArray(facetStart + "vertex nan 0 0\nvertex 0 1 0\nendloop\nendfacet\nendsolid\n")
+            << QByteArray(
+                   facetStart + "vertex nan 0 0\nvertex 0 1 0\nendloop\nendfacet\nendsolid\n")
             << "The STL file has a coordinate that is not a finite number (triangle 1).";
         QTest::newRow("ascii beyond float")
-            << QByteArray(facetStart + "vertex 1e39 0 0\nvertex 0 1 0\nendloop\nendfacet\nendsolid\n")
+            << QByteArray(
+                   facetStart + "vertex 1e39 0 0\nvertex 0 1 0\nendloop\nendfacet\nendsolid\n")
             << "The STL file has a coordinate that is not a finite number (triangle 1).";
         // Numbers beyond any floating-point range were once read as 0.
         QTest::newRow("ascii 1e999")
@@ -163,13 +170,15 @@ private slots:
         QTest::newRow("ascii word for a number")
             << QByteArray(facetStart + "vertex 1 zero 0\n")
             << "The ASCII STL file is not valid at line 5: expected a number.";
-        QTest::newRow("ascii no facets") << QByteArray("solid empty\nendsolid empty\n")
-                                         << "The STL file holds no triangles.";
+        QTest::newRow("ascii no facets")
+            << QByteArray("solid empty\nendsolid empty\n") << "The STL file holds no triangles.";
         QTest::newRow("garbage text")
             << QByteArray("solid but then\nthis is just a letter, not a model.\n")
             << "The ASCII STL file is not valid at line 2: expected \"facet\" or \"endsolid\".";
         QTest::newRow("other text than STL, short")
-            << QByteArray("hello") << "The STL file is truncated: 5 bytes are too few for a binary STL header and triangle count.";
+            << QByteArray("hello")
+            << "The STL file is truncated: 5 bytes are too few for a binary STL header and "
+               "triangle count.";
     }
 
     void refuses()
@@ -253,28 +262,31 @@ private slots:
         QVERIFY(parse(bytes, parsed, error));
         QCOMPARE(mesh.xyz, parsed.xyz);
         QCOMPARE(mesh.xyz[4500 * 9], 4500.f);
-        qToLittleEndian<float>(std::numeric_limits<float>::quiet_NaN(), bytes.data() + 84 + 50 * 4500 + 12 + 16);
+        qToLittleEndian<float>(
+            std::numeric_limits<float>::quiet_NaN(), bytes.data() + 84 + 50 * 4500 + 12 + 16);
         QVERIFY(writeFile(big, bytes));
         QVERIFY(!readStlFile(big.toStdString(), mesh, error));
         QCOMPARE(QString::fromStdString(error),
-                 QStringLiteral("The STL file has a coordinate that is not a finite number (triangle 4501) (%1).").arg(big));
+            QStringLiteral(
+                "The STL file has a coordinate that is not a finite number (triangle 4501) (%1).")
+                .arg(big));
         QVERIFY(mesh.xyz.empty());
 
         const QString missing = dir.filePath(QStringLiteral("missing.stl"));
         QVERIFY(!readStlFile(missing.toStdString(), mesh, error));
         QCOMPARE(QString::fromStdString(error),
-                 QStringLiteral("Cannot open the STL file %1: No such file or directory.").arg(missing));
+            QStringLiteral("Cannot open the STL file %1: No such file or directory.").arg(missing));
 
         QVERIFY(!readStlFile(dir.path().toStdString(), mesh, error));
         QCOMPARE(QString::fromStdString(error),
-                 QStringLiteral("The STL path %1 is not a regular file.").arg(dir.path()));
+            QStringLiteral("The STL path %1 is not a regular file.").arg(dir.path()));
 
         // A named pipe without a writer is refused at once rather than waited on.
         const QString pipe = dir.filePath(QStringLiteral("pipe.stl"));
         QCOMPARE(mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
         QVERIFY(!readStlFile(pipe.toStdString(), mesh, error));
         QCOMPARE(QString::fromStdString(error),
-                 QStringLiteral("The STL path %1 is not a regular file.").arg(pipe));
+            QStringLiteral("The STL path %1 is not a regular file.").arg(pipe));
     }
 };
 
