@@ -240,9 +240,10 @@ Item {
                         // Stood up from the mesh's xz plane onto the plate; a
                         // mirrored image is turned a half turn about z instead of
                         // scaled by -1, which would show the plane's back, and the
-                        // material draws front faces only.
+                        // material draws front faces only. Lifted 0.3 mm so that the
+                        // grid never shows through the first layers.
                         Transform {
-                            translation: Qt.vector3d(0, 0, view.previewHeight + 0.02)
+                            translation: Qt.vector3d(0, 0, view.previewHeight + 0.3)
                             rotation: view.previewMirrorX ? Qt.quaternion(0, 0, 0.7071068, 0.7071068)
                                                           : Qt.quaternion(0.7071068, 0.7071068, 0, 0)
                         },

@@ -442,16 +442,12 @@ ApplicationWindow {
                     id: sideTabs
                     objectName: "sideTabs"
                     Layout.fillWidth: true
-                    TabButton {
+                    SideTabButton {
                         text: qsTr("Place")
-                        topPadding: 4
-                        bottomPadding: 4
                     }
-                    TabButton {
+                    SideTabButton {
                         objectName: "supportsTab"
                         text: qsTr("Supports")
-                        topPadding: 4
-                        bottomPadding: 4
                     }
                 }
                 StackLayout {
