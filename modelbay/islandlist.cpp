@@ -36,7 +36,7 @@ QVariantList islandRecords(const QByteArray& plateJson)
         record.insert(QStringLiteral("y"), y.toDouble());
         record.insert(
             QStringLiteral("areaMm2"), island.value(QStringLiteral("areaMm2")).toDouble());
-        record.insert(QStringLiteral("height"), layer * layerHeight);
+        record.insert(QStringLiteral("height"), (layer + 1) * layerHeight); // its top
         records.append(record);
     }
     return records;

@@ -46,7 +46,7 @@ Pane {
                 leftPadding: 6
                 rightPadding: 6
                 highlighted: modelData.layer === pane.currentLayer
-                text: qsTr("Layer %1 · %2 mm · %3 mm²").arg(modelData.layer)
+                text: qsTr("Layer %1 · %2 mm · %3 mm²").arg(modelData.layer + 1)
                       .arg(modelData.height.toFixed(2)).arg(modelData.areaMm2.toFixed(1))
                 onClicked: pane.layerChosen(modelData.layer)
             }

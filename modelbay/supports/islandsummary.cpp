@@ -16,7 +16,9 @@ QString islandSummary(const QByteArray& plateJson)
         return QStringLiteral("No islands");
     // "islands" is ordered bottom layer first.
     const QJsonObject first = plate.value(QStringLiteral("islands")).toArray().first().toObject();
-    const int layer = first.value(QStringLiteral("layer")).toInt();
+    // plate.json counts layers from 0; people count them from 1, as the layer slider does, and
+    // a layer's height is that of its top.
+    const int layer = first.value(QStringLiteral("layer")).toInt() + 1;
     const QString height
         = QString::number(layer * plate.value(QStringLiteral("layerHeight")).toDouble(), 'f', 2);
     if (count.toInt() == 1)
