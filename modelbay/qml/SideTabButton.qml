@@ -11,7 +11,14 @@ TabButton {
     bottomPadding: 4
     font.bold: checked
     // The default style writes a tab that is not shown in white, made for its dark background.
-    palette.brightText: palette.windowText
+    contentItem: Text {
+        text: tab.text
+        font: tab.font
+        color: tab.palette.windowText
+        horizontalAlignment: Text.AlignHCenter
+        verticalAlignment: Text.AlignVCenter
+        elide: Text.ElideRight
+    }
     background: Rectangle {
         implicitHeight: 32
         color: tab.checked ? tab.palette.base : Qt.darker(tab.palette.window, tab.down ? 1.15 : 1.06)
