@@ -44,34 +44,26 @@ MeshGrid::MeshGrid(const TriangleSoup& model)
     // Two passes: count per cell, then fill, so the lists live in one block.
     const std::size_t cells = std::size_t(m_columns) * std::size_t(m_rows);
     m_start.assign(cells + 1, 0);
-    auto range = [&](std::size_t t, int& c0, int& r0, int& c1, int& r1) {
+    // Visits every cell that a usable triangle's footprint touches.
+    auto forEachCell = [&](std::size_t t, auto&& visit) {
         const float* p = model.data() + 9 * t;
+        if (!usableTriangle(p))
+            return;
+        int c0, r0, c1, r1;
         cellRange(std::min({ p[0], p[3], p[6] }), std::min({ p[1], p[4], p[7] }),
             std::max({ p[0], p[3], p[6] }), std::max({ p[1], p[4], p[7] }), c0, r0, c1, r1);
-    };
-    for (std::size_t t = 0; t < count; ++t) {
-        int c0, r0, c1, r1;
-        if (!usableTriangle(model.data() + 9 * t))
-            continue;
-        range(t, c0, r0, c1, r1);
         for (int r = r0; r <= r1; ++r)
             for (int c = c0; c <= c1; ++c)
-                ++m_start[std::size_t(r) * std::size_t(m_columns) + std::size_t(c) + 1];
-    }
+                visit(std::size_t(r) * std::size_t(m_columns) + std::size_t(c));
+    };
+    for (std::size_t t = 0; t < count; ++t)
+        forEachCell(t, [&](std::size_t cell) { ++m_start[cell + 1]; });
     for (std::size_t c = 0; c < cells; ++c)
         m_start[c + 1] += m_start[c];
     m_triangles.resize(m_start[cells]);
     std::vector<std::uint32_t> next(m_start.begin(), m_start.end() - 1);
-    for (std::size_t t = 0; t < count; ++t) {
-        int c0, r0, c1, r1;
-        if (!usableTriangle(model.data() + 9 * t))
-            continue;
-        range(t, c0, r0, c1, r1);
-        for (int r = r0; r <= r1; ++r)
-            for (int c = c0; c <= c1; ++c)
-                m_triangles[next[std::size_t(r) * std::size_t(m_columns) + std::size_t(c)]++]
-                    = std::uint32_t(t);
-    }
+    for (std::size_t t = 0; t < count; ++t)
+        forEachCell(t, [&](std::size_t cell) { m_triangles[next[cell]++] = std::uint32_t(t); });
 }
 
 void MeshGrid::cellRange(
