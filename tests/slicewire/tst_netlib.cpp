@@ -3,6 +3,7 @@
 // The request and reply frame of every operation except the slicing polls,
 // against a fake agent on 127.0.0.1:18383 (or nothing listening there).
 #include "fakeagent.h"
+#include "../shared/filebytes.h"
 #include "netlib.h"
 #include "emissionrecorder.h"
 #include "objecttracker.h"
@@ -26,18 +27,6 @@ const QByteArray formType("application/x-www-form-urlencoded; charset=utf-8");
 const QString fallbackJson = QStringLiteral(
     "[{\"ip\":\"Not Discovered\",\"name\":\"Not Discovered\",\"port\":\"Not Discovered\","
     "\"profiles_array\":[{\"Depth\":0,\"ProfileID\":0,\"Title\":\"Not Discovered\"}]}]");
-
-bool writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 QByteArray jsonString(const QString& text)
 {

@@ -5,6 +5,7 @@
 
 // Models, profiles and image readers shared by the engine tests.
 #include "profile.h"
+#include "../../shared/filebytes.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -62,12 +63,6 @@ inline QByteArray binaryStl(const std::vector<Triangle>& triangles)
         bytes.append(record, 50);
     }
     return bytes;
-}
-
-inline bool writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
 // 400 x 300 pixels of 50 micrometres (20 x 15 mm), 0.1 mm layers: small enough for sanitizers.

@@ -90,12 +90,6 @@ QMap<QString, QString> ini(const QByteArray& text)
     return values;
 }
 
-QByteArray readAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 } // namespace
 
 class TestJobFile : public QObject {
@@ -144,7 +138,7 @@ private slots:
         QVERIFY2(writeJobFile(m_job.toStdString(), out.toStdString(), error), error.c_str());
         QStringList names;
         QMap<QString, QByteArray> entries;
-        QVERIFY(readZip(readAll(out), names, entries));
+        QVERIFY(readZip(readFile(out), names, entries));
 
         QStringList expected = { QStringLiteral("config.ini"), QStringLiteral("prusaslicer.ini"),
             QStringLiteral("thumbnail/thumbnail400x400.png"),
@@ -155,12 +149,12 @@ private slots:
         QCOMPARE(names, expected);
         for (int i = 0; i < 12; ++i) {
             const QString name = QStringLiteral("my_part__1%1.png").arg(i, 5, 10, QLatin1Char('0'));
-            QCOMPARE(entries.value(name), readAll(m_job + QLatin1Char('/') + name));
+            QCOMPARE(entries.value(name), readFile(m_job + QLatin1Char('/') + name));
         }
         QCOMPARE(entries.value(QStringLiteral("plate.json")),
-            readAll(m_job + QStringLiteral("/plate.json")));
+            readFile(m_job + QStringLiteral("/plate.json")));
         QCOMPARE(entries.value(QStringLiteral("thumbnail/thumbnail800x480.png")),
-            readAll(m_job + QStringLiteral("/thumbnail/thumbnail800x480.png")));
+            readFile(m_job + QStringLiteral("/thumbnail/thumbnail800x480.png")));
 
         const QMap<QString, QString> config = ini(entries.value(QStringLiteral("config.ini")));
         QCOMPARE(config.value(QStringLiteral("action")), QStringLiteral("print"));
@@ -210,7 +204,7 @@ private slots:
         QVERIFY2(writeJobFile(job.toStdString(), out.toStdString(), error), error.c_str());
         QStringList names;
         QMap<QString, QByteArray> entries;
-        QVERIFY(readZip(readAll(out), names, entries));
+        QVERIFY(readZip(readFile(out), names, entries));
 
         const QByteArray configText = entries.value(QStringLiteral("config.ini"));
         QCOMPARE(configText.count('\n'), 17);
@@ -239,7 +233,7 @@ private slots:
         QVERIFY(writeFile(out, "an older file"));
         std::string error;
         QVERIFY2(writeJobFile(m_job.toStdString(), out.toStdString(), error), error.c_str());
-        const QByteArray first = readAll(out);
+        const QByteArray first = readFile(out);
         QStringList names;
         QMap<QString, QByteArray> entries;
         QVERIFY(readZip(first, names, entries));
@@ -253,7 +247,7 @@ private slots:
         QVERIFY(!writeJobFile(broken.toStdString(), out.toStdString(), error));
         QCOMPARE(QString::fromStdString(error),
             QStringLiteral("The job is missing %1: No such file or directory.").arg(lost));
-        QCOMPARE(readAll(out), first);
+        QCOMPARE(readFile(out), first);
         QCOMPARE(QDir(outDir).entryList(QDir::Files | QDir::Hidden),
             QStringList { QStringLiteral("job.sl1") });
     }
