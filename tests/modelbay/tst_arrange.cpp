@@ -15,8 +15,6 @@ private slots:
     {
         QTest::addColumn<QVector<QSizeF>>("footprints");
         QTest::addColumn<bool>("fits");
-        QTest::newRow("one") << QVector<QSizeF> { { 30, 20 } } << true;
-        QTest::newRow("two side by side") << QVector<QSizeF> { { 40, 30 }, { 40, 30 } } << true;
         // Too wide for one shelf: the third goes behind.
         QTest::newRow("three in two shelves")
             << QVector<QSizeF> { { 50, 20 }, { 50, 25 }, { 50, 10 } } << true;

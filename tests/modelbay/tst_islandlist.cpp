@@ -24,7 +24,7 @@ private slots:
         QTemporaryDir dir;
         QVERIFY(dir.isValid());
         QVERIFY(write(dir.filePath(QStringLiteral("plate.json")),
-            R"({"layerHeight": 0.05, "islandCount": 3, "islands": [
+            R"({"layerHeight": 0.05, "islandCount": 12000, "islands": [
                 {"layer": 40, "x": -3.5, "y": 2, "areaMm2": 0.8},
                 {"layer": 40, "x": 6, "y": 2, "areaMm2": 1.5},
                 {"layer": 90, "x": 0, "y": -7.25, "areaMm2": 12}]})"));
@@ -32,7 +32,7 @@ private slots:
         QSignalSpy loaded(&list, &IslandList::loaded);
         list.setFolder(dir.path());
         QCOMPARE(loaded.size(), 1);
-        QCOMPARE(list.summary(), QStringLiteral("3 islands, first at layer 41, 2.05 mm"));
+        QCOMPARE(list.summary(), QStringLiteral("12000 islands, first at layer 41, 2.05 mm"));
         const QVariantList islands = list.islands();
         QCOMPARE(islands.size(), 3);
         const QVariantMap last = islands.last().toMap();
@@ -58,6 +58,8 @@ private slots:
         QTest::addColumn<int>("islands");
         QTest::newRow("no document") << QByteArray() << 0;
         QTest::newRow("not json") << QByteArray("{\"islands\": [") << 0;
+        QTest::newRow("sliced before islands were looked for")
+            << QByteArray(R"({"layerHeight": 0.05, "layerCount": 3})") << 0;
         QTest::newRow("no layer") << QByteArray(R"({"islands": [{"x": 1, "y": 2}]})") << 0;
         QTest::newRow("negative layer")
             << QByteArray(R"({"islands": [{"layer": -1, "x": 1, "y": 2}]})") << 0;
@@ -89,6 +91,7 @@ private slots:
         IslandList list;
         list.setFolder(dir.path());
         QCOMPARE(list.islands().size(), 1);
+        QCOMPARE(list.summary(), QStringLiteral("1 island at layer 8, 0.80 mm"));
         list.setFolder(QString());
         QVERIFY(list.islands().isEmpty());
         QVERIFY(list.summary().isEmpty());

@@ -37,26 +37,6 @@ private:
     }
 
 private slots:
-    void rotationTurnsAboutXThenYThenZ()
-    {
-        // x by 90° takes +y to +z; then z by 90° leaves +z alone. The other order would take +y
-        // to -x first and leave it in the xy plane.
-        const QMatrix4x4 m = rotationMatrix({ 90, 0, 90 });
-        QVERIFY(near(m.map(QVector3D(0, 1, 0)), { 0, 0, 1 }));
-        // y by 90° takes +z to +x; then z by 90° takes +x to +y.
-        QVERIFY(near(rotationMatrix({ 0, 90, 90 }).map(QVector3D(0, 0, 1)), { 0, 1, 0 }));
-    }
-
-    void matrixScalesThenTurnsThenMoves()
-    {
-        Placement placement;
-        placement.scale = { 2, 1, 1 };
-        placement.rotation = { 0, 0, 90 };
-        placement.translation = { 5, 0, 1 };
-        // (1,0,0) scaled to (2,0,0), turned to (0,2,0), moved to (5,2,1).
-        QVERIFY(near(placementMatrix(placement).map(QVector3D(1, 0, 0)), { 5, 2, 1 }));
-    }
-
     void boundsFollowEveryVertex_data()
     {
         QTest::addColumn<QVector3D>("rotation");

@@ -32,6 +32,7 @@ class TestPlateScene : public QObject {
 private:
     QTemporaryDir m_dir;
     QStringList m_files;
+    int m_exports = 0;
 
     static Qt3DRender::QGeometryRenderer* rendererOf(Qt3DCore::QEntity* entity)
     {
@@ -54,12 +55,15 @@ private:
             && opened.first().first().toStringList().isEmpty();
     }
 
-    // The box around every vertex of an STL file written by the export.
-    static bool exportedBounds(const QString& path, int& triangles, Bounds& bounds)
+    // Exports the entities as the slicer gets them; the box around every vertex of the file.
+    bool exported(const QVariant& entities, int& triangles, Bounds& bounds)
     {
+        const QString name = QStringLiteral("export%1").arg(m_exports++);
+        if (!Facetlab().exportStl(QUrl::fromLocalFile(m_dir.path()), name, entities))
+            return false;
         Mesh mesh;
         std::string error;
-        QFile file(path);
+        QFile file(m_dir.filePath(name + QStringLiteral(".stl")));
         if (!file.open(QIODevice::ReadOnly))
             return false;
         const QByteArray bytes = file.readAll();
@@ -138,12 +142,9 @@ private slots:
         model.setRotation(1, { 90, 0, 30 });
         model.dropToPlate(1);
 
-        Facetlab facetlab;
-        const QUrl folder = QUrl::fromLocalFile(m_dir.path());
-        QVERIFY(facetlab.exportStl(folder, QStringLiteral("plate"), scene.exportEntities()));
         int triangles = 0;
         Bounds bounds;
-        QVERIFY(exportedBounds(m_dir.filePath(QStringLiteral("plate.stl")), triangles, bounds));
+        QVERIFY(exported(scene.exportEntities(), triangles, bounds));
         QCOMPARE(triangles, 24);
         const Bounds first = model.boundsAt(0);
         const Bounds second = model.boundsAt(1);
@@ -152,8 +153,7 @@ private slots:
                 std::min(first.min.y(), second.min.y()), 0)));
 
         // One object alone, for slicing each with its own profile.
-        QVERIFY(facetlab.exportStl(folder, QStringLiteral("second"), scene.exportEntity(1)));
-        QVERIFY(exportedBounds(m_dir.filePath(QStringLiteral("second.stl")), triangles, bounds));
+        QVERIFY(exported(scene.exportEntity(1), triangles, bounds));
         QCOMPARE(triangles, 12);
         QVERIFY(near(bounds.min, second.min));
         QVERIFY(near(bounds.max, second.max));
@@ -181,12 +181,9 @@ private slots:
         QVERIFY(qFuzzyCompare(transformOf(scene.entityAt(0))->matrix()(2, 3),
             model.matrixAt(0)(2, 3) + float(options.lift())));
 
-        Facetlab facetlab;
-        const QUrl folder = QUrl::fromLocalFile(m_dir.path());
-        QVERIFY(facetlab.exportStl(folder, QStringLiteral("supported"), scene.exportEntities()));
         int triangles = 0;
         Bounds bounds;
-        QVERIFY(exportedBounds(m_dir.filePath(QStringLiteral("supported.stl")), triangles, bounds));
+        QVERIFY(exported(scene.exportEntities(), triangles, bounds));
         QVERIFY(triangles > 12);
         // The pad lies on the plate, the box on its supports.
         QVERIFY(qAbs(bounds.min.z()) < 1e-3f);
@@ -222,16 +219,11 @@ private slots:
         Qt3DCore::QEntity* built = scene.supportsEntityAt(0);
         model.moveBy(0, 10, -4, false);
         QCOMPARE(scene.supportsEntityAt(0), built);
-        QVERIFY(facetlab.exportStl(folder, QStringLiteral("moved"), scene.exportEntities()));
         Bounds moved;
-        QVERIFY(exportedBounds(m_dir.filePath(QStringLiteral("moved.stl")), triangles, moved));
+        QVERIFY(exported(scene.exportEntities(), triangles, moved));
         QVERIFY(near(moved.min, bounds.min + QVector3D(10, -4, 0)));
         QVERIFY(near(moved.max, bounds.max + QVector3D(10, -4, 0)));
-        model.undo();
-        QVERIFY(facetlab.exportStl(folder, QStringLiteral("back"), scene.exportEntities()));
-        QVERIFY(exportedBounds(m_dir.filePath(QStringLiteral("back.stl")), triangles, moved));
-        QVERIFY(near(moved.min, bounds.min));
-        QVERIFY(near(moved.max, bounds.max));
+        model.undo(); // the move
 
         // A changed setting builds them again; undoing the points takes them away.
         Qt3DCore::QEntity* before = scene.supportsEntityAt(0);
@@ -247,9 +239,7 @@ private slots:
         model.redo();
         options.setAutomatic(false);
         QCOMPARE(scene.supportsEntityAt(0), nullptr);
-        QVERIFY(facetlab.exportStl(folder, QStringLiteral("unsupported"), scene.exportEntities()));
-        QVERIFY(
-            exportedBounds(m_dir.filePath(QStringLiteral("unsupported.stl")), triangles, bounds));
+        QVERIFY(exported(scene.exportEntities(), triangles, bounds));
         QCOMPARE(triangles, 12);
         QVERIFY(near(bounds.max, box.max));
     }

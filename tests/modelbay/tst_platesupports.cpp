@@ -66,7 +66,6 @@ private slots:
         model.removeSupportPoint(0, 0);
         QVERIFY(near(onPlate(model, 0), { b }));
         QCOMPARE(model.undoStack()->count(), stepsBefore + 3);
-        QCOMPARE(model.undoText(), QStringLiteral("Remove support point"));
 
         model.undo();
         QVERIFY(near(onPlate(model, 0), { a, b }));
@@ -103,19 +102,6 @@ private slots:
         model.setTranslation(0, model.placementAt(0).translation + QVector3D(4, -2, 3));
         QVERIFY(!changed.isEmpty());
         QVERIFY(near(onPlate(model, 0), { point + QVector3D(4, -2, 3) }));
-    }
-
-    void automaticPointsAreOneStep()
-    {
-        PlateModel model;
-        QVERIFY(open(model));
-        const QVector<QVector3D> automatic { { 0, 0, 0 }, { 10, 0, 0 }, { 10, 10, 0 },
-            { 0, 10, 0 } };
-        model.setSupportPoints(0, automatic, QStringLiteral("Automatic supports"));
-        QCOMPARE(model.supportPointsAt(0), automatic);
-        QCOMPARE(onPlate(model, 0).size(), 4);
-        model.undo();
-        QVERIFY(model.supportPointsAt(0).isEmpty());
     }
 
     // A click in editing mode means the point under it, where the object now stands: the

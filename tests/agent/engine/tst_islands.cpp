@@ -9,11 +9,12 @@
 
 namespace {
 
-// A layer drawn as text, one string per row: '#' full white, '+' grey 128, '-' grey 127,
-// anything else black.
-std::vector<std::uint8_t> pixels(const QStringList& rows, int& width)
+// A layer drawn as text, rows split by '/': '#' full white, '+' grey 128, '-' grey 127, anything
+// else black.
+PixelRuns runsOf(const QString& drawing)
 {
-    width = rows.isEmpty() ? 0 : int(rows.first().size());
+    const QStringList rows = drawing.split(QLatin1Char('/'));
+    const int width = int(rows.first().size());
     std::vector<std::uint8_t> bytes;
     for (const QString& row : rows) {
         for (const QChar c : row)
@@ -22,13 +23,6 @@ std::vector<std::uint8_t> pixels(const QStringList& rows, int& width)
                     : c == QLatin1Char('-')       ? 127
                                                   : 0);
     }
-    return bytes;
-}
-
-PixelRuns runsOf(const QStringList& rows)
-{
-    int width = 0;
-    const std::vector<std::uint8_t> bytes = pixels(rows, width);
     PixelRuns runs;
     curedRuns(bytes.data(), width, int(rows.size()), width, runs);
     return runs;
@@ -52,80 +46,44 @@ class TestIslands : public QObject {
 private slots:
     void regions_data()
     {
-        QTest::addColumn<QStringList>("below");
-        QTest::addColumn<QStringList>("layer");
+        QTest::addColumn<QString>("below");
+        QTest::addColumn<QString>("layer");
         QTest::addColumn<QStringList>("islands");
-
-        const QStringList empty { QStringLiteral("......"), QStringLiteral("......"),
-            QStringLiteral("......"), QStringLiteral("......") };
-        QTest::newRow("floating square")
-            << empty
-            << QStringList { QStringLiteral("......"), QStringLiteral(".##..."),
-                   QStringLiteral(".##..."), QStringLiteral("......") }
-            << QStringList { QStringLiteral("2,2,4") };
-        QTest::newRow("square on a square")
-            << QStringList { QStringLiteral("......"), QStringLiteral(".##..."),
-                   QStringLiteral(".##..."), QStringLiteral("......") }
-            << QStringList { QStringLiteral("......"), QStringLiteral(".###.."),
-                   QStringLiteral(".###.."), QStringLiteral("......") }
-            << QStringList {};
+        const QString empty = QStringLiteral("....../....../....../......");
+        const auto row = [](const char* name, const QString& below, const char* layer,
+                             const QStringList& islands) {
+            QTest::newRow(name) << below << QString::fromLatin1(layer) << islands;
+        };
+        row("floating square", empty, "....../.##.../.##.../......", { QStringLiteral("2,2,4") });
+        row("square on a square", QStringLiteral("....../.##.../.##.../......"),
+            "....../.###../.###../......", {});
         // A span between two pillars rests on them, though most of it hangs in the air.
-        QTest::newRow("bridge") << QStringList { QStringLiteral("......"), QStringLiteral("#....#"),
-            QStringLiteral("#....#"), QStringLiteral("......") }
-                                << QStringList { QStringLiteral("......"), QStringLiteral("######"),
-                                       QStringLiteral("######"), QStringLiteral("......") }
-                                << QStringList {};
-        QTest::newRow("touching the layer below by one pixel")
-            << QStringList { QStringLiteral("......"), QStringLiteral("......"),
-                   QStringLiteral("....#."), QStringLiteral("......") }
-            << QStringList { QStringLiteral("###..."), QStringLiteral("####.."),
-                   QStringLiteral(".####."), QStringLiteral("......") }
-            << QStringList {};
+        row("bridge", QStringLiteral("....../#....#/#....#/......"), "....../######/######/......",
+            {});
+        row("touching the layer below by one pixel", QStringLiteral("....../....../....#./......"),
+            "###.../####../.####./......", {});
         // Diagonal neighbours join regions within a layer, but between layers only a shared
         // pixel holds: the corner-to-corner contact below is no support.
-        QTest::newRow("only a corner over the layer below")
-            << QStringList { QStringLiteral("......"), QStringLiteral("......"),
-                   QStringLiteral("...#.."), QStringLiteral("......") }
-            << QStringList { QStringLiteral("##...."), QStringLiteral("##...."),
-                   QStringLiteral("......"), QStringLiteral("......") }
-            << QStringList { QStringLiteral("1,1,4") };
-        QTest::newRow("regions joined at a corner")
-            << QStringList { QStringLiteral("#....."), QStringLiteral("......"),
-                   QStringLiteral("......"), QStringLiteral("......") }
-            << QStringList { QStringLiteral("#....."), QStringLiteral(".#...."),
-                   QStringLiteral("..#..."), QStringLiteral("...###") }
-            << QStringList {};
+        row("only a corner over the layer below", QStringLiteral("....../....../...#../......"),
+            "##..../##..../....../......", { QStringLiteral("1,1,4") });
+        row("regions joined at a corner", QStringLiteral("#...../....../....../......"),
+            "#...../.#..../..#.../...###", {});
         // The arms meet only in the bottom row: a region found late joins two earlier ones.
-        QTest::newRow("arms joined in the last row")
-            << QStringList { QStringLiteral("#....."), QStringLiteral("......"),
-                   QStringLiteral("......"), QStringLiteral("......") }
-            << QStringList { QStringLiteral("#....#"), QStringLiteral("#..#.#"),
-                   QStringLiteral("#..#.#"), QStringLiteral("######") }
-            << QStringList {};
-        QTest::newRow("one of two regions floats")
-            << QStringList { QStringLiteral("##...."), QStringLiteral("##...."),
-                   QStringLiteral("......"), QStringLiteral("......") }
-            << QStringList { QStringLiteral("##...."), QStringLiteral("##...."),
-                   QStringLiteral("......"), QStringLiteral("...###") }
-            << QStringList { QStringLiteral("4.5,3.5,3") };
-        QTest::newRow("runs side by side in a row")
-            << empty
-            << QStringList { QStringLiteral("......"), QStringLiteral("##+#.."),
-                   QStringLiteral("......"), QStringLiteral("#....#") }
-            << QStringList { QStringLiteral("0.5,3.5,1"), QStringLiteral("2,1.5,4"),
-                   QStringLiteral("5.5,3.5,1") };
-        QTest::newRow("grey below 128 is not cured")
-            << QStringList { QStringLiteral("......"), QStringLiteral("..--.."),
-                   QStringLiteral("..--.."), QStringLiteral("......") }
-            << QStringList { QStringLiteral("......"), QStringLiteral("..++.."),
-                   QStringLiteral("..--.."), QStringLiteral("......") }
-            << QStringList { QStringLiteral("3,1.5,2") };
+        row("arms joined in the last row", QStringLiteral("#...../....../....../......"),
+            "#....#/#..#.#/#..#.#/######", {});
+        row("one of two regions floats", QStringLiteral("##..../##..../....../......"),
+            "##..../##..../....../...###", { QStringLiteral("4.5,3.5,3") });
+        row("runs side by side in a row", empty, "....../##+#../....../#....#",
+            { QStringLiteral("0.5,3.5,1"), QStringLiteral("2,1.5,4"),
+                QStringLiteral("5.5,3.5,1") });
+        row("grey below 128 is not cured", QStringLiteral("....../..--../..--../......"),
+            "....../..++../..--../......", { QStringLiteral("3,1.5,2") });
     }
 
     void regions()
     {
-        QFETCH(QStringList, below);
-        QFETCH(QStringList, layer);
+        QFETCH(QString, below);
+        QFETCH(QString, layer);
         QFETCH(QStringList, islands);
         IslandFinder finder;
         std::vector<IslandRegion> found;
