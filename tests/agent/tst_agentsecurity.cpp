@@ -182,9 +182,6 @@ void TestAgentSecurity::refusalEndsTheConnection_data()
     const QByteArray length = "Content-Length: %LENGTH\r\n\r\n";
     QTest::newRow("origin") << form + "Host: 127.0.0.1:%PORT\r\nOrigin: https://evil.example\r\n"
             + length << 403;
-    QTest::newRow("browser") << form + "Host: 127.0.0.1:%PORT\r\nSec-Fetch-Mode: no-cors\r\n"
-            + length << 403;
-    QTest::newRow("foreign host") << form + "Host: evil.example:%PORT\r\n" + length << 403;
     QTest::newRow("chunked") << form + "Host: 127.0.0.1:%PORT\r\nTransfer-Encoding: chunked\r\n\r\n"
                              << 411;
     QTest::newRow("compressed") << form + "Host: 127.0.0.1:%PORT\r\nContent-Encoding: gzip\r\n"

@@ -45,9 +45,8 @@ class TestEditor : public QObject {
     Q_OBJECT
 
 public:
-    TestEditor(const QString& work, const QStringList& models)
+    explicit TestEditor(const QString& work)
         : m_work(work)
-        , m_models(models)
     {
     }
 
@@ -514,7 +513,6 @@ private:
     }
 
     QString m_work;
-    QStringList m_models;
     QScopedPointer<QQmlApplicationEngine> m_engine;
     QQuickWindow* m_window = nullptr;
     QAbstractItemModel* m_plate = nullptr;
@@ -549,7 +547,7 @@ int main(int argc, char** argv)
     char* arguments[] = { program.data(), first.data(), second.data(), nullptr };
     int count = 3;
     QApplication app(count, arguments);
-    TestEditor test(work.path(), { block, cube });
+    TestEditor test(work.path());
     return QTest::qExec(&test, argc, argv);
 }
 

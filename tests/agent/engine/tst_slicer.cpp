@@ -329,26 +329,6 @@ private slots:
         QVERIFY(!QFileInfo::exists(r.jobDir + QStringLiteral("/plate.json")));
     }
 
-    void refusesMoreLayersThanAJobFileHolds()
-    {
-        // 1 um layers: 70 mm make 70000 layers, which a job file could never hold.
-        Profile fine = testProfile(1, 1);
-        fine.maxHeightMm = 100;
-        const QString stl = m_dir.filePath(QStringLiteral("tall-fine.stl"));
-        QVERIFY(writeFile(stl, binaryStl(box(0, 0, 0, 1, 1, 70))));
-        Printer printer;
-        printer.name = "Test printer";
-        Plate plate;
-        std::string error;
-        QVERIFY(!loadPlate("fine", printer, { { stl.toStdString(), fine } }, plate, error));
-        QCOMPARE(QString::fromStdString(error),
-            QStringLiteral(
-                "The job would have 70000 layers, more than the 65530 a job file can hold."));
-        fine.depthUm = 2;
-        QVERIFY(loadPlate("fine", printer, { { stl.toStdString(), fine } }, plate, error));
-        QCOMPARE(plate.layerCount, 35000);
-    }
-
     void refusesProfilesThatCannotSharePlate_data()
     {
         QTest::addColumn<int>("field");
