@@ -3,6 +3,7 @@
 // Sliced jobs sent through the agent to printer host emulators on 127.0.0.1, in both dialects,
 // with each kind of credential, and every way a host can fail.
 #include "agentprocess.h"
+#include "../shared/filebytes.h"
 #include "formbody.h"
 #include "netlib.h"
 #include "printerhost.h"
@@ -30,12 +31,6 @@ const QString user = QStringLiteral("maker");
 const QString password = QStringLiteral("s3cret pass");
 // The port the desktop client always talks to.
 constexpr int clientPort = 18383;
-
-QByteArray readAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 QJsonObject profileRecord()
 {
@@ -181,7 +176,7 @@ void TestAgentSend::initTestCase()
     const HttpAnswer download = m_agent->post(
         QStringLiteral("/slice/download"), formBody({ { QStringLiteral("path"), m_job } }));
     QCOMPARE(download.status, 200);
-    m_file = readAll(download.object().value(QStringLiteral("file")).toString());
+    m_file = readFile(download.object().value(QStringLiteral("file")).toString());
     QVERIFY(m_file.startsWith("PK"));
 
     m_netlib = std::make_unique<Netlib>();
@@ -270,7 +265,7 @@ void TestAgentSend::jobLandsOnEveryKindOfHost()
     const QString stored = name + QStringLiteral(".sl1");
     QCOMPARE(answer.object().value(QStringLiteral("file")).toString(), stored);
     QCOMPARE(m_hosts.at(host)->storedFiles(), QStringList { stored });
-    QVERIFY(readAll(m_hosts.at(host)->folder() + QLatin1Char('/') + stored) == m_file);
+    QVERIFY(readFile(m_hosts.at(host)->folder() + QLatin1Char('/') + stored) == m_file);
     // The packed file was the agent's to remove, and so was the one left by an earlier run.
     QCOMPARE(
         QDir(m_agent->dataDir() + QStringLiteral("/outbox")).entryList(QDir::Files), QStringList());
@@ -299,7 +294,7 @@ void TestAgentSend::namesAreMadeSafe()
     QCOMPARE(answer.status, 200);
     QCOMPARE(answer.object().value(QStringLiteral("file")).toString(), stored);
     QVERIFY(m_hosts.at(host)->storedFiles().contains(stored));
-    QVERIFY(readAll(m_hosts.at(host)->folder() + QLatin1Char('/') + stored) == m_file);
+    QVERIFY(readFile(m_hosts.at(host)->folder() + QLatin1Char('/') + stored) == m_file);
 }
 
 void TestAgentSend::failuresReachTheUser_data()

@@ -5,6 +5,7 @@
 // allowed only on the veth ends, the emulator announcing itself, and the agent. No multicast ever
 // leaves the namespace; where one cannot be made, the test is skipped.
 #include "agentprocess.h"
+#include "../shared/filebytes.h"
 #include "printerhost.h"
 #include "privatenetwork.h"
 
@@ -35,12 +36,6 @@ bool run(const QString& program, const QStringList& arguments)
     process.start(program, arguments);
     return process.waitForFinished(30000) && process.exitStatus() == QProcess::NormalExit
         && process.exitCode() == 0;
-}
-
-bool writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
 } // namespace

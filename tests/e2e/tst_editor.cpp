@@ -5,6 +5,7 @@
 // save the job file; then the job file itself is checked. Screenshots of the
 // main states land in the build folder. Needs OpenGL: runs under Xvfb.
 #include "framegate.h"
+#include "../shared/filebytes.h"
 #include "startup.h"
 #include "stlbuilder.h"
 #include "testmodels.h"
@@ -378,18 +379,6 @@ private:
     {
         return QDir(m_work).entryList(
             QStringList { QStringLiteral("corvane-*") }, QDir::Dirs | QDir::Files | QDir::Hidden);
-    }
-
-    static QByteArray readFile(const QString& path)
-    {
-        QFile file(path);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
-
-    static bool writeFile(const QString& path, const QByteArray& bytes)
-    {
-        QFile file(path);
-        return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
     }
 
     QVariant data(int row, const char* role) const

@@ -1,6 +1,7 @@
 // SPDX-FileCopyrightText: 2026 Corvane developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "islandlist.h"
+#include "../shared/filebytes.h"
 
 #include <QFile>
 #include <QSignalSpy>
@@ -12,18 +13,12 @@ class TestIslandList : public QObject {
     Q_OBJECT
 
 private:
-    static bool write(const QString& path, const QByteArray& bytes)
-    {
-        QFile file(path);
-        return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-    }
-
 private slots:
     void listsTheIslandsOfTheJob()
     {
         QTemporaryDir dir;
         QVERIFY(dir.isValid());
-        QVERIFY(write(dir.filePath(QStringLiteral("plate.json")),
+        QVERIFY(writeFile(dir.filePath(QStringLiteral("plate.json")),
             R"({"layerHeight": 0.05, "islandCount": 12000, "islands": [
                 {"layer": 40, "x": -3.5, "y": 2, "areaMm2": 0.8},
                 {"layer": 40, "x": 6, "y": 2, "areaMm2": 1.5},
@@ -43,7 +38,7 @@ private slots:
         QVERIFY(!list.plateJson().isEmpty());
 
         // The next slice into the same folder: read again on request, nothing kept from before.
-        QVERIFY(write(dir.filePath(QStringLiteral("plate.json")),
+        QVERIFY(writeFile(dir.filePath(QStringLiteral("plate.json")),
             R"({"layerHeight": 0.05, "islandCount": 0, "islands": []})"));
         list.reload();
         QCOMPARE(list.summary(), QStringLiteral("No islands"));
@@ -75,7 +70,7 @@ private slots:
         QTemporaryDir dir;
         QVERIFY(dir.isValid());
         if (!plate.isEmpty())
-            QVERIFY(write(dir.filePath(QStringLiteral("plate.json")), plate));
+            QVERIFY(writeFile(dir.filePath(QStringLiteral("plate.json")), plate));
         IslandList list;
         list.setFolder(dir.path());
         QCOMPARE(list.islands().size(), islands);
@@ -86,7 +81,7 @@ private slots:
     {
         QTemporaryDir dir;
         QVERIFY(dir.isValid());
-        QVERIFY(write(dir.filePath(QStringLiteral("plate.json")),
+        QVERIFY(writeFile(dir.filePath(QStringLiteral("plate.json")),
             R"({"layerHeight": 0.1, "islandCount": 1, "islands": [{"layer": 7, "x": 1, "y": 1}]})"));
         IslandList list;
         list.setFolder(dir.path());
