@@ -143,13 +143,13 @@ bool makeFolders(const std::string& path, std::string& error)
 
 } // namespace
 
-AgentServer::AgentServer(std::string dataFolder)
+AgentServer::AgentServer(std::string dataFolder, const UploadLimits& uploadLimits)
     : m_dataFolder(std::move(dataFolder))
     , m_jobsFolder(m_dataFolder + "/jobs")
     , m_downloadsFolder(m_dataFolder + "/downloads")
     , m_printersFile(m_dataFolder + "/printers.json")
     , m_jobs(m_jobsFolder)
-    , m_sender(m_dataFolder + "/outbox")
+    , m_sender(m_dataFolder + "/outbox", 4, uploadLimits)
     , m_server(std::make_unique<BoundedServer>())
 {
     using httplib::Request;

@@ -26,7 +26,7 @@ struct Response;
 // "outbox/" (job files on their way to a printer host).
 class AgentServer {
 public:
-    explicit AgentServer(std::string dataFolder);
+    explicit AgentServer(std::string dataFolder, const UploadLimits& uploadLimits = {});
     ~AgentServer();
     AgentServer(const AgentServer&) = delete;
     AgentServer& operator=(const AgentServer&) = delete;

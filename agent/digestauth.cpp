@@ -74,21 +74,69 @@ std::string quoted(const std::string& value)
     return result + '"';
 }
 
+// Where the parameters of the Digest challenge begin, just after its scheme name, or npos. The
+// field may list several challenges ("Basic realm=..., Digest realm=..."); quoted values are
+// skipped, so a realm that reads "Digest " is no challenge of its own.
+std::size_t digestSchemeStart(const std::string& header)
+{
+    const std::string scheme = "digest ";
+    bool quoted = false;
+    bool atToken = true; // at the start, or after a comma and spaces
+    for (std::size_t at = 0; at < header.size(); ++at) {
+        const char c = header[at];
+        if (quoted) {
+            if (c == '\\')
+                ++at;
+            else if (c == '"')
+                quoted = false;
+            continue;
+        }
+        if (c == '"') {
+            quoted = true;
+            atToken = false;
+        } else if (c == ',') {
+            atToken = true;
+        } else if (c != ' ' && c != '\t') {
+            if (atToken && lowered(header.substr(at, scheme.size())) == scheme)
+                return at + scheme.size();
+            atToken = false;
+        }
+    }
+    return std::string::npos;
+}
+
 } // namespace
 
 bool parseDigestChallenge(const std::string& header, DigestChallenge& challenge)
 {
-    const std::string scheme = "digest ";
-    std::size_t start = header.find_first_not_of(' ');
-    if (start == std::string::npos || lowered(header.substr(start, scheme.size())) != scheme)
+    bool tooLong = false;
+    return parseDigestChallenge(header, challenge, tooLong);
+}
+
+bool parseDigestChallenge(const std::string& header, DigestChallenge& challenge, bool& tooLong)
+{
+    tooLong = false;
+    const std::size_t start = digestSchemeStart(header);
+    if (start == std::string::npos)
         return false;
-    std::map<std::string, std::string> fields = parameters(header.substr(start + scheme.size()));
+    std::map<std::string, std::string> fields = parameters(header.substr(start));
     DigestChallenge result;
     result.realm = fields["realm"];
     result.nonce = fields["nonce"];
     result.opaque = fields["opaque"];
     if (!fields["algorithm"].empty())
         result.algorithm = fields["algorithm"];
+    for (const std::string* value : { &result.realm, &result.nonce, &result.opaque }) {
+        // Echoed into our next request's head: a control character there could end a line.
+        for (const char c : *value) {
+            if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
+                return false;
+        }
+        if (value->size() > longestChallengeValue) {
+            tooLong = true;
+            return false;
+        }
+    }
     if (result.nonce.empty() || (result.algorithm != "MD5" && result.algorithm != "SHA-256"))
         return false;
     const std::string qop = fields["qop"];

@@ -3,6 +3,7 @@
 #ifndef AGENT_DIGESTAUTH_H
 #define AGENT_DIGESTAUTH_H
 
+#include <cstddef>
 #include <string>
 
 // HTTP Digest access authentication (RFC 7616, and RFC 2617 before it) as a client: printer hosts
@@ -17,9 +18,15 @@ struct DigestChallenge {
     bool qopAuth = false; // the host offered qop="auth"
 };
 
-// Reads a WWW-Authenticate header value ("Digest realm=..., nonce=..."). False when it is no
-// Digest challenge this client can answer (another scheme, no nonce, an unknown algorithm or
-// only qop="auth-int").
+// The longest realm, nonce or opaque value answered: real hosts send a few dozen bytes, and
+// each goes back in every request's head.
+constexpr std::size_t longestChallengeValue = 1024;
+
+// Reads a WWW-Authenticate header value ("Digest realm=..., nonce=..."), also where the Digest
+// challenge follows another one in the same value. False when it holds no Digest challenge this
+// client can answer (another scheme, no nonce, an unknown algorithm, only qop="auth-int", or a
+// value with a control character or longer than longestChallengeValue; tooLong tells the last).
+bool parseDigestChallenge(const std::string& header, DigestChallenge& challenge, bool& tooLong);
 bool parseDigestChallenge(const std::string& header, DigestChallenge& challenge);
 
 // The hexadecimal "response" value: H(H(user:realm:password):nonce:nc:cnonce:qop:H(method:uri)),

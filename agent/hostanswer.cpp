@@ -32,6 +32,24 @@ SendOutcome transportFailureOutcome(TransportFailure failure, const std::string&
             "The printer host at " + host
                 + " stopped answering, so the job was not sent; try again.",
             {} };
+    case TransportFailure::AnswerTimedOut:
+        return { 504,
+            "The printer host at " + host
+                + " took too long to answer after the upload, so the job is not confirmed;"
+                  " check on the host whether it arrived.",
+            {} };
+    case TransportFailure::TooLarge:
+        return { 502,
+            "The printer host at " + host
+                + " sent a far longer answer than any printer host gives, so the agent stopped"
+                  " reading it; the job is not confirmed.",
+            {} };
+    case TransportFailure::Garbled:
+        return { 502,
+            "The printer host at " + host
+                + " answered with something that is not HTTP the agent can read; the job was not"
+                  " sent.",
+            {} };
     case TransportFailure::Closed:
         break;
     }

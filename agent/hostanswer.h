@@ -18,6 +18,9 @@ enum class TransportFailure {
     Unreachable, // no connection: refused, no route, name unknown
     TimedOut, // no connection within the connect time-out, or no progress for too long
     Closed, // the host hung up before it answered
+    AnswerTimedOut, // the answer after the upload took longer than its deadline
+    TooLarge, // the answer went past the bound on what is read of it
+    Garbled, // what came back was no HTTP answer the agent can read
 };
 
 // host is "ip:port" as the user knows it.

@@ -2,6 +2,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "hostdiscovery.h"
 
+#include "hostexchange.h"
+
 #include <QByteArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -13,7 +15,6 @@
 #include <avahi-common/malloc.h>
 #include <avahi-common/strlst.h>
 #include <avahi-common/thread-watch.h>
-#include <httplib.h>
 
 #include <cstdio>
 #include <set>
@@ -22,6 +23,9 @@
 namespace {
 
 const char* const serviceTypes[] = { "_octoprint._tcp", "_http._tcp" };
+
+// Web servers asked at once: one that answers slowly holds up only its own probe.
+constexpr int probesAtOnce = 8;
 
 std::string txtValue(AvahiStringList* txt, const char* key)
 {
@@ -36,22 +40,30 @@ std::string txtValue(AvahiStringList* txt, const char* key)
     return result;
 }
 
-// Asks a web server whether it is a printer host: these answer "/api/version" with their API
-// and server versions. Short time-outs, since most web servers on a network are something else.
-bool answersLikePrinterHost(const DiscoveredHost& host)
+// Short time-outs and a whole answer within seconds, since most web servers on a network are
+// something else; the same bound on the answer's size as for a send.
+ExchangeLimits probeLimits()
 {
-    httplib::Client client(host.ip, std::stoi(host.port));
-    client.set_connection_timeout(2, 0);
-    client.set_read_timeout(2, 0);
-    const auto result = client.Get("/api/version");
-    if (!result)
+    ExchangeLimits limits;
+    limits.connectSeconds = 2;
+    limits.stallSeconds = 2;
+    limits.answerSeconds = 3;
+    return limits;
+}
+
+// Asks a web server whether it is a printer host: these answer "/api/version" with their API
+// and server versions. False also when it cannot be asked or its answer is out of bounds.
+bool answersLikePrinterHost(HostExchange& exchange)
+{
+    HostReply reply;
+    if (!exchange.request("GET", "/api/version", {}, 0, nullptr, reply))
         return false;
     // A host that wants a key first (401, 403) still shows what it is.
-    if (result->status == 401 || result->status == 403)
+    if (reply.status == 401 || reply.status == 403)
         return true;
     const QJsonObject version
-        = QJsonDocument::fromJson(QByteArray::fromStdString(result->body)).object();
-    return result->status == 200 && version.contains(QStringLiteral("api"))
+        = QJsonDocument::fromJson(QByteArray::fromStdString(reply.body)).object();
+    return reply.status == 200 && version.contains(QStringLiteral("api"))
         && version.contains(QStringLiteral("server"));
 }
 
@@ -171,10 +183,13 @@ HostDiscovery::~HostDiscovery()
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_stopping = true;
+        // A probe never holds up the end: its wait ends at once.
+        for (const RunningProbe& probe : m_running)
+            probe.exchange->stop();
     }
     m_probeWake.notify_all();
-    if (m_prober.joinable())
-        m_prober.join();
+    for (std::thread& prober : m_probers)
+        prober.join();
 }
 
 void HostDiscovery::start()
@@ -183,7 +198,8 @@ void HostDiscovery::start()
         return;
     m_avahi = std::make_unique<Avahi>();
     m_avahi->owner = this;
-    m_prober = std::thread([this] { probeLoop(); });
+    for (int i = 0; i < probesAtOnce; ++i)
+        m_probers.emplace_back([this] { probeLoop(); });
     m_avahi->poll = avahi_threaded_poll_new();
     if (!m_avahi->poll) {
         m_avahi->sayMissing("no event loop for it");
@@ -231,8 +247,10 @@ void HostDiscovery::lost(const Service& service)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_hosts.erase(service);
-    if (m_probing && !(*m_probing < service) && !(service < *m_probing))
-        m_probingLost = true;
+    for (RunningProbe& probe : m_running) {
+        if (!(probe.service < service) && !(service < probe.service))
+            probe.lost = true;
+    }
     for (auto it = m_probes.begin(); it != m_probes.end();) {
         it = (!(it->first < service) && !(service < it->first)) ? m_probes.erase(it) : it + 1;
     }
@@ -243,7 +261,8 @@ void HostDiscovery::clear()
     std::lock_guard<std::mutex> lock(m_mutex);
     m_hosts.clear();
     m_probes.clear();
-    m_probingLost = true;
+    for (RunningProbe& probe : m_running)
+        probe.lost = true;
 }
 
 void HostDiscovery::probeLoop()
@@ -255,13 +274,13 @@ void HostDiscovery::probeLoop()
             return;
         const std::pair<Service, DiscoveredHost> probe = m_probes.front();
         m_probes.pop_front();
-        m_probing = std::make_unique<Service>(probe.first);
-        m_probingLost = false;
+        HostExchange exchange(probe.second.ip, std::stoi(probe.second.port), probeLimits());
+        const auto running = m_running.insert(m_running.end(), { probe.first, &exchange, false });
         lock.unlock();
-        const bool printerHost = answersLikePrinterHost(probe.second);
+        const bool printerHost = answersLikePrinterHost(exchange);
         lock.lock();
-        if (printerHost && !m_probingLost)
+        if (printerHost && !running->lost)
             m_hosts[probe.first] = probe.second;
-        m_probing.reset();
+        m_running.erase(running);
     }
 }

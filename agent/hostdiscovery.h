@@ -5,12 +5,15 @@
 
 #include <condition_variable>
 #include <deque>
+#include <list>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
+
+class HostExchange;
 
 // A printer host found on the network.
 struct DiscoveredHost {
@@ -23,7 +26,8 @@ struct DiscoveredHost {
 // Browses DNS-SD (mDNS) through the Avahi daemon, in the background, for "_octoprint._tcp"
 // services and for "_http._tcp" services that turn out to be printer hosts: by a "model" key in
 // their TXT record, or else by an "/api/version" answer. Services that go away drop out of the
-// list. Where no Avahi daemon runs, one line on stderr says so and the list stays empty.
+// list. Several are asked at once, each within a few seconds, and the end waits for none of them.
+// Where no Avahi daemon runs, one line on stderr says so and the list stays empty.
 class HostDiscovery {
 public:
     HostDiscovery();
@@ -49,6 +53,12 @@ public:
 
 private:
     struct Avahi;
+    // A service being asked now, and whether it went away meanwhile.
+    struct RunningProbe {
+        Service service;
+        HostExchange* exchange;
+        bool lost;
+    };
     void probeLoop();
 
     std::unique_ptr<Avahi> m_avahi;
@@ -56,12 +66,10 @@ private:
     std::map<Service, DiscoveredHost> m_hosts;
     // "_http._tcp" services whose TXT record does not say what they are, waiting to be asked.
     std::deque<std::pair<Service, DiscoveredHost>> m_probes;
-    // The one being asked now, and whether it went away meanwhile.
-    std::unique_ptr<Service> m_probing;
-    bool m_probingLost = false;
+    std::list<RunningProbe> m_running;
     std::condition_variable m_probeWake;
     bool m_stopping = false;
-    std::thread m_prober;
+    std::vector<std::thread> m_probers;
 };
 
 #endif

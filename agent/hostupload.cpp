@@ -11,10 +11,7 @@
 #include <QJsonValue>
 #include <QUrl>
 
-#include <httplib.h>
-
 #include <cerrno>
-#include <chrono>
 #include <cstring>
 #include <fcntl.h>
 #include <random>
@@ -23,8 +20,6 @@
 #include <vector>
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 const SendOutcome endingOutcome { 503, "The agent is ending, so the job was not sent.", {} };
 
@@ -86,65 +81,90 @@ class HostSession {
 public:
     HostSession(const std::string& ip, int port, const HostCredentials& credentials,
         const UploadLimits& limits)
-        : m_client(ip, port)
+        : m_exchange(ip, port, limits)
         , m_credentials(credentials)
     {
-        m_client.set_connection_timeout(limits.connectSeconds, 0);
-        m_client.set_read_timeout(limits.stallSeconds, 0);
-        m_client.set_write_timeout(limits.stallSeconds, 0);
-        m_client.set_keep_alive(false);
     }
 
     // The headers that prove who we are, for one request of this method and target.
-    httplib::Headers authHeaders(const std::string& method, const std::string& target)
+    HeaderFields authHeaders(const std::string& method, const std::string& target)
     {
-        httplib::Headers headers;
+        HeaderFields headers;
         if (!m_credentials.apiKey.empty())
-            headers.emplace("X-Api-Key", m_credentials.apiKey);
+            headers.emplace_back("X-Api-Key", m_credentials.apiKey);
         if (m_hasChallenge)
-            headers.emplace("Authorization",
+            headers.emplace_back("Authorization",
                 digestAuthorization(m_challenge, m_credentials.user, m_credentials.password, method,
                     target, ++m_nonceCount, randomHex(8)));
         return headers;
     }
 
     // Keeps a Digest challenge from a 401 answer; true when there is one we can answer and have
-    // not answered yet, so the request is worth repeating.
-    bool takeChallenge(const httplib::Response& response)
+    // not answered yet, so the request is worth repeating. tooLong tells of a Digest challenge
+    // refused only for its length.
+    bool takeChallenge(const HostReply& reply, bool& tooLong)
     {
+        tooLong = false;
         if (m_hasChallenge || m_credentials.user.empty())
             return false;
-        DigestChallenge challenge;
-        if (!parseDigestChallenge(response.get_header_value("WWW-Authenticate"), challenge))
-            return false;
-        m_challenge = challenge;
-        m_hasChallenge = true;
-        return true;
+        // Hosts may offer several schemes, in one field or in several: ours is Digest.
+        for (const std::string& value : reply.values("WWW-Authenticate")) {
+            bool overlong = false;
+            if (parseDigestChallenge(value, m_challenge, overlong)) {
+                m_hasChallenge = true;
+                return true;
+            }
+            tooLong = tooLong || overlong;
+        }
+        return false;
     }
 
-    httplib::Client& client() { return m_client; }
+    HostExchange& exchange() { return m_exchange; }
 
 private:
-    httplib::Client m_client;
+    HostExchange m_exchange;
     const HostCredentials& m_credentials;
     DigestChallenge m_challenge;
     bool m_hasChallenge = false;
     unsigned m_nonceCount = 0;
 };
 
-SendOutcome failureOf(httplib::Error error, const std::string& host, bool stalled)
+SendOutcome failureOf(ExchangeFailure failure, const std::string& host)
 {
-    switch (error) {
-    case httplib::Error::Connection:
-    case httplib::Error::BindIPAddress:
+    switch (failure) {
+    case ExchangeFailure::Unreachable:
         return transportFailureOutcome(TransportFailure::Unreachable, host);
-    case httplib::Error::ConnectionTimeout:
+    case ExchangeFailure::ConnectTimedOut:
+    case ExchangeFailure::Stalled:
         return transportFailureOutcome(TransportFailure::TimedOut, host);
-    default:
+    case ExchangeFailure::AnswerTimedOut:
+        return transportFailureOutcome(TransportFailure::AnswerTimedOut, host);
+    case ExchangeFailure::TooLarge:
+        return transportFailureOutcome(TransportFailure::TooLarge, host);
+    case ExchangeFailure::Garbled:
+        return transportFailureOutcome(TransportFailure::Garbled, host);
+    case ExchangeFailure::Stopped:
+        return endingOutcome;
+    case ExchangeFailure::BadField:
+        return { 400,
+            "The printers file gives the printer host at " + host
+                + " a key or user name with a line break, which cannot be sent.",
+            {} };
+    case ExchangeFailure::None:
+    case ExchangeFailure::Closed:
+    case ExchangeFailure::BodyUnreadable:
         break;
     }
-    return transportFailureOutcome(
-        stalled ? TransportFailure::TimedOut : TransportFailure::Closed, host);
+    return transportFailureOutcome(TransportFailure::Closed, host);
+}
+
+SendOutcome overlongChallengeOutcome(const std::string& host)
+{
+    return { 502,
+        "The printer host at " + host
+            + " asked for a password with a challenge too long to answer, so the job was not"
+              " sent.",
+        {} };
 }
 
 // The dialect the host speaks: true for the file API's PUT. False with the outcome set when the
@@ -159,25 +179,30 @@ bool askVersion(HostSession& session, UploadCanceller& canceller, const std::str
             outcome = endingOutcome;
             return false;
         }
-        const auto result
-            = session.client().Get(target.c_str(), session.authHeaders("GET", target));
-        if (!result) {
-            outcome = failureOf(result.error(), host, false);
+        HostReply result;
+        if (!session.exchange().request(
+                "GET", target, session.authHeaders("GET", target), 0, nullptr, result)) {
+            outcome = failureOf(session.exchange().failure(), host);
             return false;
         }
-        if (result->status == 401 && session.takeChallenge(*result))
+        bool tooLong = false;
+        if (result.status == 401 && session.takeChallenge(result, tooLong))
             continue;
-        if (result->status == 404) {
+        if (tooLong) {
+            outcome = overlongChallengeOutcome(host);
+            return false;
+        }
+        if (result.status == 404) {
             // An older host without the version endpoint still takes the form upload.
             byPut = false;
             return true;
         }
-        if (result->status != 200) {
-            outcome = hostRefusalOutcome(result->status, result->body, host, {});
+        if (result.status != 200) {
+            outcome = hostRefusalOutcome(result.status, result.body, host, {});
             return false;
         }
         const QJsonObject version
-            = QJsonDocument::fromJson(QByteArray::fromStdString(result->body)).object();
+            = QJsonDocument::fromJson(QByteArray::fromStdString(result.body)).object();
         byPut = version.value(QStringLiteral("capabilities"))
                     .toObject()
                     .value(QStringLiteral("upload-by-put"))
@@ -202,20 +227,20 @@ std::string storedNameOf(const std::string& body, const std::string& sentName)
 // Keeps one upload's client known to the canceller for as long as it lives.
 class Attachment {
 public:
-    Attachment(UploadCanceller& canceller, httplib::Client& client)
+    Attachment(UploadCanceller& canceller, HostExchange& exchange)
         : m_canceller(canceller)
-        , m_client(client)
-        , m_attached(canceller.attach(&client))
+        , m_exchange(exchange)
+        , m_attached(canceller.attach(&exchange))
     {
     }
-    ~Attachment() { m_canceller.detach(&m_client); }
+    ~Attachment() { m_canceller.detach(&m_exchange); }
     Attachment(const Attachment&) = delete;
     Attachment& operator=(const Attachment&) = delete;
     bool attached() const { return m_attached; }
 
 private:
     UploadCanceller& m_canceller;
-    httplib::Client& m_client;
+    HostExchange& m_exchange;
     const bool m_attached;
 };
 
@@ -225,24 +250,24 @@ void UploadCanceller::cancelAll()
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_cancelled = true;
-    // Shuts the sockets down: a request waiting on one fails at once.
-    for (httplib::Client* client : m_clients)
-        client->stop();
+    // A request waiting on its host fails at once.
+    for (HostExchange* exchange : m_exchanges)
+        exchange->stop();
 }
 
-bool UploadCanceller::attach(httplib::Client* client)
+bool UploadCanceller::attach(HostExchange* exchange)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     if (m_cancelled)
         return false;
-    m_clients.insert(client);
+    m_exchanges.insert(exchange);
     return true;
 }
 
-void UploadCanceller::detach(httplib::Client* client)
+void UploadCanceller::detach(HostExchange* exchange)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    m_clients.erase(client);
+    m_exchanges.erase(exchange);
 }
 
 bool UploadCanceller::cancelled()
@@ -267,7 +292,7 @@ SendOutcome uploadJobFile(const std::string& ip, const std::string& port,
             {} };
 
     HostSession session(ip, static_cast<int>(portNumber), credentials, limits);
-    const Attachment attachment(canceller, session.client());
+    const Attachment attachment(canceller, session.exchange());
     if (!attachment.attached())
         return endingOutcome;
     bool byPut = false;
@@ -290,63 +315,54 @@ SendOutcome uploadJobFile(const std::string& ip, const std::string& port,
     const std::size_t total = envelope.head.size() + file.size() + envelope.tail.size();
 
     // One piece of the file at a time: memory stays the same whatever the file's size.
-    std::vector<char> buffer(std::size_t(1) << 20);
-    // Progress is the time the last piece went out; a failure long after it is a stall.
-    Clock::time_point lastProgress = Clock::now();
     bool readFailed = false;
-    const httplib::ContentProvider provider = [&](std::size_t offset, std::size_t length,
-                                                  httplib::DataSink& sink) {
-        lastProgress = Clock::now();
-        // Also ends a request that began just after a cancel looked for sockets to shut down.
-        if (canceller.cancelled())
-            return false;
-        std::size_t count = 0;
+    const BodyReader provider = [&](std::size_t offset, char* out, std::size_t room) -> long {
         const std::size_t fileEnd = envelope.head.size() + file.size();
+        std::size_t count = 0;
         if (offset < envelope.head.size()) {
-            count = std::min(length, envelope.head.size() - offset);
-            return sink.write(envelope.head.data() + offset, count);
-        }
-        if (offset < fileEnd) {
-            count = std::min({ length, buffer.size(), fileEnd - offset });
-            const ssize_t got = file.read(offset - envelope.head.size(), buffer.data(), count);
+            count = std::min(room, envelope.head.size() - offset);
+            std::memcpy(out, envelope.head.data() + offset, count);
+        } else if (offset < fileEnd) {
+            const ssize_t got
+                = file.read(offset - envelope.head.size(), out, std::min(room, fileEnd - offset));
             if (got <= 0) {
                 readFailed = true;
-                return false;
+                return -1;
             }
-            return sink.write(buffer.data(), static_cast<std::size_t>(got));
+            count = static_cast<std::size_t>(got);
+        } else {
+            count = std::min(room, total - offset);
+            std::memcpy(out, envelope.tail.data() + (offset - fileEnd), count);
         }
-        count = std::min(length, total - offset);
-        return sink.write(envelope.tail.data() + (offset - fileEnd), count);
+        return static_cast<long>(count);
     };
 
     for (;;) {
         if (canceller.cancelled())
             return endingOutcome;
-        httplib::Headers headers = session.authHeaders(method, target);
-        httplib::Result result { nullptr, httplib::Error::Unknown };
+        HeaderFields headers = session.authHeaders(method, target);
         if (byPut) {
-            headers.emplace("Print-After-Upload", "?0");
-            headers.emplace("Overwrite-File", "?0");
-            result = session.client().Put(
-                target.c_str(), headers, total, provider, "application/octet-stream");
+            headers.emplace_back("Print-After-Upload", "?0");
+            headers.emplace_back("Overwrite-File", "?0");
+            headers.emplace_back("Content-Type", "application/octet-stream");
         } else {
-            result = session.client().Post(
-                target.c_str(), headers, total, provider, envelope.contentType.c_str());
+            headers.emplace_back("Content-Type", envelope.contentType);
         }
+        HostReply result;
+        const bool answered
+            = session.exchange().request(method, target, headers, total, provider, result);
         if (readFailed)
             return { 500,
                 "The agent could not read the job file " + filePath + " while sending it.", {} };
-        if (!result && canceller.cancelled())
-            return endingOutcome;
-        if (!result) {
-            const auto quiet = Clock::now() - lastProgress;
-            return failureOf(result.error(), host,
-                quiet >= std::chrono::seconds(limits.stallSeconds) - std::chrono::seconds(1));
-        }
-        if (result->status == 401 && session.takeChallenge(*result))
+        if (!answered)
+            return failureOf(session.exchange().failure(), host);
+        bool tooLong = false;
+        if (result.status == 401 && session.takeChallenge(result, tooLong))
             continue;
-        if (result->status != 200 && result->status != 201)
-            return hostRefusalOutcome(result->status, result->body, host, fileName);
-        return { 200, {}, storedNameOf(result->body, fileName) };
+        if (tooLong)
+            return overlongChallengeOutcome(host);
+        if (result.status != 200 && result.status != 201)
+            return hostRefusalOutcome(result.status, result.body, host, fileName);
+        return { 200, {}, storedNameOf(result.body, fileName) };
     }
 }

@@ -5,14 +5,11 @@
 
 #include "hostanswer.h"
 #include "hostcredentials.h"
+#include "hostexchange.h"
 
 #include <mutex>
 #include <set>
 #include <string>
-
-namespace httplib {
-class Client;
-}
 
 // Lets another thread end every upload at once, when the agent ends: a host that stalls would
 // otherwise keep the agent waiting for the whole stall time.
@@ -22,20 +19,19 @@ public:
     void cancelAll();
 
     // For the uploads themselves: false when cancelled already.
-    bool attach(httplib::Client* client);
-    void detach(httplib::Client* client);
+    bool attach(HostExchange* exchange);
+    void detach(HostExchange* exchange);
     bool cancelled();
 
 private:
     std::mutex m_mutex;
-    std::set<httplib::Client*> m_clients;
+    std::set<HostExchange*> m_exchanges;
     bool m_cancelled = false;
 };
 
-struct UploadLimits {
-    int connectSeconds = 5; // a host that does not take the connection by then is given up
-    int stallSeconds = 30; // a transfer without progress for this long is abandoned
-};
+// A transfer without progress for stallSeconds is abandoned, and so is an answer that takes
+// longer than answerSeconds after the upload, however steadily it drips in.
+using UploadLimits = ExchangeLimits;
 
 // Stores the job file at filePath on the printer host at ip:port under fileName (already made
 // safe with hostFileName) and waits until the host confirms it. Asks "/api/version" first: a

@@ -57,7 +57,9 @@ int main(int argc, char** argv)
 #endif
     std::signal(SIGPIPE, SIG_IGN); // a client that hangs up must not end us
 
-    AgentServer server(dataFolder);
+    UploadLimits uploadLimits;
+    uploadLimits.answerSeconds = options.hostAnswerSeconds;
+    AgentServer server(dataFolder, uploadLimits);
     if (!server.bind(options.port, error)) {
         std::fprintf(stderr, "agent: %s\n", error.c_str());
         return 1;

@@ -10,7 +10,7 @@ bool parseOptions(
     options = AgentOptions();
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string& option = arguments[i];
-        if (option != "--port" && option != "--data-dir") {
+        if (option != "--port" && option != "--data-dir" && option != "--host-answer-seconds") {
             error = "Unknown option \"" + option
                 + "\" (the agent takes --port N and --data-dir DIR).";
             return false;
@@ -23,6 +23,12 @@ bool parseOptions(
         if (option == "--port") {
             if (!parseInteger(value, options.port) || options.port < 0 || options.port > 65535) {
                 error = "The port must be a number from 0 to 65535.";
+                return false;
+            }
+        } else if (option == "--host-answer-seconds") {
+            if (!parseInteger(value, options.hostAnswerSeconds) || options.hostAnswerSeconds < 1
+                || options.hostAnswerSeconds > 3600) {
+                error = "The host answer time must be a number of seconds from 1 to 3600.";
                 return false;
             }
         } else {

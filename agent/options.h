@@ -11,6 +11,9 @@
 struct AgentOptions {
     int port = 18383; // --port N; 0 lets the system choose a free port
     std::string dataDir; // --data-dir DIR; empty means the default data folder
+    // --host-answer-seconds N: how long a printer host may take to answer an upload, 60 s unless
+    // a test needs it short.
+    int hostAnswerSeconds = 60;
 };
 
 // Reads the command-line arguments after the program name. False and one sentence when an

@@ -30,8 +30,11 @@ void TestOptions::readsOptions()
 {
     AgentOptions options;
     std::string error;
-    QVERIFY(parseOptions({ "--data-dir", "/tmp/x y", "--port", "0" }, options, error));
+    QCOMPARE(options.hostAnswerSeconds, 60);
+    QVERIFY(parseOptions(
+        { "--data-dir", "/tmp/x y", "--port", "0", "--host-answer-seconds", "3" }, options, error));
     QCOMPARE(options.port, 0);
+    QCOMPARE(options.hostAnswerSeconds, 3);
     QCOMPARE(options.dataDir, std::string("/tmp/x y"));
 }
 
