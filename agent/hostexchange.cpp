@@ -214,8 +214,9 @@ bool HostExchange::fill()
         case Wait::Stopped:
             return fail(ExchangeFailure::Stopped);
         case Wait::TimedOut:
-            return fail(
-                m_deadline <= stall ? ExchangeFailure::AnswerTimedOut : ExchangeFailure::Stalled);
+            // A host that has said nothing at all by the deadline has stopped answering.
+            return fail(m_deadline <= stall && !m_in.empty() ? ExchangeFailure::AnswerTimedOut
+                                                             : ExchangeFailure::Stalled);
         case Wait::Ready:
             break;
         }

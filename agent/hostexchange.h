@@ -35,7 +35,7 @@ enum class ExchangeFailure {
     Unreachable, // no connection: refused, no route, name unknown
     ConnectTimedOut,
     Stalled, // nothing moved for stallSeconds
-    AnswerTimedOut, // the answer took longer than answerSeconds
+    AnswerTimedOut, // the answer began but took longer than answerSeconds
     TooLarge, // the answer went past answerBytes
     Garbled, // no HTTP answer, or one compressed in a way we cannot read
     Closed, // the host hung up before its answer was whole

@@ -119,6 +119,23 @@ void TestAgentSend::initTestCase()
         { QStringLiteral("type refused"), failing("415") },
         { QStringLiteral("internal error"), failing("500") },
         { QStringLiteral("stalls"), failing("stall") },
+        { QStringLiteral("drips"), failing("drip") },
+        { QStringLiteral("floods"), failing("flood") },
+        { QStringLiteral("floods compressed"), failing("gzip-flood") },
+        { QStringLiteral("endless head"), failing("long-head") },
+        // A nonce that reads as a line break once percent-decoded, and one of 10 KB.
+        { QStringLiteral("odd nonce"),
+            { put + digestHost
+                    + QStringList { QStringLiteral("--nonce"),
+                        QStringLiteral("ab%0D%0AX-Injected:%20yes") },
+                digestCredentials } },
+        { QStringLiteral("long nonce"),
+            { put + digestHost
+                    + QStringList { QStringLiteral("--nonce"), QString(10000, QLatin1Char('n')) },
+                digestCredentials } },
+        { QStringLiteral("basic first"),
+            { form + digestHost + QStringList { QStringLiteral("--basic-first") },
+                digestCredentials } },
         { QStringLiteral("hangs up"), failing("close") },
         { QStringLiteral("gone"), { put, QJsonObject() } },
         { QStringLiteral("other panel"), { put + keyHost, keyCredentials } },
@@ -158,8 +175,10 @@ void TestAgentSend::initTestCase()
         QFile(m_dir.filePath(QStringLiteral("data/outbox/left.sl1"))).open(QIODevice::WriteOnly));
 
     m_agent = std::make_unique<AgentProcess>(m_dir.filePath(QStringLiteral("data")));
-    QVERIFY(m_agent->start({ QStringLiteral("--port"), QString::number(clientPort),
-                               QStringLiteral("--data-dir"), m_agent->dataDir() },
+    // Two seconds for a host's answer after the upload, not a minute, for the host that drips it.
+    QVERIFY(m_agent->start(
+        { QStringLiteral("--port"), QString::number(clientPort), QStringLiteral("--data-dir"),
+            m_agent->dataDir(), QStringLiteral("--host-answer-seconds"), QStringLiteral("2") },
         withoutDiscovery()));
     const QString stl = m_dir.filePath(QStringLiteral("plate.stl"));
     QVERIFY(StlBuilder().box({ -3, -2, 0 }, { 3, 2, 1 }).write(stl));
@@ -254,6 +273,8 @@ void TestAgentSend::jobLandsOnEveryKindOfHost_data()
     QTest::newRow("PUT, API key") << QStringLiteral("put key");
     QTest::newRow("PUT, Digest") << QStringLiteral("put digest");
     QTest::newRow("PUT to another storage") << QStringLiteral("put other storage");
+    QTest::newRow("Digest nonce with escapes") << QStringLiteral("odd nonce");
+    QTest::newRow("Digest offered after Basic") << QStringLiteral("basic first");
 }
 
 void TestAgentSend::jobLandsOnEveryKindOfHost()
@@ -334,6 +355,18 @@ void TestAgentSend::failuresReachTheUser_data()
         QStringLiteral("The job was sliced for 200 x 120 pixels in layers of 100 µm, which the "
                        "profile \"Coarse\" of other panel does not print; slice it again for this "
                        "printer."));
+    const QString tooLarge = QStringLiteral(
+        "The printer host at %1 sent a far longer answer than any printer host gives, so the "
+        "agent stopped reading it; the job is not confirmed.");
+    row("floods", 502, tooLarge);
+    row("floods compressed", 502, tooLarge);
+    row("endless head", 502, tooLarge);
+    row("drips", 504,
+        QStringLiteral("The printer host at %1 took too long to answer after the upload, so the "
+                       "job is not confirmed; check on the host whether it arrived."));
+    row("long nonce", 502,
+        QStringLiteral("The printer host at %1 asked for a password with a challenge too long to "
+                       "answer, so the job was not sent."));
     row("hangs up", 502,
         QStringLiteral("The printer host at %1 closed the connection before it confirmed the job; "
                        "the job was not sent."));
@@ -366,7 +399,8 @@ void TestAgentSend::failuresReachTheUser()
 
 void TestAgentSend::slowHostBlocksNobody()
 {
-    // A host that stops reading halfway: the agent waits 30 s for progress, then gives up.
+    // A host that takes the upload and then says nothing: the agent gives up when its time
+    // for the answer is over (2 s here, a minute for the desktop program).
     QSignalSpy result(m_netlib.get(), &Netlib::sliceSendResult);
     QSignalSpy progress(m_netlib.get(), &Netlib::sliceSendInProgressChanged);
     QVERIFY(m_netlib->agentSliceSend(QStringLiteral("127.0.0.1"), portOf(QStringLiteral("stalls")),

@@ -16,11 +16,14 @@ import signal
 import subprocess
 import sys
 import threading
+import time
 import urllib.parse
+import zlib
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 
 REALM = "printer-host"
 CHUNK = 1 << 16
+FLOOD_MIB = 64  # what the flooding modes send, in MiB (before compression)
 
 
 def md5(text):
@@ -47,7 +50,7 @@ def digest_fields(header):
 class Host:
     def __init__(self, options):
         self.options = options
-        self.nonce = secrets.token_hex(16)
+        self.nonce = options.nonce or secrets.token_hex(16)
         self.lock = threading.Lock()
 
 
@@ -63,7 +66,7 @@ class Handler(BaseHTTPRequestHandler):
     def answer(self, status, document=None, headers=None):
         body = json.dumps(document).encode() if document is not None else b""
         self.send_response(status)
-        for name, value in (headers or {}).items():
+        for name, value in (headers.items() if isinstance(headers, dict) else headers or []):
             self.send_header(name, value)
         if document is not None:
             self.send_header("Content-Type", "application/json")
@@ -93,12 +96,14 @@ class Handler(BaseHTTPRequestHandler):
         if options.user and authorization.startswith("Digest "):
             if self.digest_valid(digest_fields(authorization)):
                 return True
-        challenge = {}
+        challenges = []
         if options.user:
-            challenge["WWW-Authenticate"] = (
-                'Digest realm="%s", qop="auth", nonce="%s", algorithm=MD5'
-                % (REALM, self.server.host.nonce))
-        self.answer(401, {"error": "Unauthorized"}, challenge)
+            if options.basic_first:
+                challenges.append('Basic realm="%s"' % REALM)
+            challenges.append('Digest realm="%s", qop="auth", nonce="%s", algorithm=MD5'
+                              % (REALM, self.server.host.nonce))
+        self.answer(401, {"error": "Unauthorized"},
+                    [("WWW-Authenticate", challenge) for challenge in challenges])
         return False
 
     def digest_valid(self, fields):
@@ -139,7 +144,65 @@ class Handler(BaseHTTPRequestHandler):
             self.rfile.read(length)
             self.refuse(*statuses[fail])
             return True
+        if fail == "drip":
+            self.rfile.read(length)
+            body = json.dumps({"done": True, "files": {"local": {"name": "dripped.sl1"}}}).encode()
+            self.send_response(201)
+            self.send_header("Content-Length", str(len(body)))
+            self.end_headers()
+            self.drip(body, 0.2)
+            return True
         return False
+
+    # --- hostile answers -----------------------------------------------------------------
+    def drip(self, body, pause):
+        """Writes body one byte at a time, each after a pause, until the client hangs up."""
+        self.close_connection = True
+        try:
+            for i in range(len(body)):
+                time.sleep(pause)
+                self.wfile.write(body[i:i + 1])
+                self.wfile.flush()
+        except OSError:
+            pass
+
+    def hostile_version(self, fail):
+        """The version answers of the hostile modes: a valid document after a flood, or a drip."""
+        self.close_connection = True
+        block = b"x" * (1 << 20)
+        head = b'{"api": "0.1", "server": "1.0.0", "capabilities": {"upload-by-put": true}, "pad": "'
+        try:
+            if fail == "drip-version":
+                self.wfile.write(b"HTTP/1.1 200 OK\r\nContent-Type: application/json\r\n\r\n")
+                self.drip(head + block, 1.0)
+            elif fail == "long-head":
+                self.wfile.write(b"HTTP/1.1 200 OK\r\nX-Long: ")
+                for _ in range(FLOOD_MIB):
+                    self.wfile.write(block)
+                self.wfile.write(b'\r\nContent-Length: 2\r\n\r\n{}')
+            else:
+                compressor = zlib.compressobj(1, zlib.DEFLATED, 31) if fail == "gzip-flood" else None
+                self.wfile.write(b"HTTP/1.1 200 OK\r\nContent-Type: application/json\r\n"
+                                 b"Transfer-Encoding: chunked\r\n")
+                if compressor:
+                    self.wfile.write(b"Content-Encoding: gzip\r\n")
+                self.wfile.write(b"\r\n")
+
+                def chunk(data):
+                    data = compressor.compress(data) if compressor else data
+                    if data:
+                        self.wfile.write(b"%x\r\n%s\r\n" % (len(data), data))
+
+                chunk(head)
+                for _ in range(FLOOD_MIB):
+                    chunk(block)
+                chunk(b'"}')
+                if compressor:
+                    tail = compressor.flush()
+                    self.wfile.write(b"%x\r\n%s\r\n" % (len(tail), tail))
+                self.wfile.write(b"0\r\n\r\n")
+        except OSError:
+            pass
 
     def claim(self, name):
         """The path to store a new file of this name, or None when the name is refused."""
@@ -167,6 +230,9 @@ class Handler(BaseHTTPRequestHandler):
         if not self.authorised():
             return
         options = self.server.host.options
+        if options.fail in ("flood", "gzip-flood", "long-head", "drip-version"):
+            self.hostile_version(options.fail)
+            return
         self.answer(200, {"api": "0.1", "server": "1.0.0", "text": "printer-host emulator",
                           "hostname": options.model,
                           "capabilities": {"upload-by-put": options.dialect == "put"}})
@@ -269,7 +335,11 @@ def main():
     parser.add_argument("--storage", default="local")
     parser.add_argument("--model", default="LCD-4K")
     parser.add_argument("--fail", default="",
-                        choices=["", "key", "409", "413", "415", "500", "507", "stall", "close"])
+                        choices=["", "key", "409", "413", "415", "500", "507", "stall", "close",
+                                 "drip", "flood", "gzip-flood", "long-head", "drip-version"])
+    parser.add_argument("--nonce", default="", help="the Digest nonce (default: a random one)")
+    parser.add_argument("--basic-first", action="store_true",
+                        help="401 answers offer a Basic challenge before the Digest one")
     parser.add_argument("--announce", default="", help="announce over mDNS under this name")
     parser.add_argument("--service", default="_octoprint._tcp")
     parser.add_argument("--verbose", action="store_true")
