@@ -50,6 +50,8 @@ private slots:
 
 private:
     QJsonObject listed(const QString& name);
+    // A web server announced without a model, started with the emulator's --fail mode.
+    std::unique_ptr<PrinterHost> hostileService(const QString& name, const QString& mode);
 
     QTemporaryDir m_dir;
     QProcessEnvironment m_environment;
@@ -152,6 +154,18 @@ void TestHostDiscovery::cleanupTestCase()
     }
 }
 
+std::unique_ptr<PrinterHost> TestHostDiscovery::hostileService(
+    const QString& name, const QString& mode)
+{
+    auto service = std::make_unique<PrinterHost>(m_dir.filePath(name));
+    service->setEnvironment(m_environment);
+    if (!service->start({ QStringLiteral("--bind"), hostAddress, QStringLiteral("--announce"), name,
+            QStringLiteral("--service"), QStringLiteral("_http._tcp"), QStringLiteral("--model"),
+            QString(), QStringLiteral("--fail"), mode }))
+        return nullptr;
+    return service;
+}
+
 QJsonObject TestHostDiscovery::listed(const QString& name)
 {
     const HttpAnswer answer = m_agent->get(QStringLiteral("/printer-details"));
@@ -175,6 +189,15 @@ void TestHostDiscovery::findsAnnouncedHostAndDropsItWhenItEnds()
     QByteArray published;
     QTRY_VERIFY_WITH_TIMEOUT(
         (published += m_otherService.readAll()).contains("Established"), 30000);
+
+    // Web servers that ask the agent's probe for patience or memory: one answers "/api/version"
+    // a byte a second, one with a version document that inflates to 64 MiB. Announced first,
+    // they must hold up neither the hosts announced after them nor the agent's end.
+    const auto dripping
+        = hostileService(QStringLiteral("Dripping"), QStringLiteral("drip-version"));
+    QVERIFY(dripping);
+    const auto flooding = hostileService(QStringLiteral("Flooding"), QStringLiteral("gzip-flood"));
+    QVERIFY(flooding);
 
     PrinterHost host(m_dir.filePath(QStringLiteral("uploads")));
     host.setEnvironment(m_environment);
@@ -203,6 +226,8 @@ void TestHostDiscovery::findsAnnouncedHostAndDropsItWhenItEnds()
         ids << QString::number(profile.toObject().value(QStringLiteral("ProfileID")).toInt());
     QCOMPARE(ids, (QStringList { QStringLiteral("301"), QStringLiteral("302") }));
     QVERIFY(listed(QStringLiteral("Router")).isEmpty());
+    QVERIFY(listed(QStringLiteral("Flooding")).isEmpty());
+    QVERIFY(listed(QStringLiteral("Dripping")).isEmpty());
 
     // The emulator withdraws its announcement as it ends.
     host.stop();
@@ -212,8 +237,9 @@ void TestHostDiscovery::findsAnnouncedHostAndDropsItWhenItEnds()
     QTRY_VERIFY_WITH_TIMEOUT(listed(QStringLiteral("Web printer")).isEmpty(), 30000);
     QVERIFY(listed(QStringLiteral("Router")).isEmpty());
 
-    // It ends cleanly with a daemon to let go of, with nothing leaked.
-    QCOMPARE(m_agent->get(QStringLiteral("/terminate")).status, 200);
+    // It ends cleanly on SIGTERM with a daemon to let go of and a service still dripping, with
+    // nothing leaked.
+    m_agent->process().terminate();
     QVERIFY(m_agent->waitForExit());
     QCOMPARE(m_agent->process().exitStatus(), QProcess::NormalExit);
     QCOMPARE(m_agent->process().exitCode(), 0);
