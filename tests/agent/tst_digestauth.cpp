@@ -70,6 +70,12 @@ void TestDigestAuth::readsChallenges_data()
         << QStringLiteral("Digest realm=\"a \\\"b\\\"\", nonce=\"n\", qop=\"auth\"") << true << true
         << QStringLiteral("a \"b\"");
     QTest::newRow("Basic") << QStringLiteral("Basic realm=\"r\"") << false << false << QString();
+    QTest::newRow("Basic listed first")
+        << QStringLiteral("Basic realm=\"Digest x\", Digest realm=\"r\", nonce=\"n\"") << true
+        << false << QStringLiteral("r");
+    QTest::newRow("line break in the nonce")
+        << QStringLiteral("Digest realm=\"r\", nonce=\"a\r\nX-Injected: 1\"") << false << false
+        << QString();
     QTest::newRow("only auth-int")
         << QStringLiteral("Digest realm=\"r\", nonce=\"n\", qop=\"auth-int\"") << false << false
         << QString();
@@ -88,7 +94,9 @@ void TestDigestAuth::readsChallenges()
     QFETCH(bool, qopAuth);
     QFETCH(QString, realm);
     DigestChallenge challenge;
-    QCOMPARE(parseDigestChallenge(header.toStdString(), challenge), answerable);
+    bool tooLong = true;
+    QCOMPARE(parseDigestChallenge(header.toStdString(), challenge, tooLong), answerable);
+    QVERIFY(!tooLong);
     if (answerable) {
         QCOMPARE(challenge.qopAuth, qopAuth);
         QCOMPARE(QString::fromStdString(challenge.realm), realm);
