@@ -181,7 +181,7 @@ class Handler(BaseHTTPRequestHandler):
                     self.wfile.write(block)
                 self.wfile.write(b'\r\nContent-Length: 2\r\n\r\n{}')
             else:
-                compressor = zlib.compressobj(1, zlib.DEFLATED, 31) if fail == "gzip-flood" else None
+                compressor = zlib.compressobj(9, zlib.DEFLATED, 31) if fail == "gzip-flood" else None
                 self.wfile.write(b"HTTP/1.1 200 OK\r\nContent-Type: application/json\r\n"
                                  b"Transfer-Encoding: chunked\r\n")
                 if compressor:
