@@ -8,10 +8,15 @@ and the agent's peak resident memory (VmHWM), each case with an agent of its own
 
 Cases: STL files that declare huge triangle counts (sparse files, so they take no room), a tall
 50 000-sided cylinder on the 6K panel at 0.025 mm, eight clients that send one header line every
-3 s, a header flood, and SIGTERM with a slow client connected. Talks only to 127.0.0.1."""
+3 s, a header flood, SIGTERM with a slow client connected, sends to printer hosts that answer
+without end (a flood, a gzip bomb, an endless header line, endless fields, an endless answer to
+the upload, a drip), and, as root, the same answers to discovery's probe: inside a network
+namespace of its own with a private bus and Avahi daemon (as tests/agent/tst_hostdiscovery.cpp
+makes). Talks only to 127.0.0.1 and to that namespace."""
 
 import argparse
 import http.client
+import json
 import math
 import os
 import signal
@@ -24,6 +29,7 @@ import tempfile
 import threading
 import time
 import urllib.parse
+import zlib
 
 
 def start_agent(program, data):
@@ -220,12 +226,236 @@ def sigterm_with_slow_client(program, folder, rounds):
           f"(median of {rounds}), exit status {sorted(set(codes))}")
 
 
+class HostileHost(threading.Thread):
+    """A printer host that answers without end in one of several ways, until the client hangs up.
+    "upload-flood" answers /api/version fairly (404: the form upload) and floods the upload's
+    answer; every other mode floods /api/version itself."""
+
+    def __init__(self, mode, address="127.0.0.1"):
+        super().__init__(daemon=True)
+        self.mode = mode
+        self.server = socket.create_server((address, 0))
+        self.port = self.server.getsockname()[1]
+        self.asked = threading.Event()  # a request has come
+
+    def run(self):
+        while True:
+            connection, _ = self.server.accept()
+            threading.Thread(target=self.serve, args=(connection,), daemon=True).start()
+
+    def serve(self, connection):
+        try:
+            head = b""
+            while b"\r\n\r\n" not in head:
+                data = connection.recv(65536)
+                if not data:
+                    return
+                head += data
+            self.asked.set()
+            head, _, body = head.partition(b"\r\n\r\n")
+            length = 0
+            for line in head.split(b"\r\n")[1:]:
+                name, _, value = line.partition(b":")
+                if name.strip().lower() == b"content-length":
+                    length = int(value)
+            while len(body) < length:
+                data = connection.recv(1 << 20)
+                if not data:
+                    return
+                body += data
+            if self.mode == "upload-flood" and head.startswith(b"GET"):
+                connection.sendall(b"HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n")
+                return
+            self.flood(connection)
+        except OSError:
+            pass
+        finally:
+            connection.close()
+
+    def flood(self, connection):
+        block = b"x" * (1 << 16)
+        if self.mode == "head":
+            connection.sendall(b"HTTP/1.1 200 OK\r\nX-Long: ")
+            while True:
+                connection.sendall(block)
+        if self.mode == "fields":
+            connection.sendall(b"HTTP/1.1 200 OK\r\n")
+            while True:
+                connection.sendall(b"X-N: 1\r\n" * 8192)
+        if self.mode == "drip":
+            connection.sendall(b"HTTP/1.1 200 OK\r\nContent-Type: application/json\r\n\r\n")
+            while True:
+                time.sleep(1)
+                connection.sendall(b" ")
+        gzip = self.mode == "gzip"
+        connection.sendall(b"HTTP/1.1 200 OK\r\nContent-Type: application/json\r\n"
+                           b"Transfer-Encoding: chunked\r\n"
+                           + (b"Content-Encoding: gzip\r\n" if gzip else b"") + b"\r\n")
+        if gzip:
+            # 1 MiB of zeros compresses to about 1 KiB: 2 MiB sent inflate to 2 GiB.
+            compressor = zlib.compressobj(9, zlib.DEFLATED, 31)
+            zeros = bytes(1 << 20)
+            while True:
+                data = compressor.compress(zeros) + compressor.flush(zlib.Z_SYNC_FLUSH)
+                connection.sendall(b"%x\r\n%s\r\n" % (len(data), data))
+        while True:
+            connection.sendall(b"%x\r\n%s\r\n" % (len(block), block))
+
+
+HOSTILE_MODES = [("an endless chunked body", "flood"), ("a gzip bomb (endless)", "gzip"),
+                 ("an endless header line", "head"), ("endless header fields", "fields"),
+                 ("an endless answer to the upload", "upload-flood")]
+
+
+def box_stl(path):
+    ring = [(-3, -2), (3, -2), (3, 2), (-3, 2)]
+    triangles = []
+    for i in range(4):
+        (x0, y0), (x1, y1) = ring[i], ring[(i + 1) % 4]
+        triangles += [((x0, y0, 0), (x1, y1, 0), (x1, y1, 1)), ((x0, y0, 0), (x1, y1, 1), (x0, y0, 1))]
+    triangles += [((-3, -2, 0), (3, 2, 0), (3, -2, 0)), ((-3, -2, 0), (-3, 2, 0), (3, 2, 0)),
+                  ((-3, -2, 1), (3, -2, 1), (3, 2, 1)), ((-3, -2, 1), (3, 2, 1), (-3, 2, 1))]
+    with open(path, "wb") as file:
+        file.write(b" " * 80 + struct.pack("<I", len(triangles)))
+        for t in triangles:
+            file.write(struct.pack("<12fH", 0, 0, 0, *t[0], *t[1], *t[2], 0))
+
+
+def hostile_sends(program, folder, rounds):
+    """Case: a send to a printer host whose answer never ends."""
+    stl = os.path.join(folder, "box.stl")
+    box_stl(stl)
+    profile = {"Title": "Coarse", "ProfileID": 1, "Depth": 100, "PixelsX": 400, "PixelsY": 240,
+               "PixelSizeX": 50, "Exposure": 5, "MaxHeight": 40}
+    for name, mode in HOSTILE_MODES:
+        times, peaks, before = [], [], []
+        for _ in range(rounds):
+            host = HostileHost(mode)
+            host.start()
+            data = os.path.join(folder, "data-" + mode)
+            os.makedirs(data, exist_ok=True)
+            printers = os.path.join(data, "printers.json")
+            with open(printers, "w") as file:
+                json.dump({"printers_array": [{"name": "hostile", "ip": "127.0.0.1",
+                                               "port": host.port, "apiKey": "k",
+                                               "profiles_array": [profile]}]}, file)
+            os.chmod(printers, 0o600)
+            agent, port = start_agent(program, data)
+            printer = f"127.0.0.1:{host.port}"
+            _, sliced, _ = request(port, "POST", "/slice/preview", {
+                "stl": stl, "printer": printer, "profile": "1", "name": "box"})
+            job = json.loads(sliced)["path"]
+            while '"percentage":"100"' not in request(port, "GET", "/slice")[1]:
+                time.sleep(0.1)
+            before.append(peak_mib(agent))
+            status, text, seconds = request(port, "POST", "/slice/send", {
+                "printer": printer, "profile": "1", "name": "box", "path": job}, timeout=300)
+            times.append(seconds)
+            peaks.append(peak_mib(agent))
+            stop(agent)
+        print(f"Send to a host with {name}: HTTP {status} in "
+              f"{statistics.median(times) * 1000:.0f} ms, peak {statistics.median(before):.1f} -> "
+              f"{statistics.median(peaks):.1f} MiB; {json.loads(text).get('error', text)}")
+    os.remove(stl)
+
+
+def run_quietly(*command, **options):
+    subprocess.run(command, check=True, stdout=subprocess.DEVNULL, **options)
+
+
+def hostile_discovery(program, folder, rounds):
+    """Case, inside a network namespace: an _http._tcp service without a model whose
+    /api/version answer never ends. Run by hostile_discovery_outside under unshare -n."""
+    run_quietly("ip", "link", "set", "lo", "up")
+    run_quietly("ip", "link", "add", "d0", "type", "veth", "peer", "name", "d1")
+    for link in ("d0", "d1"):
+        run_quietly("ip", "link", "set", link, "multicast", "on", "up")
+    run_quietly("ip", "addr", "add", "10.77.0.1/24", "dev", "d0")
+    bus_socket = os.path.join(folder, "bus")
+    with open(os.path.join(folder, "bus.conf"), "w") as file:
+        file.write("<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
+                   " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
+                   f"<busconfig><type>system</type><listen>unix:path={bus_socket}</listen>"
+                   "<auth>EXTERNAL</auth><policy context=\"default\"><allow user=\"*\"/>"
+                   "<allow own=\"*\"/><allow send_destination=\"*\" eavesdrop=\"true\"/>"
+                   "<allow eavesdrop=\"true\"/></policy>"
+                   "<includedir>/usr/share/dbus-1/system.d</includedir></busconfig>\n")
+    with open(os.path.join(folder, "avahi.conf"), "w") as file:
+        file.write("[server]\nallow-interfaces=d0,d1\nuse-ipv4=yes\nuse-ipv6=no\nenable-dbus=yes\n"
+                   "[wide-area]\nenable-wide-area=no\n"
+                   "[publish]\npublish-workstation=no\npublish-hinfo=no\n")
+    bus = subprocess.Popen(["dbus-daemon", "--config-file=" + os.path.join(folder, "bus.conf"),
+                            "--nofork"], stderr=subprocess.DEVNULL)
+    while not os.path.exists(bus_socket):
+        time.sleep(0.05)
+    os.environ["DBUS_SYSTEM_BUS_ADDRESS"] = "unix:path=" + bus_socket
+    avahi = subprocess.Popen(["avahi-daemon", "-f", os.path.join(folder, "avahi.conf"),
+                              "--no-drop-root", "--no-chroot", "--no-rlimits"],
+                             stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
+    for line in avahi.stdout:
+        if "Server startup complete" in line:
+            break
+    threading.Thread(target=avahi.stdout.read, daemon=True).start()
+    try:
+        for name, mode in HOSTILE_MODES[:2] + [("a drip of one byte a second", "drip")]:
+            peaks, ends = [], []
+            for _ in range(rounds):
+                host = HostileHost(mode, "10.77.0.1")
+                host.start()
+                agent, port = start_agent(program, os.path.join(folder, "data"))
+                publish = subprocess.Popen(["avahi-publish", "-s", "Hostile " + mode, "_http._tcp",
+                                            str(host.port)], stdout=subprocess.DEVNULL,
+                                           stderr=subprocess.DEVNULL)
+                if mode == "drip":
+                    # SIGTERM while the probe waits on the drip.
+                    host.asked.wait(30)
+                    time.sleep(0.5)
+                else:
+                    time.sleep(8)  # announced, resolved and probed
+                listed = "Hostile" in request(port, "GET", "/printer-details")[1]
+                peaks.append(peak_mib(agent))
+                started = time.monotonic()
+                agent.send_signal(signal.SIGTERM)
+                agent.wait(timeout=120)
+                ends.append(time.monotonic() - started)
+                publish.terminate()
+                publish.wait()
+            print(f"Discovery probe of a service with {name}: {'listed' if listed else 'left out'}, "
+                  f"peak {statistics.median(peaks):.1f} MiB; SIGTERM ended the agent in "
+                  f"{statistics.median(ends):.2f} s (medians of {rounds})")
+    finally:
+        avahi.terminate()
+        avahi.wait()
+        bus.terminate()
+        bus.wait()
+
+
+def hostile_discovery_outside(program, rounds):
+    if os.geteuid() != 0 or not all(
+            subprocess.run(["which", tool], stdout=subprocess.DEVNULL).returncode == 0
+            for tool in ("unshare", "ip", "dbus-daemon", "avahi-daemon", "avahi-publish")):
+        print("Discovery probes: skipped (needs root, unshare, ip, dbus-daemon and Avahi)")
+        return
+    subprocess.run(["unshare", "-n", sys.executable, os.path.abspath(__file__), program,
+                    "--rounds", str(rounds), "--inside-namespace"], check=False)
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("agent")
     parser.add_argument("--rounds", type=int, default=5)
+    parser.add_argument("--only-hosts", action="store_true",
+                        help="only the cases of printer hosts and discovery probes")
+    parser.add_argument("--inside-namespace", action="store_true", help=argparse.SUPPRESS)
     options = parser.parse_args()
     with tempfile.TemporaryDirectory() as folder:
+        if options.inside_namespace:
+            hostile_discovery(options.agent, folder, min(options.rounds, 3))
+            return 0
+        hostile_sends(options.agent, folder, min(options.rounds, 3))
+        hostile_discovery_outside(options.agent, options.rounds)
+        if options.only_hosts:
+            return 0
         huge_counts(options.agent, folder, options.rounds)
         tall_cylinder(options.agent, folder)
         slow_clients(options.agent, folder, options.rounds)
