@@ -11,13 +11,13 @@
 #include <QJsonValue>
 #include <QUrl>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <random>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <vector>
 
 namespace {
 
