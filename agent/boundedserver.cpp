@@ -262,6 +262,9 @@ bool BoundedServer::process_and_close_socket(socket_t socket)
         if (head.state == RequestHead::State::TooLarge)
             answerAndClose(socket, "431 Request Header Fields Too Large",
                 "The request's header is too large for the agent.");
+        if (head.state == RequestHead::State::BadLineEnd)
+            answerAndClose(socket, "400 Bad Request",
+                "The request's header has a line that does not end in CR LF.");
         if (head.state != RequestHead::State::Complete)
             break;
         // The library would read such a body to throw it away, for as long as it takes.
@@ -275,8 +278,13 @@ bool BoundedServer::process_and_close_socket(socket_t socket)
                                                          : std::numeric_limits<std::size_t>::max();
         RequestStream stream(socket, received, requestLength);
         bool closed = false;
-        const bool answered = process_request(
-            stream, served + 1 == kMostRequestsPerConnection, closed, [](httplib::Request&) {});
+        const bool answered = process_request(stream, served + 1 == kMostRequestsPerConnection,
+            closed, [&head](httplib::Request& request) {
+                // The guard judges Host as it was sent, not as the library decoded it.
+                request.headers.erase("Host");
+                for (const std::string_view host : head.hosts)
+                    request.headers.emplace("Host", std::string(host));
+            });
         if (!answered || closed || !head.bodyKnown || stream.consumed() < requestLength
             || stream.answerCloses())
             break;

@@ -12,7 +12,8 @@
 
 // The HTTP library's server with the agent's own connection handling, so that no client can
 // hold the agent: a request's head must arrive whole within a few seconds and stay within size
-// and field-count limits (431 otherwise); a connection serves its next request only when the
+// and field-count limits (431 otherwise), every line ending in CR LF (400 otherwise); the Host
+// fields reach the handlers as sent; a connection serves its next request only when the
 // last one was read to its end and answered without "Connection: close", so the body of a
 // request refused before it was read never runs as a request of its own; and an ending server
 // cuts the connections still open after a short grace.

@@ -119,6 +119,14 @@ void TestAgentSecurity::judgesOriginAndHost_data()
         "Content-Length: "
         + QByteArray::number(deflated.size()) + "\r\n" + end
         + deflated) << 415 << QStringLiteral("The agent does not read compressed request bodies.");
+    // The library hands header values on decoded and as C strings; the guard sees them as sent.
+    QTest::newRow("host cut at a NUL") << QByteArray("GET /printer-details HTTP/1.1\r\n"
+                                                     "Host: 127.0.0.1:%PORT"
+        + QByteArray(1, '\0') + ".evil.example\r\n" + end)
+                                       << 403 << host;
+    QTest::newRow("host with an escaped colon")
+        << QByteArray("GET /printer-details HTTP/1.1\r\nHost: 127.0.0.1%3a%PORT\r\n" + end) << 403
+        << host;
     QTest::newRow("host on unknown route")
         << QByteArray("GET /nowhere HTTP/1.1\r\nHost: evil.example\r\n" + end) << 403 << host;
 }
@@ -186,6 +194,9 @@ void TestAgentSecurity::refusalEndsTheConnection_data()
                              << 411;
     QTest::newRow("compressed") << form + "Host: 127.0.0.1:%PORT\r\nContent-Encoding: gzip\r\n"
             + length << 415;
+    // The library ends a line at a bare LF too: a length hidden from a reader that splits only at
+    // CR LF would make it read the next request as this one's body, or the other way round.
+    QTest::newRow("bare LF") << form + "Host: 127.0.0.1:%PORT\r\nX-Note: a\n" + length << 400;
 }
 
 void TestAgentSecurity::refusalEndsTheConnection()
