@@ -165,11 +165,23 @@ private:
     std::string m_responseHead;
 };
 
+// The library's accepting thread hands each connection straight to our pool (see
+// process_and_close_socket), which knows the sockets and so can close the ones that wait too long.
+class HandOver : public httplib::TaskQueue {
+public:
+    void enqueue(std::function<void()> task) override { task(); }
+    void shutdown() override { }
+};
+
 } // namespace
 
 BoundedServer::BoundedServer()
+    : m_pool(std::make_unique<ConnectionPool>(kMostConnections, kMostWaiting, kHeadTime,
+        [this](int socket, ConnectionPool::Clock::time_point accepted) {
+            serveConnection(socket, accepted);
+        }))
 {
-    new_task_queue = [] { return new ConnectionPool(kMostConnections); };
+    new_task_queue = [] { return new HandOver; };
 }
 
 BoundedServer::~BoundedServer() = default;
@@ -193,7 +205,12 @@ void BoundedServer::serve()
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_stopping = true;
-        m_connections.clear(); // every connection thread has ended with the library's pool
+    }
+    m_changed.notify_all();
+    m_pool->shutdown();
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_connections.clear(); // every connection thread has ended with the pool
     }
     m_changed.notify_all();
     closer.join();
@@ -229,8 +246,14 @@ bool BoundedServer::setIdle(socket_t socket, bool idle)
 
 bool BoundedServer::process_and_close_socket(socket_t socket)
 {
+    m_pool->add(socket);
+    return true;
+}
+
+void BoundedServer::serveConnection(socket_t socket, Clock::time_point accepted)
+{
     std::string received;
-    Clock::time_point headDeadline = Clock::now() + kHeadTime;
+    Clock::time_point headDeadline = accepted + kHeadTime;
     for (int served = 0; served < kMostRequestsPerConnection; ++served) {
         if (!setIdle(socket, true))
             break;
@@ -307,5 +330,4 @@ bool BoundedServer::process_and_close_socket(socket_t socket)
         total += std::size_t(got);
     }
     ::close(socket);
-    return true;
 }

@@ -2,6 +2,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "agentprocess.h"
 
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
 #include <QSignalSpy>
 #include <QTcpSocket>
 #include <QTemporaryDir>
@@ -25,6 +27,7 @@ private slots:
     void refusalEndsTheConnection_data();
     void refusalEndsTheConnection();
     void slowClientsCannotHoldTheAgent();
+    void idleConnectionsCannotHoldTheAgent();
 
 private:
     QTemporaryDir m_dir;
@@ -274,6 +277,25 @@ void TestAgentSecurity::slowClientsCannotHoldTheAgent()
     QVERIFY(disconnected.count() > 0 || disconnected.wait(30000));
     const QByteArray answer = flood.readAll();
     QVERIFY2(answer.startsWith("HTTP/1.1 431"), answer.constData());
+}
+
+void TestAgentSecurity::idleConnectionsCannotHoldTheAgent()
+{
+    // Far more connections than threads, each silent. Served in turn, each holding a thread for
+    // as long as a head may take to come, they would keep a poll waiting half a minute.
+    std::vector<std::unique_ptr<QTcpSocket>> idle;
+    for (int i = 0; i < 400; ++i) {
+        idle.push_back(std::make_unique<QTcpSocket>());
+        idle.back()->connectToHost(QStringLiteral("127.0.0.1"), quint16(m_agent->port()));
+        QVERIFY(idle.back()->waitForConnected());
+    }
+    QNetworkAccessManager network;
+    std::unique_ptr<QNetworkReply> poll(network.get(
+        QNetworkRequest(QUrl(QStringLiteral("http://127.0.0.1:%1/slice").arg(m_agent->port())))));
+    QSignalSpy finished(poll.get(), &QNetworkReply::finished);
+    // Generous for a loaded machine, far below what a poll queued behind them waits.
+    QVERIFY(finished.wait(10000));
+    QVERIFY(poll->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() != 0);
 }
 
 QTEST_GUILESS_MAIN(TestAgentSecurity)
