@@ -29,19 +29,20 @@ constexpr std::chrono::seconds kWriteTime { 5 };
 constexpr std::chrono::milliseconds kDrainTime { 500 };
 constexpr std::size_t kMostDrained = 1 << 20;
 
-// Waits until the socket can be read (or written) or the deadline passes.
+// Waits until the socket can be read (or written) or the deadline passes. Past the deadline it
+// still tells whether the socket is ready now: a request that waited for a thread longer than its
+// head may take has sent its head all the same.
 bool waitFor(int socket, short events, Clock::time_point deadline)
 {
     for (;;) {
         const auto left
             = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-        if (left.count() <= 0)
-            return false;
         pollfd entry { socket, events, 0 };
-        const int ready = poll(&entry, 1, int(std::min<long long>(left.count(), 1000 * 1000)));
+        const int ready = poll(
+            &entry, 1, int(std::max<long long>(0, std::min<long long>(left.count(), 1000 * 1000))));
         if (ready > 0)
             return true;
-        if (ready < 0 && errno != EINTR)
+        if (left.count() <= 0 || (ready < 0 && errno != EINTR))
             return false;
     }
 }
@@ -260,7 +261,10 @@ void BoundedServer::serveConnection(socket_t socket, Clock::time_point accepted)
         // Between requests a connection may stay only briefly; the first request's head counts
         // from the connection's start.
         if (served > 0) {
-            if (received.empty() && !waitFor(socket, POLLIN, Clock::now() + kIdleTime))
+            // While other connections wait for a thread, an idle one gives its thread up at once.
+            const Clock::time_point idleEnd
+                = m_pool->othersWaiting() ? Clock::now() : Clock::now() + kIdleTime;
+            if (received.empty() && !waitFor(socket, POLLIN, idleEnd))
                 break;
             headDeadline = Clock::now() + kHeadTime;
         }

@@ -50,6 +50,12 @@ void ConnectionPool::add(int socket)
     wakeWatcher();
 }
 
+bool ConnectionPool::othersWaiting()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return !m_ready.empty();
+}
+
 void ConnectionPool::wakeWatcher()
 {
     // A full pipe already holds a wake-up; without a pipe the watcher looks every few

@@ -33,6 +33,8 @@ public:
 
     // Takes the socket of a new connection over. May be called from any thread.
     void add(int socket);
+    // Whether connections that have sent something wait for a thread.
+    bool othersWaiting();
     // Closes the connections that wait, unserved, and waits for the threads to finish the ones
     // they serve. No connection is taken after it.
     void shutdown();
