@@ -4,12 +4,12 @@
 """Runs a built agent against hostile and unlucky input and prints what it costs: response times
 and the agent's peak resident memory (VmHWM), each case with an agent of its own.
 
-    measure.py AGENT [--rounds N] [--only needles]
+    measure.py AGENT [--rounds N] [--only needles|idle]
 
 Cases: STL files that declare huge triangle counts (sparse files, so they take no room), a tall
 50 000-sided cylinder on the 6K panel at 0.025 mm, 15 000 thin leaning needles (millions of
-islands), eight clients that send one header line every 3 s, a header flood, and SIGTERM with a
-slow client connected. Talks only to 127.0.0.1."""
+islands), eight clients that send one header line every 3 s, a header flood, 600 silent
+connections, and SIGTERM with a slow client connected. Talks only to 127.0.0.1."""
 
 import argparse
 import http.client
@@ -259,6 +259,19 @@ def header_flood(program, folder):
     stop(agent)
 
 
+def idle_connections(program, folder, rounds):
+    agent, port = start_agent(program, os.path.join(folder, "data"))
+    times = []
+    for _ in range(rounds):
+        idle = [socket.create_connection(("127.0.0.1", port)) for _ in range(600)]
+        times.append(request(port, "GET", "/slice", timeout=120)[2])
+        for connection in idle:
+            connection.close()
+    print(f"600 silent connections: a poll answered in {statistics.median(times) * 1000:.1f} ms "
+          f"(median of {rounds}, slowest {max(times) * 1000:.1f} ms); peak {peak_mib(agent):.1f} MiB")
+    stop(agent)
+
+
 def sigterm_with_slow_client(program, folder, rounds):
     times, codes = [], []
     for _ in range(rounds):
@@ -278,17 +291,21 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("agent")
     parser.add_argument("--rounds", type=int, default=5)
-    parser.add_argument("--only", choices=["needles"], help="run just this case")
+    parser.add_argument("--only", choices=["needles", "idle"], help="run just this case")
     options = parser.parse_args()
     with tempfile.TemporaryDirectory() as folder:
         if options.only == "needles":
             leaning_needles(options.agent, folder)
+            return 0
+        if options.only == "idle":
+            idle_connections(options.agent, folder, options.rounds)
             return 0
         huge_counts(options.agent, folder, options.rounds)
         tall_cylinder(options.agent, folder)
         leaning_needles(options.agent, folder)
         slow_clients(options.agent, folder, options.rounds)
         header_flood(options.agent, folder)
+        idle_connections(options.agent, folder, options.rounds)
         sigterm_with_slow_client(options.agent, folder, options.rounds)
     return 0
 
