@@ -167,8 +167,12 @@ AgentServer::AgentServer(std::string dataFolder, const UploadLimits& uploadLimit
     m_server->set_pre_routing_handler([this](const Request& request, Response& response) {
         const bool fetchMetadata = request.has_header("Sec-Fetch-Site")
             || request.has_header("Sec-Fetch-Mode") || request.has_header("Sec-Fetch-Dest");
+        // The whole value: get_header_value() would end it at a NUL.
+        const auto host = request.headers.find("Host");
+        const std::string_view hostValue
+            = host == request.headers.end() ? std::string_view() : std::string_view(host->second);
         const std::string refusal = requestRefusal(request.has_header("Origin"), fetchMetadata,
-            request.get_header_value_count("Host"), request.get_header_value("Host"), m_port);
+            request.get_header_value_count("Host"), hostValue, m_port);
         // A refusal comes before the body is read, so the connection ends with it: whatever
         // follows on it (such as a browser's body crafted to read as a request) is never served.
         if (!refusal.empty()) {

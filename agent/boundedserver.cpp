@@ -29,19 +29,20 @@ constexpr std::chrono::seconds kWriteTime { 5 };
 constexpr std::chrono::milliseconds kDrainTime { 500 };
 constexpr std::size_t kMostDrained = 1 << 20;
 
-// Waits until the socket can be read (or written) or the deadline passes.
+// Waits until the socket can be read (or written) or the deadline passes. Past the deadline it
+// still tells whether the socket is ready now: a request that waited for a thread longer than its
+// head may take has sent its head all the same.
 bool waitFor(int socket, short events, Clock::time_point deadline)
 {
     for (;;) {
         const auto left
             = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-        if (left.count() <= 0)
-            return false;
         pollfd entry { socket, events, 0 };
-        const int ready = poll(&entry, 1, int(std::min<long long>(left.count(), 1000 * 1000)));
+        const int ready = poll(
+            &entry, 1, int(std::max<long long>(0, std::min<long long>(left.count(), 1000 * 1000))));
         if (ready > 0)
             return true;
-        if (ready < 0 && errno != EINTR)
+        if (left.count() <= 0 || (ready < 0 && errno != EINTR))
             return false;
     }
 }
@@ -165,11 +166,23 @@ private:
     std::string m_responseHead;
 };
 
+// The library's accepting thread hands each connection straight to our pool (see
+// process_and_close_socket), which knows the sockets and so can close the ones that wait too long.
+class HandOver : public httplib::TaskQueue {
+public:
+    void enqueue(std::function<void()> task) override { task(); }
+    void shutdown() override { }
+};
+
 } // namespace
 
 BoundedServer::BoundedServer()
+    : m_pool(std::make_unique<ConnectionPool>(kMostConnections, kMostWaiting, kHeadTime,
+        [this](int socket, ConnectionPool::Clock::time_point accepted) {
+            serveConnection(socket, accepted);
+        }))
 {
-    new_task_queue = [] { return new ConnectionPool(kMostConnections); };
+    new_task_queue = [] { return new HandOver; };
 }
 
 BoundedServer::~BoundedServer() = default;
@@ -193,7 +206,12 @@ void BoundedServer::serve()
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_stopping = true;
-        m_connections.clear(); // every connection thread has ended with the library's pool
+    }
+    m_changed.notify_all();
+    m_pool->shutdown();
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_connections.clear(); // every connection thread has ended with the pool
     }
     m_changed.notify_all();
     closer.join();
@@ -229,15 +247,24 @@ bool BoundedServer::setIdle(socket_t socket, bool idle)
 
 bool BoundedServer::process_and_close_socket(socket_t socket)
 {
+    m_pool->add(socket);
+    return true;
+}
+
+void BoundedServer::serveConnection(socket_t socket, Clock::time_point accepted)
+{
     std::string received;
-    Clock::time_point headDeadline = Clock::now() + kHeadTime;
+    Clock::time_point headDeadline = accepted + kHeadTime;
     for (int served = 0; served < kMostRequestsPerConnection; ++served) {
         if (!setIdle(socket, true))
             break;
         // Between requests a connection may stay only briefly; the first request's head counts
         // from the connection's start.
         if (served > 0) {
-            if (received.empty() && !waitFor(socket, POLLIN, Clock::now() + kIdleTime))
+            // While other connections wait for a thread, an idle one gives its thread up at once.
+            const Clock::time_point idleEnd
+                = m_pool->othersWaiting() ? Clock::now() : Clock::now() + kIdleTime;
+            if (received.empty() && !waitFor(socket, POLLIN, idleEnd))
                 break;
             headDeadline = Clock::now() + kHeadTime;
         }
@@ -262,6 +289,9 @@ bool BoundedServer::process_and_close_socket(socket_t socket)
         if (head.state == RequestHead::State::TooLarge)
             answerAndClose(socket, "431 Request Header Fields Too Large",
                 "The request's header is too large for the agent.");
+        if (head.state == RequestHead::State::BadLineEnd)
+            answerAndClose(socket, "400 Bad Request",
+                "The request's header has a line that does not end in CR LF.");
         if (head.state != RequestHead::State::Complete)
             break;
         // The library would read such a body to throw it away, for as long as it takes.
@@ -275,8 +305,13 @@ bool BoundedServer::process_and_close_socket(socket_t socket)
                                                          : std::numeric_limits<std::size_t>::max();
         RequestStream stream(socket, received, requestLength);
         bool closed = false;
-        const bool answered = process_request(
-            stream, served + 1 == kMostRequestsPerConnection, closed, [](httplib::Request&) {});
+        const bool answered = process_request(stream, served + 1 == kMostRequestsPerConnection,
+            closed, [&head](httplib::Request& request) {
+                // The guard judges Host as it was sent, not as the library decoded it.
+                request.headers.erase("Host");
+                for (const std::string_view host : head.hosts)
+                    request.headers.emplace("Host", std::string(host));
+            });
         if (!answered || closed || !head.bodyKnown || stream.consumed() < requestLength
             || stream.answerCloses())
             break;
@@ -299,5 +334,4 @@ bool BoundedServer::process_and_close_socket(socket_t socket)
         total += std::size_t(got);
     }
     ::close(socket);
-    return true;
 }

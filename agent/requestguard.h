@@ -17,6 +17,9 @@
 // A page can still make the browser send a plain GET without Origin (an image's address, say),
 // and "/terminate" is a GET. Browsers mark every request they send with Sec-Fetch-* headers,
 // which our desktop client never sends, so a request that carries them is refused as well.
+//
+// `host` is the value as sent, byte for byte: decoded ("127.0.0.1%3a18383") or cut at a NUL
+// ("127.0.0.1:18383\0.evil.example") it would pass for ours, which as sent it is not.
 std::string requestRefusal(
     bool hasOrigin, bool hasFetchMetadata, std::size_t hostCount, std::string_view host, int port);
 

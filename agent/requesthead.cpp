@@ -42,6 +42,17 @@ RequestHead scanRequestHead(std::string_view received)
         head.state = RequestHead::State::TooLarge;
         return head;
     }
+    // A CR last in what has come may yet be followed by its LF.
+    for (std::size_t at = received.find_first_of("\r\n"); at < available;
+         at = received.find_first_of("\r\n", at + 1)) {
+        const bool pairedLf = received[at] == '\n' && at > 0 && received[at - 1] == '\r';
+        const bool pairedCr
+            = received[at] == '\r' && (at + 1 == received.size() || received[at + 1] == '\n');
+        if (!pairedLf && !pairedCr) {
+            head.state = RequestHead::State::BadLineEnd;
+            return head;
+        }
+    }
     if (end == std::string_view::npos)
         return head;
     head.state = RequestHead::State::Complete;
@@ -53,7 +64,9 @@ RequestHead scanRequestHead(std::string_view received)
         const std::size_t lineEnd = received.find("\r\n", lineStart);
         const std::string_view line = received.substr(lineStart, lineEnd - lineStart);
         lineStart = lineEnd + 2;
-        if (startsWithName(line, "transfer-encoding")) {
+        if (startsWithName(line, "host")) {
+            head.hosts.push_back(trimmed(line.substr(5)));
+        } else if (startsWithName(line, "transfer-encoding")) {
             head.bodyKnown = false;
         } else if (startsWithName(line, "content-length")) {
             const std::string_view value = trimmed(line.substr(15));

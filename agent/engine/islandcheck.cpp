@@ -5,6 +5,27 @@
 #include <algorithm>
 #include <utility>
 
+namespace {
+
+// Lower layer first, then by y and x; the size only makes the order of twins certain.
+bool lower(const LayerIsland& a, const LayerIsland& b)
+{
+    if (a.layer != b.layer)
+        return a.layer < b.layer;
+    if (a.region.y != b.region.y)
+        return a.region.y < b.region.y;
+    if (a.region.x != b.region.x)
+        return a.region.x < b.region.x;
+    return a.region.pixels < b.region.pixels;
+}
+
+} // namespace
+
+IslandCheck::IslandCheck(std::size_t kept)
+    : m_kept(kept)
+{
+}
+
 void IslandCheck::layerDone(Worker& worker, int layer, int layerCount, bool continues)
 {
     // The bottom layer rests on the plate.
@@ -59,17 +80,30 @@ void IslandCheck::check(Worker& worker, int layer, const PixelRuns& runs, const 
     if (worker.found.empty())
         return;
     std::lock_guard<std::mutex> lock(m_mutex);
-    for (const IslandRegion& region : worker.found)
-        m_islands.push_back({ layer, region });
+    m_count += (long long)worker.found.size();
+    for (const IslandRegion& region : worker.found) {
+        const LayerIsland island { layer, region };
+        if (m_islands.size() < m_kept) {
+            m_islands.push_back(island);
+            std::push_heap(m_islands.begin(), m_islands.end(), lower);
+        } else if (!m_islands.empty() && lower(island, m_islands.front())) {
+            std::pop_heap(m_islands.begin(), m_islands.end(), lower);
+            m_islands.back() = island;
+            std::push_heap(m_islands.begin(), m_islands.end(), lower);
+        }
+    }
 }
 
 std::vector<LayerIsland> IslandCheck::islands()
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    std::sort(m_islands.begin(), m_islands.end(), [](const LayerIsland& a, const LayerIsland& b) {
-        if (a.layer != b.layer)
-            return a.layer < b.layer;
-        return a.region.y != b.region.y ? a.region.y < b.region.y : a.region.x < b.region.x;
-    });
-    return m_islands;
+    std::vector<LayerIsland> sorted = m_islands;
+    std::sort_heap(sorted.begin(), sorted.end(), lower);
+    return sorted;
+}
+
+long long IslandCheck::count()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_count;
 }

@@ -20,8 +20,12 @@ struct LayerIsland {
 // runs of its previous layer itself; only where two workers meet (the first layer of a worker's
 // group and the last one below it) the runs wait here until the other side arrives, so at most a
 // few layers' runs are held at any time, whatever the order the workers finish in.
+// Of the islands found it keeps only the lowest `kept` and counts the others, so a model of
+// millions of islands takes no more memory than one of a few.
 class IslandCheck {
 public:
+    explicit IslandCheck(std::size_t kept);
+
     // One per worker thread: the runs of its previous layer and the finder's scratch space.
     struct Worker {
         IslandFinder finder;
@@ -35,8 +39,10 @@ public:
     // that the same worker slices layer + 1 next.
     void layerDone(Worker& worker, int layer, int layerCount, bool continues);
 
-    // Every island found, bottom layer first; call after the workers have ended.
+    // The lowest `kept` islands found, bottom layer first, then by y and x; call after the
+    // workers have ended.
     std::vector<LayerIsland> islands();
+    long long count(); // every island found
 
 private:
     struct Seam {
@@ -49,8 +55,10 @@ private:
     void check(Worker& worker, int layer, const PixelRuns& runs, const PixelRuns& below);
 
     std::mutex m_mutex;
+    const std::size_t m_kept;
     std::map<int, Seam> m_seams; // by the upper layer
-    std::vector<LayerIsland> m_islands;
+    std::vector<LayerIsland> m_islands; // a heap, the highest of the kept islands on top
+    long long m_count = 0;
 };
 
 #endif

@@ -161,7 +161,7 @@ bool readPlateDocument(const std::string& path, PlateDocument& d, std::string& e
             record.value(QStringLiteral("y")).toDouble(),
             record.value(QStringLiteral("areaMm2")).toDouble() });
     }
-    read.islandCount = root.value(QStringLiteral("islandCount")).toInt();
+    read.islandCount = (long long)root.value(QStringLiteral("islandCount")).toDouble();
     for (const QJsonValue& value : root.value(QStringLiteral("peelWarningLayers")).toArray())
         read.peelWarningLayers.push_back(value.toInt());
 

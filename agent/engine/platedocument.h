@@ -51,7 +51,7 @@ struct PlateDocument {
         double areaMm2;
     };
     std::vector<Island> islands; // bottom layer first; perhaps only the lowest of islandCount
-    int islandCount = 0;
+    long long islandCount = 0;
     std::vector<int> peelWarningLayers; // layers that add a large cured area at once
 };
 

@@ -309,11 +309,10 @@ private:
 
         d.curedPixels = m_curedPixels;
         const double pixelAreaMm2 = (m_profile.pixelUmX / 1000.0) * (m_profile.pixelUmY / 1000.0);
-        const std::vector<LayerIsland> islands = m_islands.islands();
-        d.islandCount = int(islands.size());
-        for (std::size_t i = 0; i < islands.size() && i < kListedIslands; ++i) {
-            const IslandRegion& r = islands[i].region;
-            d.islands.push_back({ islands[i].layer, (r.x - m_mapping.centreX) / m_mapping.scaleX,
+        d.islandCount = m_islands.count();
+        for (const LayerIsland& island : m_islands.islands()) {
+            const IslandRegion& r = island.region;
+            d.islands.push_back({ island.layer, (r.x - m_mapping.centreX) / m_mapping.scaleX,
                 (r.y - m_mapping.centreY) / m_mapping.scaleY, double(r.pixels) * pixelAreaMm2 });
         }
         d.peelWarningLayers = peelWarningLayers(m_curedPixels, pixelAreaMm2, kPeelWarningGrowthMm2);
@@ -343,7 +342,7 @@ private:
     std::atomic<int> m_layersDone { 0 };
     std::vector<long long> m_curedPixels; // each worker writes only its own layers
     std::vector<std::vector<std::uint8_t>> m_covers;
-    IslandCheck m_islands;
+    IslandCheck m_islands { kListedIslands };
 
     std::mutex m_errorMutex;
     std::atomic<bool> m_failed { false };

@@ -91,6 +91,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         check(head.headLength <= size && head.headLength <= kMostHeadBytes);
         check(input.substr(head.headLength - 4, 4) == "\r\n\r\n");
         check(head.bodyKnown || head.bodyLength == 0);
+        // Every line ends in CR LF, where the HTTP library would split it too.
+        for (std::size_t at = 0; at < head.headLength; ++at)
+            check((input[at] != '\n' || (at > 0 && input[at - 1] == '\r'))
+                && (input[at] != '\r' || input[at + 1] == '\n'));
     } else if (head.state == RequestHead::State::Incomplete) {
         check(size <= kMostHeadBytes && input.find("\r\n\r\n") == std::string_view::npos);
     }

@@ -4,15 +4,16 @@
 """Runs a built agent against hostile and unlucky input and prints what it costs: response times
 and the agent's peak resident memory (VmHWM), each case with an agent of its own.
 
-    measure.py AGENT [--rounds N]
+    measure.py AGENT [--rounds N] [--only needles|idle] [--only-hosts]
 
 Cases: STL files that declare huge triangle counts (sparse files, so they take no room), a tall
-50 000-sided cylinder on the 6K panel at 0.025 mm, eight clients that send one header line every
-3 s, a header flood, SIGTERM with a slow client connected, sends to printer hosts that answer
-without end (a flood, a gzip bomb, an endless header line, endless fields, an endless answer to
-the upload, a drip), and, as root, the same answers to discovery's probe: inside a network
-namespace of its own with a private bus and Avahi daemon (as tests/agent/tst_hostdiscovery.cpp
-makes). Talks only to 127.0.0.1 and to that namespace."""
+50 000-sided cylinder on the 6K panel at 0.025 mm, 15 000 thin leaning needles (millions of
+islands), eight clients that send one header line every 3 s, a header flood, 600 silent
+connections, SIGTERM with a slow client connected, sends to printer hosts that answer without end
+(a flood, a gzip bomb, an endless header line, endless fields, an endless answer to the upload, a
+drip), and, as root, the same answers to discovery's probe: inside a network namespace of its own
+with a private bus and Avahi daemon (as tests/agent/tst_hostdiscovery.cpp makes). Talks only to
+127.0.0.1 and to that namespace."""
 
 import argparse
 import http.client
@@ -133,6 +134,58 @@ def tall_cylinder(program, folder):
     os.remove(path)
 
 
+def needles_stl(path, count, side, height, lean):
+    """`count` thin triangular prisms on a grid, each leaning `lean` mm sideways (in x and in y)
+    per mm of height: every layer of a needle is a few pixels clear of the layer below it, an
+    island of its own."""
+    columns = 150
+    with open(path, "wb") as file:
+        file.write(b" " * 80 + struct.pack("<I", 8 * count))
+        for n in range(count):
+            x, y = -90 + 1.1 * (n % columns), -58 + 1.0 * (n // columns)
+            base = [(x, y, 0), (x + side, y, 0), (x, y + side, 0)]
+            top = [(px + lean * height, py + lean * height, height) for px, py, _ in base]
+            faces = [(base[0], base[2], base[1]), (top[0], top[1], top[2])]
+            for i in range(3):
+                j = (i + 1) % 3
+                faces += [(base[i], base[j], top[j]), (base[i], top[j], top[i])]
+            for a, b, c in faces:
+                file.write(struct.pack("<12fH", 0, 0, 0, *a, *b, *c, 0))
+
+
+def leaning_needles(program, folder):
+    path = os.path.join(folder, "needles.stl")
+    # 0.1 mm triangles moving 0.06 mm a layer (0.025 mm): no pixel shared with the layer below.
+    needles_stl(path, 15000, 0.1, 7.5, 2.4)
+    data = os.path.join(folder, "needles-data")
+    agent, port = start_agent(program, data)
+    started = time.monotonic()
+    status, text, seconds = request(port, "POST", "/slice/preview", {
+        "stl": path, "printer": "local:lcd6k", "profile": "302", "name": "needles"})
+    percentage = ""
+    while status == 200 and percentage != "100":
+        _, poll, _ = request(port, "GET", "/slice")
+        percentage = poll.split('"percentage":"')[-1].split('"')[0] if "percentage" in poll else "failed"
+        if percentage == "failed":
+            break
+        time.sleep(1)
+    elapsed = time.monotonic() - started
+    peak = peak_mib(agent)
+    stop(agent)
+    islands = "?"
+    jobs = os.path.join(data, "jobs")
+    for job in os.listdir(jobs) if os.path.isdir(jobs) else []:
+        plate = os.path.join(jobs, job, "plate.json")
+        if os.path.exists(plate):
+            with open(plate) as file:
+                islands = json.load(file).get("islandCount", "?")
+    print(f"Slicing 15 000 leaning needles ({os.path.getsize(path) / 1e6:.1f} MB STL, 6K panel, "
+          f"0.025 mm, {islands} islands): "
+          f"{'done' if percentage == '100' else 'ended: ' + (poll if status == 200 else text)} in "
+          f"{elapsed:.1f} s, peak {peak:.1f} MiB")
+    os.remove(path)
+
+
 class SlowClient(threading.Thread):
     """Sends a request head one line at a time, every `pause` seconds, until it is cut off."""
 
@@ -208,6 +261,19 @@ def header_flood(program, folder):
           f"answered {answer.split(b' ')[1].decode() if answer else 'nothing'}; peak "
           f"{before:.1f} -> {peak_mib(agent):.1f} MiB; a poll afterwards: HTTP {status} in "
           f"{seconds * 1000:.1f} ms")
+    stop(agent)
+
+
+def idle_connections(program, folder, rounds):
+    agent, port = start_agent(program, os.path.join(folder, "data"))
+    times = []
+    for _ in range(rounds):
+        idle = [socket.create_connection(("127.0.0.1", port)) for _ in range(600)]
+        times.append(request(port, "GET", "/slice", timeout=120)[2])
+        for connection in idle:
+            connection.close()
+    print(f"600 silent connections: a poll answered in {statistics.median(times) * 1000:.1f} ms "
+          f"(median of {rounds}, slowest {max(times) * 1000:.1f} ms); peak {peak_mib(agent):.1f} MiB")
     stop(agent)
 
 
@@ -446,11 +512,18 @@ def main():
     parser.add_argument("--rounds", type=int, default=5)
     parser.add_argument("--only-hosts", action="store_true",
                         help="only the cases of printer hosts and discovery probes")
+    parser.add_argument("--only", choices=["needles", "idle"], help="run just this case")
     parser.add_argument("--inside-namespace", action="store_true", help=argparse.SUPPRESS)
     options = parser.parse_args()
     with tempfile.TemporaryDirectory() as folder:
         if options.inside_namespace:
             hostile_discovery(options.agent, folder, min(options.rounds, 3))
+            return 0
+        if options.only == "needles":
+            leaning_needles(options.agent, folder)
+            return 0
+        if options.only == "idle":
+            idle_connections(options.agent, folder, options.rounds)
             return 0
         hostile_sends(options.agent, folder, min(options.rounds, 3))
         hostile_discovery_outside(options.agent, options.rounds)
@@ -458,8 +531,10 @@ def main():
             return 0
         huge_counts(options.agent, folder, options.rounds)
         tall_cylinder(options.agent, folder)
+        leaning_needles(options.agent, folder)
         slow_clients(options.agent, folder, options.rounds)
         header_flood(options.agent, folder)
+        idle_connections(options.agent, folder, options.rounds)
         sigterm_with_slow_client(options.agent, folder, options.rounds)
     return 0
 

@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: 2026 Corvane developers
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "islandcheck.h"
 #include "islands.h"
 
 #include <QStringList>
@@ -93,6 +94,35 @@ private slots:
         found.clear();
         finder.find(runsOf(layer), runsOf(below), found);
         QCOMPARE(describe(found), islands);
+    }
+
+    void keepsOnlyTheLowestIslands()
+    {
+        // Layers 1 to 5 hold three floating pixels each (layer 0 rests on the plate), sliced by
+        // three workers of two layers each, the top one finishing first. A model may have
+        // millions of islands: only the lowest are kept, every one counted.
+        IslandCheck check(5);
+        std::vector<IslandCheck::Worker> workers(3);
+        for (int band = 2; band >= 0; --band) {
+            for (int layer = 2 * band; layer < 2 * band + 2; ++layer) {
+                // Columns alternate, so no pixel has a cured one below it.
+                const int c = layer % 2 == 0 ? 0 : 2;
+                IslandCheck::Worker& worker = workers[std::size_t(band)];
+                worker.runs = { { 0, c, c + 1 }, { 2, c, c + 1 }, { 4, c, c + 1 } };
+                check.layerDone(worker, layer, 6, layer == 2 * band);
+            }
+        }
+        QStringList kept;
+        for (const LayerIsland& island : check.islands())
+            kept << QStringLiteral("%1:%2,%3")
+                        .arg(island.layer)
+                        .arg(island.region.x)
+                        .arg(island.region.y);
+        QCOMPARE(kept,
+            QStringList({ QStringLiteral("1:2.5,0.5"), QStringLiteral("1:2.5,2.5"),
+                QStringLiteral("1:2.5,4.5"), QStringLiteral("2:0.5,0.5"),
+                QStringLiteral("2:0.5,2.5") }));
+        QCOMPARE(check.count(), 15LL);
     }
 
     void peelWarnings_data()
