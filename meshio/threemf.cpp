@@ -2,18 +2,21 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "threemf.h"
 
+#include "xmlscanner.h"
+
 #include <QHash>
 #include <QVector>
-#include <QXmlStreamReader>
 #include <QtEndian>
 
 #include <zlib.h>
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <cmath>
 #include <memory>
 #include <new>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -246,22 +249,50 @@ using Transform = std::array<double, 12>;
 
 const Transform kIdentity { 1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0 };
 
-bool parseTransform(const QStringRef& text, Transform& transform)
+// A number as XML writes it: blanks around it and a "+" are allowed, as are references.
+template <typename Number> bool toNumber(std::string_view text, Number& number)
 {
-    if (text.isEmpty()) {
+    std::string decoded;
+    if (text.find('&') != std::string_view::npos) {
+        if (!XmlScanner::decoded(text, decoded))
+            return false;
+        text = decoded;
+    }
+    while (!text.empty()
+        && (text.front() == ' ' || text.front() == '\t' || text.front() == '\n'
+            || text.front() == '\r'))
+        text.remove_prefix(1);
+    while (!text.empty()
+        && (text.back() == ' ' || text.back() == '\t' || text.back() == '\n'
+            || text.back() == '\r'))
+        text.remove_suffix(1);
+    if (text.size() > 1 && text.front() == '+' && text[1] != '-')
+        text.remove_prefix(1);
+    // from_chars, unlike strtod, ignores the locale that the program may have set.
+    const auto result = std::from_chars(text.data(), text.data() + text.size(), number);
+    return !text.empty() && result.ec == std::errc() && result.ptr == text.data() + text.size();
+}
+
+bool parseTransform(std::string_view text, Transform& transform)
+{
+    std::size_t count = 0;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        const std::size_t start = text.find_first_not_of(" \t\r\n", at);
+        if (start == std::string_view::npos)
+            break;
+        const std::size_t end = std::min(text.find_first_of(" \t\r\n", start), text.size());
+        if (count == 12 || !toNumber(text.substr(start, end - start), transform[count])
+            || !std::isfinite(transform[count]))
+            return false;
+        ++count;
+        at = end;
+    }
+    if (count == 0) {
         transform = kIdentity;
         return true;
     }
-    const QVector<QStringRef> parts = text.split(QLatin1Char(' '), Qt::SkipEmptyParts);
-    if (parts.size() != 12)
-        return false;
-    for (int i = 0; i < 12; ++i) {
-        bool ok = false;
-        transform[std::size_t(i)] = parts.at(i).toDouble(&ok);
-        if (!ok || !std::isfinite(transform[std::size_t(i)]))
-            return false;
-    }
-    return true;
+    return count == 12;
 }
 
 // Applies b after a.
@@ -306,20 +337,20 @@ struct Expansion {
     int height = 0; // component levels below the object
 };
 
-double unitInMillimetres(const QStringRef& unit, bool& known)
+double unitInMillimetres(std::string_view unit, bool& known)
 {
     known = true;
-    if (unit.isEmpty() || unit == QLatin1String("millimeter"))
+    if (unit.empty() || unit == "millimeter")
         return 1.0;
-    if (unit == QLatin1String("micron"))
+    if (unit == "micron")
         return 0.001;
-    if (unit == QLatin1String("centimeter"))
+    if (unit == "centimeter")
         return 10.0;
-    if (unit == QLatin1String("inch"))
+    if (unit == "inch")
         return 25.4;
-    if (unit == QLatin1String("foot"))
+    if (unit == "foot")
         return 304.8;
-    if (unit == QLatin1String("meter"))
+    if (unit == "meter")
         return 1000.0;
     known = false;
     return 1.0;
@@ -334,20 +365,36 @@ QString partKey(const QString& name)
     return key;
 }
 
-bool readReference(const QXmlStreamAttributes& attributes, Reference& reference)
+std::string_view attribute(const XmlScanner::Tag& tag, std::string_view name)
 {
-    reference.objectId = attributes.value(QLatin1String("objectid")).toString();
-    for (const QXmlStreamAttribute& attribute : attributes) {
-        if (attribute.name() == QLatin1String("path") && !attribute.prefix().isEmpty())
-            reference.part = partKey(attribute.value().toString());
+    for (const XmlScanner::Attribute& attribute : tag.attributes) {
+        if (attribute.name == name)
+            return attribute.value;
     }
-    return parseTransform(attributes.value(QLatin1String("transform")), reference.transform);
+    return std::string_view();
 }
 
-std::string atLine(const QXmlStreamReader& xml)
+QString textOf(std::string_view value)
 {
-    return " (line " + std::to_string(xml.lineNumber()) + ").";
+    std::string text;
+    if (!XmlScanner::decoded(value, text))
+        text = value;
+    return QString::fromUtf8(text.data(), int(text.size()));
 }
+
+bool readReference(const XmlScanner::Tag& tag, Reference& reference)
+{
+    reference.objectId = textOf(attribute(tag, "objectid"));
+    for (const XmlScanner::Attribute& attribute : tag.attributes) {
+        const std::size_t colon = attribute.name.find(':');
+        if (colon != std::string_view::npos && colon > 0
+            && attribute.name.substr(colon + 1) == "path")
+            reference.part = partKey(textOf(attribute.value));
+    }
+    return parseTransform(attribute(tag, "transform"), reference.transform);
+}
+
+std::string atLine(const XmlScanner& xml) { return " (line " + std::to_string(xml.line()) + ")."; }
 
 // Reads one model part as its text inflates, keeping only what the build needs.
 class PartReader {
@@ -362,49 +409,45 @@ public:
 
     bool read(ModelPart& part, std::string& error)
     {
-        QXmlStreamReader xml;
-        int depth = 0;
-        bool sawModel = false;
+        XmlScanner::Tag tag;
         for (;;) {
-            const QXmlStreamReader::TokenType token = xml.readNext();
-            if (token == QXmlStreamReader::Invalid) {
-                if (xml.error() != QXmlStreamReader::PrematureEndOfDocumentError || m_input.ended())
-                    return broken(xml, error);
+            const XmlScanner::Step step = m_xml.next(tag);
+            if (step == XmlScanner::Step::Broken)
+                return broken(error);
+            if (step == XmlScanner::Step::NeedMore) {
+                if (m_input.ended())
+                    return broken(error);
                 QByteArray piece;
                 if (!m_input.next(piece, error) || !m_budget.spend(quint64(piece.size()), error))
                     return false;
-                xml.addData(piece);
+                m_xml.add(piece.constData(), std::size_t(piece.size()));
                 continue;
             }
             m_budget.tokenRead();
-            if (token == QXmlStreamReader::EndElement) {
-                if (m_inObject && xml.name() == QLatin1String("object")
-                    && !finishObject(part, error))
+            if (tag.closing) {
+                if (m_inObject && tag.name == "object" && !finishObject(part, error))
                     return false;
-                if (--depth == 0)
+                if (m_xml.depth() == 0)
                     break; // the model is whole; what follows it is not read as XML
                 continue;
             }
-            if (token != QXmlStreamReader::StartElement)
-                continue;
-            ++depth;
             m_budget.elementRead();
-            if (depth == 1) {
-                if (xml.name() != QLatin1String("model"))
-                    return broken(xml, error);
-                sawModel = true;
+            if (m_xml.depth() == (tag.empty ? 0 : 1) && !m_sawModel) {
+                if (tag.name != "model")
+                    return broken(error);
+                m_sawModel = true;
                 bool known = false;
-                part.unit = unitInMillimetres(xml.attributes().value(QLatin1String("unit")), known);
+                part.unit = unitInMillimetres(attribute(tag, "unit"), known);
                 if (!known) {
                     error = "The 3MF model uses a unit this program does not know.";
                     return false;
                 }
-            } else if (!element(xml, part, error)) {
+                if (tag.empty)
+                    break;
+            } else if (!element(tag, part, error)) {
                 return false;
             }
         }
-        if (!sawModel)
-            return broken(xml, error);
         // The rest of the part still has to inflate to its size and CRC.
         QByteArray piece;
         while (!m_input.ended()) {
@@ -415,18 +458,17 @@ public:
     }
 
 private:
-    bool element(QXmlStreamReader& xml, ModelPart& part, std::string& error)
+    bool element(const XmlScanner::Tag& tag, ModelPart& part, std::string& error)
     {
-        const QStringRef name = xml.name();
-        if (name == QLatin1String("object")) {
-            m_inObject = true;
-            m_objectId = xml.attributes().value(QLatin1String("id")).toString();
+        if (tag.name == "object") {
+            m_inObject = !tag.empty;
+            m_objectId = textOf(attribute(tag, "id"));
             m_object = Object();
-            return true;
+            return tag.empty ? finishObject(part, error) : true;
         }
-        if (name == QLatin1String("item")) {
+        if (tag.name == "item") {
             Reference item;
-            if (!readReference(xml.attributes(), item)) {
+            if (!readReference(tag, item)) {
                 error = "The 3MF model has a build item with a broken transform.";
                 return false;
             }
@@ -435,43 +477,41 @@ private:
         }
         if (!m_inObject)
             return true;
-        const QXmlStreamAttributes attributes = xml.attributes();
-        if (name == QLatin1String("vertex")) {
+        if (tag.name == "vertex") {
             if (++m_vertices > kMostVertices) {
                 error = "The 3MF file holds more than " + std::to_string(kMostVertices)
                     + " vertices.";
                 return false;
             }
             for (const char* axis : { "x", "y", "z" }) {
-                bool ok = false;
-                const double value = attributes.value(QLatin1String(axis)).toDouble(&ok);
+                double value = 0;
+                const bool ok = toNumber(attribute(tag, axis), value);
                 const float scaled = float(value * part.unit);
                 if (!ok || !std::isfinite(scaled)) {
                     error = "The 3MF model has a vertex coordinate that is not a finite number"
-                        + atLine(xml);
+                        + atLine(m_xml);
                     return false;
                 }
                 m_object.positions.push_back(scaled);
             }
-        } else if (name == QLatin1String("triangle")) {
+        } else if (tag.name == "triangle") {
             if (++m_triangles > kMaxMeshTriangles) {
                 error = "The 3MF file holds more than " + std::to_string(kMaxMeshTriangles)
                     + " triangles, more than the agent slices.";
                 return false;
             }
             for (const char* corner : { "v1", "v2", "v3" }) {
-                bool ok = false;
-                const uint index = attributes.value(QLatin1String(corner)).toUInt(&ok);
-                if (!ok) {
+                quint32 index = 0;
+                if (!toNumber(attribute(tag, corner), index)) {
                     error = "The 3MF model has a triangle without its three vertex numbers"
-                        + atLine(xml);
+                        + atLine(m_xml);
                     return false;
                 }
                 m_object.triangles.push_back(index);
             }
-        } else if (name == QLatin1String("component")) {
+        } else if (tag.name == "component") {
             Reference component;
-            if (!readReference(attributes, component)) {
+            if (!readReference(tag, component)) {
                 error = "The 3MF model has a component with a broken transform.";
                 return false;
             }
@@ -498,14 +538,15 @@ private:
     }
 
     // A damaged archive is named as such even when its garbage reaches the XML reader first.
-    bool broken(const QXmlStreamReader& xml, std::string& error)
+    bool broken(std::string& error)
     {
+        const std::string line = atLine(m_xml);
         QByteArray piece;
         while (!m_input.ended()) {
             if (!m_input.next(piece, error) || !m_budget.spend(quint64(piece.size()), error))
                 return false;
         }
-        error = "The 3MF model part is not a complete 3MF model" + atLine(xml);
+        error = "The 3MF model part is not a complete 3MF model" + line;
         return false;
     }
 
@@ -513,6 +554,8 @@ private:
     TextBudget& m_budget;
     quint64& m_vertices; // in all parts
     quint64& m_triangles;
+    XmlScanner m_xml;
+    bool m_sawModel = false;
     bool m_inObject = false;
     QString m_objectId;
     Object m_object;

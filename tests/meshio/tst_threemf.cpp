@@ -65,6 +65,76 @@ private slots:
         QCOMPARE(mesh.xyz.at(2), 5.f); // the item's move reaches every component
     }
 
+    // Model text as writers lay it out: the reader sees tags and attributes, whatever surrounds
+    // them and however the inflated text is cut into pieces.
+    void readsWhatWritersWrite_data()
+    {
+        QTest::addColumn<QByteArray>("archive");
+        QTest::addColumn<int>("triangles");
+
+        const QByteArray plain = model(tetrahedron(), "<item objectid=\"1\"/>");
+        QTest::newRow("plain") << package({ { plain } }) << 4;
+        QByteArray dressed = plain;
+        dressed.replace("<resources>", "<resources>\n  <!-- made <by> hand -->\n  <?tool x?>");
+        dressed.replace("<vertices>", "<vertices><![CDATA[ <vertex/> ]]>");
+        dressed.replace("<item objectid=\"1\"/>",
+            "<item objectid = '&#49;' transform=\" 1 0 0 0 1 0 0 0 1 +0 0 0 \"></item>");
+        dressed.replace("<triangle v1=\"0\"", "<triangle\n v1=\" 0 \"");
+        QTest::newRow("comments, instructions, CDATA, quotes, references")
+            << package({ { dressed } }) << 4;
+        QByteArray prefixed = plain;
+        prefixed.replace("<model ", "<m:model xmlns:m=\"urn:x\" ");
+        prefixed.replace("</model>", "</m:model>");
+        QTest::newRow("prefixed names") << package({ { prefixed } }) << 4;
+        // Some 400 KB of triangles: tags cut by the ends of the pieces the text inflates in.
+        const int at = plain.indexOf("</triangles>");
+        QTest::newRow("across pieces") << package({ { plain.left(at) },
+            { "<triangle v1=\"1\" v2=\"2\" v3=\"3\"/>", 12'345 }, { plain.mid(at) } })
+                                       << 4 + 12'345;
+    }
+
+    void readsWhatWritersWrite()
+    {
+        QFETCH(QByteArray, archive);
+        QFETCH(int, triangles);
+        Mesh mesh;
+        std::string error;
+        QVERIFY2(parse(archive, mesh, error), error.c_str());
+        QCOMPARE(mesh.triangleCount(), std::size_t(triangles));
+        QCOMPARE(mesh.xyz.at(mesh.xyz.size() - 3), 0.f); // vertex 3 of the last: (0, 0, 3)
+        QCOMPARE(mesh.xyz.back(), 3.f);
+    }
+
+    void refusesBrokenText_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QString>("sentence");
+        const QByteArray plain = model(tetrahedron(), "<item objectid=\"1\"/>");
+        QTest::newRow("end tag of another element")
+            << QByteArray(plain).replace("</vertices>", "\n</vertex>")
+            << QStringLiteral("The 3MF model part is not a complete 3MF model (line 3).");
+        QTest::newRow("document type")
+            << QByteArray(plain).replace("<model", "<!DOCTYPE model>\n<model")
+            << QStringLiteral("The 3MF model part is not a complete 3MF model (line 2).");
+        QTest::newRow("cut short") << plain.left(plain.size() - 20)
+                                   << QStringLiteral("The 3MF model part is not a complete 3MF "
+                                                     "model (line 2).");
+        QTest::newRow("unknown reference")
+            << QByteArray(plain).replace("v1=\"0\"", "v1=\"&zero;\"")
+            << QStringLiteral("The 3MF model has a triangle without its three vertex numbers "
+                              "(line 2).");
+    }
+
+    void refusesBrokenText()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(QString, sentence);
+        Mesh mesh;
+        std::string error;
+        QVERIFY(!parse(package({ { text } }), mesh, error));
+        QCOMPARE(QString::fromStdString(error), sentence);
+    }
+
     void refusesWhatUnfoldsBeyondReason_data()
     {
         QTest::addColumn<QByteArray>("archive");
