@@ -25,15 +25,16 @@ constexpr int kMaxComponentDepth = 16;
 // Objects placed, counting every component on every level: plates of many copies stay far below,
 // while a few hundred bytes of components could otherwise ask for millions of copies.
 constexpr quint64 kMostPlacements = 10'000;
-// A triangle soup has three vertices a triangle; no model needs more.
-constexpr quint64 kMostVertices = 3 * quint64(kMaxMeshTriangles);
+// A closed mesh has about half as many vertices as triangles, so the triangle limit bounds them
+// too: tags of vertices alone, which deflate a thousandfold, must not fill the memory either.
+constexpr quint64 kMostVertices = kMaxMeshTriangles;
 // Model text inflated from the archive: the first megabytes are free (the head, metadata), then
 // every element read allows this much more. A run of blanks, a comment or one endless attribute
 // is refused after a few megabytes, while vertices and triangles written however verbosely pass.
 constexpr quint64 kFreeModelBytes = quint64(16) << 20;
 constexpr quint64 kModelBytesPerElement = 256;
-// One token (text, a comment, a tag with its attributes) is held whole by the XML reader, which
-// reads it again from its start whenever more text arrives: none of a model comes near this.
+// The most text between two tags: a comment or a tag is held whole by the scanner, which reads it
+// again from its start whenever more text arrives; no model comes near this.
 constexpr quint64 kLongestToken = quint64(4) << 20;
 // Nor more in all than the triangle limit needs, a vertex and a triangle written at length each.
 constexpr quint64 kMostModelBytes = quint64(kMaxMeshTriangles) * 2 * 80;
