@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <new>
 #include <vector>
 
 namespace {
@@ -49,11 +50,8 @@ bool equals(const char* begin, const char* end, const char* word)
 
 std::string atLine(std::size_t line) { return " (line " + std::to_string(line) + ")."; }
 
-} // namespace
-
-bool parseObj(const unsigned char* data, std::size_t size, Mesh& mesh, std::string& error)
+bool readObj(const unsigned char* data, std::size_t size, Mesh& mesh, std::string& error)
 {
-    mesh.xyz.clear();
     std::vector<float> positions;
     // Corners as zero-based vertex numbers; faces are fans, so three per triangle.
     std::vector<std::uint32_t> corners;
@@ -64,10 +62,15 @@ bool parseObj(const unsigned char* data, std::size_t size, Mesh& mesh, std::stri
     std::size_t line = 0;
     for (const char* lineBegin = text; lineBegin < textEnd;) {
         ++line;
+        // Lines end in LF, CRLF or, as old Mac programs wrote them, CR alone.
         const char* lineEnd = lineBegin;
-        while (lineEnd < textEnd && *lineEnd != '\n')
+        while (lineEnd < textEnd && *lineEnd != '\n' && *lineEnd != '\r')
             ++lineEnd;
-        const char* next = lineEnd < textEnd ? lineEnd + 1 : lineEnd;
+        const char* next = lineEnd;
+        if (next < textEnd && *next == '\r')
+            ++next;
+        if (next < textEnd && *next == '\n')
+            ++next;
         const char* commentAt = lineBegin;
         while (commentAt < lineEnd && *commentAt != '#')
             ++commentAt;
@@ -125,7 +128,7 @@ bool parseObj(const unsigned char* data, std::size_t size, Mesh& mesh, std::stri
             }
             if (corners.size() / 3 + (face.size() - 2) > kMaxMeshTriangles) {
                 error = "The OBJ file holds more than " + std::to_string(kMaxMeshTriangles)
-                    + " triangles.";
+                    + " triangles, more than the agent slices.";
                 return false;
             }
             for (std::size_t i = 1; i + 1 < face.size(); ++i) {
@@ -157,4 +160,20 @@ bool parseObj(const unsigned char* data, std::size_t size, Mesh& mesh, std::stri
         *out++ = p[2];
     }
     return true;
+}
+
+} // namespace
+
+bool parseObj(const unsigned char* data, std::size_t size, Mesh& mesh, std::string& error)
+{
+    mesh.xyz.clear();
+    bool ok = false;
+    try {
+        ok = readObj(data, size, mesh, error);
+    } catch (const std::bad_alloc&) {
+        error = "The OBJ file is too large for the memory available.";
+    }
+    if (!ok)
+        std::vector<float>().swap(mesh.xyz);
+    return ok;
 }

@@ -3,21 +3,17 @@
 #ifndef MESHIO_OBJ_H
 #define MESHIO_OBJ_H
 
-// No Qt here: the reader is fuzzed on its own.
-#include "stl.h"
+#include "mesh.h"
 
 #include <cstddef>
 #include <string>
 
-// Wavefront OBJ text: "v" positions and "f" faces (polygons become fans of triangles; corners may
-// carry texture and normal numbers, which are ignored; negative numbers count back from the last
-// vertex). Everything else (normals, groups, materials) is skipped. A face naming a vertex that
-// does not exist, a coordinate that is not a finite number, or a file without any triangle give
-// false and one plain sentence; never a crash.
+// Wavefront OBJ text, lines ended by LF, CRLF or CR alone: "v" positions and "f" faces (polygons
+// become fans of triangles; corners may carry texture and normal numbers, which are ignored;
+// negative numbers count back from the last vertex). Everything else (normals, groups, materials)
+// is skipped. A face naming a vertex that does not exist, a coordinate that is not a finite number,
+// more than kMaxMeshTriangles or a file without any triangle give false and one plain sentence;
+// never a crash.
 bool parseObj(const unsigned char* data, std::size_t size, Mesh& mesh, std::string& error);
-
-// The most triangles a polygon-rich OBJ or a many-times-placed 3MF may unfold into: the editor
-// holds every triangle at 72 bytes, and a buffer must stay under 2 GiB.
-constexpr std::size_t kMaxMeshTriangles = 20'000'000;
 
 #endif

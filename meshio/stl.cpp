@@ -52,7 +52,7 @@ std::string notFiniteSentence(std::size_t triangle)
 
 std::string tooManySentence()
 {
-    return "The STL file holds more than " + std::to_string(kMostStlTriangles)
+    return "The STL file holds more than " + std::to_string(kMaxMeshTriangles)
         + " triangles, more than the agent slices.";
 }
 
@@ -205,7 +205,7 @@ private:
             }
             if (m_token != "facet")
                 return fail("expected \"facet\" or \"endsolid\"", error);
-            if (mesh.triangleCount() >= kMostStlTriangles) {
+            if (mesh.triangleCount() >= kMaxMeshTriangles) {
                 error = tooManySentence();
                 return false;
             }
@@ -307,6 +307,21 @@ private:
     std::size_t m_line = 1;
 };
 
+// Words: printable characters, white space and the bytes of UTF-8, and something besides white
+// space (a blank header is still a binary STL's). A binary STL has a NUL in its triangle count
+// (below 16 777 216) at byte 83 at the latest.
+bool isText(const unsigned char* data, std::size_t size)
+{
+    bool visible = false;
+    for (std::size_t i = 0; i < size; ++i) {
+        const unsigned char c = data[i];
+        if (c == 127 || (c < 32 && !isSpace(char(c))))
+            return false;
+        visible = visible || c > 32;
+    }
+    return visible;
+}
+
 // Decides between binary and text from the first bytes and the size alone, and refuses what is
 // neither before reading on: a count that does not fit the size is never allocated.
 bool readStl(ByteStream& in, std::uint64_t size, Mesh& mesh, std::string& error)
@@ -324,7 +339,7 @@ bool readStl(ByteStream& in, std::uint64_t size, Mesh& mesh, std::string& error)
             error = "The STL file holds no triangles.";
             return false;
         }
-        if (count > kMostStlTriangles) {
+        if (count > kMaxMeshTriangles) {
             error = tooManySentence();
             return false;
         }
@@ -333,6 +348,11 @@ bool readStl(ByteStream& in, std::uint64_t size, Mesh& mesh, std::string& error)
     if (looksLikeText(in.data(), probed)) {
         AsciiReader reader(in);
         return reader.read(mesh, error);
+    }
+    // A note or a listing given the ending ".stl" by mistake is not a broken STL.
+    if (isText(in.data(), probed)) {
+        error = "The file is text, not an STL file.";
+        return false;
     }
     if (size < kHeaderSize + 4) {
         error = "The STL file is truncated: " + std::to_string(size)

@@ -2,177 +2,121 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "threemf.h"
 
-#include "obj.h"
+#include "xmlscanner.h"
+#include "zippart.h"
 
 #include <QHash>
 #include <QVector>
-#include <QXmlStreamReader>
-#include <QtEndian>
 
-#include <zlib.h>
-
+#include <algorithm>
 #include <array>
+#include <charconv>
 #include <cmath>
 #include <memory>
+#include <new>
+#include <string_view>
+#include <vector>
 
 namespace {
 
 constexpr int kMaxComponentDepth = 16;
-// A model part is text; more than 1 GiB of it would not fit the editor's buffers anyway.
-constexpr quint64 kMaxPartSize = quint64(1) << 30;
-constexpr quint64 kMaxVisits = 100'000; // objects placed, counting every component
+// Objects placed, counting every component on every level: plates of many copies stay far below,
+// while a few hundred bytes of components could otherwise ask for millions of copies.
+constexpr quint64 kMostPlacements = 10'000;
+// A closed mesh has about half as many vertices as triangles, so the triangle limit bounds them
+// too: tags of vertices alone, which deflate a thousandfold, must not fill the memory either.
+constexpr quint64 kMostVertices = kMaxMeshTriangles;
+// Model text inflated from the archive: the first megabytes are free (the head, metadata), then
+// every element read allows this much more. A run of blanks, a comment or one endless attribute
+// is refused after a few megabytes, while vertices and triangles written however verbosely pass.
+constexpr quint64 kFreeModelBytes = quint64(16) << 20;
+constexpr quint64 kModelBytesPerElement = 256;
+// The most text between two tags: a comment or a tag is held whole by the scanner, which reads it
+// again from its start whenever more text arrives; no model comes near this.
+constexpr quint64 kLongestToken = quint64(4) << 20;
+// Nor more in all than the triangle limit needs, a vertex and a triangle written at length each.
+constexpr quint64 kMostModelBytes = quint64(kMaxMeshTriangles) * 2 * 80;
+// Sums that may grow beyond any limit stop growing here instead of wrapping.
+constexpr quint64 kSaturated = quint64(1) << 62;
 
-quint16 u16(const QByteArray& bytes, qint64 at)
-{
-    return qFromLittleEndian<quint16>(bytes.constData() + at);
-}
+quint64 saturatedSum(quint64 a, quint64 b) { return std::min(kSaturated, a + b); }
 
-quint32 u32(const QByteArray& bytes, qint64 at)
-{
-    return qFromLittleEndian<quint32>(bytes.constData() + at);
-}
+const char* const kTooMuchText
+    = "The 3MF file is too large: its model inflates to far more text than its triangles need.";
 
-struct ZipEntry {
-    QString name;
-    quint16 method = 0;
-    quint32 crc = 0;
-    quint32 compressedSize = 0;
-    quint32 size = 0;
-    quint32 localHeader = 0;
+// What the archive's model text may inflate to, spent piece by piece (see kFreeModelBytes).
+class TextBudget {
+public:
+    bool spend(quint64 bytes, std::string& error)
+    {
+        m_total += bytes;
+        m_sinceToken += bytes;
+        if (m_total > kMostModelBytes
+            || m_total > kFreeModelBytes + m_elements * kModelBytesPerElement
+            || m_sinceToken > kLongestToken) {
+            error = kTooMuchText;
+            return false;
+        }
+        return true;
+    }
+    void tokenRead() { m_sinceToken = 0; }
+    void elementRead() { ++m_elements; }
+
+private:
+    quint64 m_total = 0;
+    quint64 m_sinceToken = 0;
+    quint64 m_elements = 0;
 };
-
-bool centralDirectory(const QByteArray& zip, QVector<ZipEntry>& entries, QString& error)
-{
-    const QString damaged = QStringLiteral("The 3MF file is not a complete zip archive.");
-    // The end record is 22 bytes plus a comment of up to 65535.
-    const qint64 size = zip.size();
-    qint64 end = -1;
-    for (qint64 at = size - 22; at >= 0 && at >= size - 22 - 65535; --at) {
-        if (u32(zip, at) == 0x06054b50) {
-            end = at;
-            break;
-        }
-    }
-    if (end < 0) {
-        error = damaged;
-        return false;
-    }
-    const quint16 count = u16(zip, end + 10);
-    const quint32 directorySize = u32(zip, end + 12);
-    const quint32 directoryOffset = u32(zip, end + 16);
-    if (quint64(directoryOffset) + directorySize > quint64(end)) {
-        error = damaged;
-        return false;
-    }
-    qint64 at = directoryOffset;
-    for (int i = 0; i < count; ++i) {
-        if (at + 46 > end || u32(zip, at) != 0x02014b50) {
-            error = damaged;
-            return false;
-        }
-        ZipEntry entry;
-        entry.method = u16(zip, at + 10);
-        entry.crc = u32(zip, at + 16);
-        entry.compressedSize = u32(zip, at + 20);
-        entry.size = u32(zip, at + 24);
-        const quint16 nameLength = u16(zip, at + 28);
-        const quint16 extraLength = u16(zip, at + 30);
-        const quint16 commentLength = u16(zip, at + 32);
-        entry.localHeader = u32(zip, at + 42);
-        if (at + 46 + nameLength > end) {
-            error = damaged;
-            return false;
-        }
-        entry.name = QString::fromUtf8(zip.constData() + at + 46, nameLength);
-        entries.append(entry);
-        at += 46 + nameLength + extraLength + commentLength;
-    }
-    return true;
-}
-
-bool extract(const QByteArray& zip, const ZipEntry& entry, QByteArray& out, QString& error)
-{
-    const QString damaged = QStringLiteral("The 3MF file's model part is damaged or truncated.");
-    const qint64 header = entry.localHeader;
-    if (header + 30 > zip.size() || u32(zip, header) != 0x04034b50) {
-        error = damaged;
-        return false;
-    }
-    const qint64 dataAt = header + 30 + u16(zip, header + 26) + u16(zip, header + 28);
-    if (dataAt + qint64(entry.compressedSize) > zip.size() || entry.size > kMaxPartSize) {
-        error = damaged;
-        return false;
-    }
-    const char* data = zip.constData() + dataAt;
-    if (entry.method == 0) {
-        if (entry.compressedSize != entry.size) {
-            error = damaged;
-            return false;
-        }
-        out = QByteArray(data, int(entry.size));
-    } else if (entry.method == 8) {
-        // Grown as the stream inflates rather than trusting the declared size up front.
-        z_stream stream {};
-        if (inflateInit2(&stream, -MAX_WBITS) != Z_OK) {
-            error = damaged;
-            return false;
-        }
-        stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data));
-        stream.avail_in = entry.compressedSize;
-        out.clear();
-        int status = Z_OK;
-        while (status == Z_OK) {
-            const int had = out.size();
-            const int step = 1 << 20;
-            if (quint64(had) > entry.size)
-                break; // more output than declared
-            out.resize(had + step);
-            stream.next_out = reinterpret_cast<Bytef*>(out.data() + had);
-            stream.avail_out = uInt(step);
-            status = inflate(&stream, Z_NO_FLUSH);
-            out.resize(had + step - int(stream.avail_out));
-            if (status == Z_BUF_ERROR && stream.avail_in == 0)
-                break; // input ended before the stream did
-        }
-        inflateEnd(&stream);
-        if (status != Z_STREAM_END || quint32(out.size()) != entry.size) {
-            error = damaged;
-            return false;
-        }
-    } else {
-        error = QStringLiteral("The 3MF file's model part is compressed in a way this program does "
-                               "not read.");
-        return false;
-    }
-    // The central directory's CRC: the local header may leave it to a data descriptor.
-    if (crc32(0, reinterpret_cast<const Bytef*>(out.constData()), uInt(out.size())) != entry.crc) {
-        error = damaged;
-        return false;
-    }
-    return true;
-}
 
 // Row-vector affine transform as 3MF writes it: x' = x m00 + y m10 + z m20 + m30, ...
 using Transform = std::array<double, 12>;
 
 const Transform kIdentity { 1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0 };
 
-bool parseTransform(const QStringRef& text, Transform& transform)
+// A number as XML writes it: blanks around it and a "+" are allowed, as are references.
+template <typename Number> bool toNumber(std::string_view text, Number& number)
 {
-    if (text.isEmpty()) {
+    std::string decoded;
+    if (text.find('&') != std::string_view::npos) {
+        if (!XmlScanner::decoded(text, decoded))
+            return false;
+        text = decoded;
+    }
+    while (!text.empty()
+        && (text.front() == ' ' || text.front() == '\t' || text.front() == '\n'
+            || text.front() == '\r'))
+        text.remove_prefix(1);
+    while (!text.empty()
+        && (text.back() == ' ' || text.back() == '\t' || text.back() == '\n'
+            || text.back() == '\r'))
+        text.remove_suffix(1);
+    if (text.size() > 1 && text.front() == '+' && text[1] != '-')
+        text.remove_prefix(1);
+    // from_chars, unlike strtod, ignores the locale that the program may have set.
+    const auto result = std::from_chars(text.data(), text.data() + text.size(), number);
+    return !text.empty() && result.ec == std::errc() && result.ptr == text.data() + text.size();
+}
+
+bool parseTransform(std::string_view text, Transform& transform)
+{
+    std::size_t count = 0;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        const std::size_t start = text.find_first_not_of(" \t\r\n", at);
+        if (start == std::string_view::npos)
+            break;
+        const std::size_t end = std::min(text.find_first_of(" \t\r\n", start), text.size());
+        if (count == 12 || !toNumber(text.substr(start, end - start), transform[count])
+            || !std::isfinite(transform[count]))
+            return false;
+        ++count;
+        at = end;
+    }
+    if (count == 0) {
         transform = kIdentity;
         return true;
     }
-    const QVector<QStringRef> parts = text.split(QLatin1Char(' '), Qt::SkipEmptyParts);
-    if (parts.size() != 12)
-        return false;
-    for (int i = 0; i < 12; ++i) {
-        bool ok = false;
-        transform[std::size_t(i)] = parts.at(i).toDouble(&ok);
-        if (!ok || !std::isfinite(transform[std::size_t(i)]))
-            return false;
-    }
-    return true;
+    return count == 12;
 }
 
 // Applies b after a.
@@ -199,9 +143,9 @@ struct Reference {
 };
 
 struct Object {
-    QVector<float> positions; // x, y, z per vertex, in millimetres
-    QVector<quint32> triangles; // three vertex numbers per triangle
-    QVector<Reference> components;
+    std::vector<float> positions; // x, y, z per vertex, in millimetres
+    std::vector<quint32> triangles; // three vertex numbers per triangle
+    std::vector<Reference> components;
 };
 
 struct ModelPart {
@@ -210,20 +154,27 @@ struct ModelPart {
     QVector<Reference> items; // the build, read from the root part only
 };
 
-double unitInMillimetres(const QStringRef& unit, bool& known)
+// What placing an object once unfolds into, its components' placements included.
+struct Expansion {
+    quint64 triangles = 0;
+    quint64 placements = 0;
+    int height = 0; // component levels below the object
+};
+
+double unitInMillimetres(std::string_view unit, bool& known)
 {
     known = true;
-    if (unit.isEmpty() || unit == QLatin1String("millimeter"))
+    if (unit.empty() || unit == "millimeter")
         return 1.0;
-    if (unit == QLatin1String("micron"))
+    if (unit == "micron")
         return 0.001;
-    if (unit == QLatin1String("centimeter"))
+    if (unit == "centimeter")
         return 10.0;
-    if (unit == QLatin1String("inch"))
+    if (unit == "inch")
         return 25.4;
-    if (unit == QLatin1String("foot"))
+    if (unit == "foot")
         return 304.8;
-    if (unit == QLatin1String("meter"))
+    if (unit == "meter")
         return 1000.0;
     known = false;
     return 1.0;
@@ -238,217 +189,325 @@ QString partKey(const QString& name)
     return key;
 }
 
-bool readReference(const QXmlStreamAttributes& attributes, Reference& reference)
+std::string_view attribute(const XmlScanner::Tag& tag, std::string_view name)
 {
-    reference.objectId = attributes.value(QLatin1String("objectid")).toString();
-    for (const QXmlStreamAttribute& attribute : attributes) {
-        if (attribute.name() == QLatin1String("path") && !attribute.prefix().isEmpty())
-            reference.part = partKey(attribute.value().toString());
+    for (const XmlScanner::Attribute& attribute : tag.attributes) {
+        if (attribute.name == name)
+            return attribute.value;
     }
-    return parseTransform(attributes.value(QLatin1String("transform")), reference.transform);
+    return std::string_view();
 }
 
-bool readObject(QXmlStreamReader& xml, ModelPart& part, QString& error)
+QString textOf(std::string_view value)
 {
-    const QString id = xml.attributes().value(QLatin1String("id")).toString();
-    Object object;
-    while (!xml.atEnd()) {
-        const QXmlStreamReader::TokenType token = xml.readNext();
-        if (token == QXmlStreamReader::EndElement && xml.name() == QLatin1String("object"))
-            break;
-        if (token != QXmlStreamReader::StartElement)
-            continue;
-        const QXmlStreamAttributes attributes = xml.attributes();
-        if (xml.name() == QLatin1String("vertex")) {
-            for (const char* axis : { "x", "y", "z" }) {
-                bool ok = false;
-                const double value = attributes.value(QLatin1String(axis)).toDouble(&ok);
-                const float scaled = float(value * part.unit);
-                if (!ok || !std::isfinite(scaled)) {
-                    error = QStringLiteral("The 3MF model has a vertex coordinate that is not a "
-                                           "finite number (line %1).")
-                                .arg(xml.lineNumber());
-                    return false;
-                }
-                object.positions.append(scaled);
-            }
-        } else if (xml.name() == QLatin1String("triangle")) {
-            for (const char* corner : { "v1", "v2", "v3" }) {
-                bool ok = false;
-                const uint index = attributes.value(QLatin1String(corner)).toUInt(&ok);
-                if (!ok) {
-                    error = QStringLiteral("The 3MF model has a triangle without its three "
-                                           "vertex numbers (line %1).")
-                                .arg(xml.lineNumber());
-                    return false;
-                }
-                object.triangles.append(index);
-            }
-        } else if (xml.name() == QLatin1String("component")) {
-            Reference component;
-            if (!readReference(attributes, component)) {
-                error = QStringLiteral("The 3MF model has a component with a broken transform.");
-                return false;
-            }
-            object.components.append(component);
-        }
-    }
-    const quint32 vertexCount = quint32(object.positions.size() / 3);
-    for (quint32 index : qAsConst(object.triangles)) {
-        if (index >= vertexCount) {
-            error = QStringLiteral("The 3MF model has a triangle naming vertex %1, which its "
-                                   "object does not define.")
-                        .arg(index);
-            return false;
-        }
-    }
-    part.objects.insert(id, object);
-    return true;
+    std::string text;
+    if (!XmlScanner::decoded(value, text))
+        text = value;
+    return QString::fromUtf8(text.data(), int(text.size()));
 }
 
-bool readPart(const QByteArray& bytes, ModelPart& part, QString& error)
+bool readReference(const XmlScanner::Tag& tag, Reference& reference)
 {
-    QXmlStreamReader xml(bytes);
-    bool sawModel = false;
-    while (!xml.atEnd()) {
-        if (xml.readNext() != QXmlStreamReader::StartElement)
-            continue;
-        const QStringRef name = xml.name();
-        if (name == QLatin1String("model")) {
-            sawModel = true;
-            bool known = false;
-            part.unit = unitInMillimetres(xml.attributes().value(QLatin1String("unit")), known);
-            if (!known) {
-                error = QStringLiteral("The 3MF model uses a unit this program does not know.");
+    reference.objectId = textOf(attribute(tag, "objectid"));
+    for (const XmlScanner::Attribute& attribute : tag.attributes) {
+        const std::size_t colon = attribute.name.find(':');
+        if (colon != std::string_view::npos && colon > 0
+            && attribute.name.substr(colon + 1) == "path")
+            reference.part = partKey(textOf(attribute.value));
+    }
+    return parseTransform(attribute(tag, "transform"), reference.transform);
+}
+
+std::string atLine(const XmlScanner& xml) { return " (line " + std::to_string(xml.line()) + ")."; }
+
+// Reads one model part as its text inflates, keeping only what the build needs.
+class PartReader {
+public:
+    PartReader(ZipPartStream& input, TextBudget& budget, quint64& vertices, quint64& triangles)
+        : m_input(input)
+        , m_budget(budget)
+        , m_vertices(vertices)
+        , m_triangles(triangles)
+    {
+    }
+
+    bool read(ModelPart& part, std::string& error)
+    {
+        XmlScanner::Tag tag;
+        for (;;) {
+            const XmlScanner::Step step = m_xml.next(tag);
+            if (step == XmlScanner::Step::Broken)
+                return broken(error);
+            if (step == XmlScanner::Step::NeedMore) {
+                if (m_input.ended())
+                    return broken(error);
+                QByteArray piece;
+                if (!m_input.next(piece, error) || !m_budget.spend(quint64(piece.size()), error))
+                    return false;
+                m_xml.add(piece.constData(), std::size_t(piece.size()));
+                continue;
+            }
+            m_budget.tokenRead();
+            if (tag.closing) {
+                if (m_inObject && tag.name == "object" && !finishObject(part, error))
+                    return false;
+                if (m_xml.depth() == 0)
+                    break; // the model is whole; what follows it is not read as XML
+                continue;
+            }
+            m_budget.elementRead();
+            if (m_xml.depth() == (tag.empty ? 0 : 1) && !m_sawModel) {
+                if (tag.name != "model")
+                    return broken(error);
+                m_sawModel = true;
+                bool known = false;
+                part.unit = unitInMillimetres(attribute(tag, "unit"), known);
+                if (!known) {
+                    error = "The 3MF model uses a unit this program does not know.";
+                    return false;
+                }
+                if (tag.empty)
+                    break;
+            } else if (!element(tag, part, error)) {
                 return false;
             }
-        } else if (name == QLatin1String("object")) {
-            if (!readObject(xml, part, error))
+        }
+        // The rest of the part still has to inflate to its size and CRC.
+        QByteArray piece;
+        while (!m_input.ended()) {
+            if (!m_input.next(piece, error) || !m_budget.spend(quint64(piece.size()), error))
                 return false;
-        } else if (name == QLatin1String("item")) {
+        }
+        return true;
+    }
+
+private:
+    bool element(const XmlScanner::Tag& tag, ModelPart& part, std::string& error)
+    {
+        if (tag.name == "object") {
+            m_inObject = !tag.empty;
+            m_objectId = textOf(attribute(tag, "id"));
+            m_object = Object();
+            return tag.empty ? finishObject(part, error) : true;
+        }
+        if (tag.name == "item") {
             Reference item;
-            if (!readReference(xml.attributes(), item)) {
-                error = QStringLiteral("The 3MF model has a build item with a broken transform.");
+            if (!readReference(tag, item)) {
+                error = "The 3MF model has a build item with a broken transform.";
                 return false;
             }
             part.items.append(item);
+            return true;
         }
+        if (!m_inObject)
+            return true;
+        if (tag.name == "vertex") {
+            if (++m_vertices > kMostVertices) {
+                error = "The 3MF file holds more than " + std::to_string(kMostVertices)
+                    + " vertices.";
+                return false;
+            }
+            for (const char* axis : { "x", "y", "z" }) {
+                double value = 0;
+                const bool ok = toNumber(attribute(tag, axis), value);
+                const float scaled = float(value * part.unit);
+                if (!ok || !std::isfinite(scaled)) {
+                    error = "The 3MF model has a vertex coordinate that is not a finite number"
+                        + atLine(m_xml);
+                    return false;
+                }
+                m_object.positions.push_back(scaled);
+            }
+        } else if (tag.name == "triangle") {
+            if (++m_triangles > kMaxMeshTriangles) {
+                error = "The 3MF file holds more than " + std::to_string(kMaxMeshTriangles)
+                    + " triangles, more than the agent slices.";
+                return false;
+            }
+            for (const char* corner : { "v1", "v2", "v3" }) {
+                quint32 index = 0;
+                if (!toNumber(attribute(tag, corner), index)) {
+                    error = "The 3MF model has a triangle without its three vertex numbers"
+                        + atLine(m_xml);
+                    return false;
+                }
+                m_object.triangles.push_back(index);
+            }
+        } else if (tag.name == "component") {
+            Reference component;
+            if (!readReference(tag, component)) {
+                error = "The 3MF model has a component with a broken transform.";
+                return false;
+            }
+            m_object.components.push_back(component);
+        }
+        return true;
     }
-    if (xml.hasError() || !sawModel) {
-        error = QStringLiteral("The 3MF model part is not a complete 3MF model (line %1).")
-                    .arg(xml.lineNumber());
+
+    bool finishObject(ModelPart& part, std::string& error)
+    {
+        m_inObject = false;
+        const quint32 vertexCount = quint32(m_object.positions.size() / 3);
+        for (quint32 index : m_object.triangles) {
+            if (index >= vertexCount) {
+                error = "The 3MF model has a triangle naming vertex " + std::to_string(index)
+                    + ", which its object does not define.";
+                return false;
+            }
+        }
+        // Moved, not copied: an object may hold millions of triangles.
+        part.objects[m_objectId] = std::move(m_object);
+        m_object = Object();
+        return true;
+    }
+
+    // A damaged archive is named as such even when its garbage reaches the XML reader first.
+    bool broken(std::string& error)
+    {
+        const std::string line = atLine(m_xml);
+        QByteArray piece;
+        while (!m_input.ended()) {
+            if (!m_input.next(piece, error) || !m_budget.spend(quint64(piece.size()), error))
+                return false;
+        }
+        error = "The 3MF model part is not a complete 3MF model" + line;
         return false;
     }
-    return true;
-}
 
-// The archive's model parts, each read once when first referenced, and the unfolding of the
-// build into one triangle soup.
+    ZipPartStream& m_input;
+    TextBudget& m_budget;
+    quint64& m_vertices; // in all parts
+    quint64& m_triangles;
+    XmlScanner m_xml;
+    bool m_sawModel = false;
+    bool m_inObject = false;
+    QString m_objectId;
+    Object m_object;
+};
+
+// The archive's model parts, each read once when first referenced; the counting of the build and
+// then its unfolding into one triangle soup.
 class Package {
 public:
-    Package(const QByteArray& archive, const QVector<ZipEntry>& entries)
-        : m_archive(archive)
+    Package(const unsigned char* zip, std::size_t size, const QVector<ZipEntry>& entries)
+        : m_zip(zip)
+        , m_size(size)
     {
         for (const ZipEntry& entry : entries)
             m_entries.insert(partKey(entry.name), entry);
     }
 
-    const ModelPart* part(const QString& key, QString& error)
+    const ModelPart* part(const QString& key, std::string& error)
     {
         const auto loaded = m_parts.constFind(key);
         if (loaded != m_parts.constEnd())
             return loaded.value().get();
         const auto entry = m_entries.constFind(key);
         if (entry == m_entries.constEnd()) {
-            error = QStringLiteral("The 3MF file has no model part “%1”.").arg(key.left(80));
+            error = "The 3MF file has no model part “" + key.left(80).toStdString() + "”.";
             return nullptr;
         }
-        // All parts together, not each one, stay within what the editor could hold.
-        m_extracted += entry.value().size;
-        if (m_extracted > kMaxPartSize) {
-            error = QStringLiteral("The 3MF file's model parts are too large.");
-            return nullptr;
-        }
-        QByteArray xml;
+        ZipPartStream input;
         auto part = std::make_shared<ModelPart>();
-        if (!extract(m_archive, entry.value(), xml, error) || !readPart(xml, *part, error))
+        PartReader reader(input, m_budget, m_vertices, m_triangles);
+        if (!input.open(m_zip, m_size, entry.value(), error) || !reader.read(*part, error))
             return nullptr;
         m_parts.insert(key, part);
         return part.get();
     }
 
-    bool emitObject(const QString& partName, const QString& id, const Transform& transform,
-        int depth, double unit, Mesh& mesh, QString& error);
-
-private:
-    const QByteArray& m_archive;
-    QHash<QString, ZipEntry> m_entries;
-    QHash<QString, std::shared_ptr<ModelPart>> m_parts;
-    quint64 m_extracted = 0;
-    quint64 m_visits = 0;
-};
-
-bool Package::emitObject(const QString& partName, const QString& id, const Transform& transform,
-    int depth, double unit, Mesh& mesh, QString& error)
-{
-    // Components may name one object many times over, level after level: a few dozen bytes could
-    // ask for billions of visits of objects without a triangle.
-    if (depth > kMaxComponentDepth) {
-        error = QStringLiteral("The 3MF model nests its components too deeply.");
-        return false;
-    }
-    if (++m_visits > kMaxVisits) {
-        error = QStringLiteral("The 3MF model places its objects too many times.");
-        return false;
-    }
-    const ModelPart* part = this->part(partName, error);
-    if (!part)
-        return false;
-    const auto found = part->objects.constFind(id);
-    if (found == part->objects.constEnd()) {
-        error = QStringLiteral("The 3MF model places object “%1”, which it does not define.")
-                    .arg(id.left(40));
-        return false;
-    }
-    const Object& object = found.value();
-    const std::size_t triangles = std::size_t(object.triangles.size() / 3);
-    if (mesh.triangleCount() + triangles > kMaxMeshTriangles) {
-        error = QStringLiteral("The 3MF file holds more than %1 triangles.").arg(kMaxMeshTriangles);
-        return false;
-    }
-    // Vertices are in millimetres already; the transforms' translations are in the build's unit.
-    for (quint32 index : object.triangles) {
-        const float* p = object.positions.constData() + std::size_t(index) * 3;
-        for (int column = 0; column < 3; ++column) {
-            const double value = p[0] * transform[std::size_t(column)]
-                + p[1] * transform[std::size_t(3 + column)]
-                + p[2] * transform[std::size_t(6 + column)]
-                + transform[std::size_t(9 + column)] * unit;
-            const float placed = float(value);
-            if (!std::isfinite(placed)) {
-                error = QStringLiteral("The 3MF model places a vertex beyond any finite "
-                                       "coordinate.");
+    // Counts what one placement of the object unfolds into, reading the parts it needs; every
+    // object is counted once however often it is placed.
+    bool expand(const QString& partName, const QString& id, int depth, Expansion& expansion,
+        std::string& error)
+    {
+        if (depth > kMaxComponentDepth) {
+            error = "The 3MF model nests its components too deeply.";
+            return false;
+        }
+        const QString key = partName + QLatin1Char('\n') + id;
+        const auto counted = m_expansions.constFind(key);
+        if (counted != m_expansions.constEnd()) {
+            expansion = counted.value();
+        } else {
+            const Object* object = find(partName, id, error);
+            if (!object)
                 return false;
+            expansion = Expansion();
+            expansion.triangles = object->triangles.size() / 3;
+            expansion.placements = 1;
+            for (const Reference& component : object->components) {
+                Expansion below;
+                if (!expand(component.part.isEmpty() ? partName : component.part,
+                        component.objectId, depth + 1, below, error))
+                    return false;
+                expansion.triangles = saturatedSum(expansion.triangles, below.triangles);
+                expansion.placements = saturatedSum(expansion.placements, below.placements);
+                expansion.height = std::max(expansion.height, below.height + 1);
             }
-            mesh.xyz.push_back(placed);
+            m_expansions.insert(key, expansion);
+        }
+        if (depth + expansion.height > kMaxComponentDepth) {
+            error = "The 3MF model nests its components too deeply.";
+            return false;
+        }
+        return true;
+    }
+
+    // Places the object's triangles, and its components', once counted by expand().
+    void place(const QString& partName, const QString& id, const Transform& transform, double unit,
+        Mesh& mesh, bool& finite) const
+    {
+        const Object& object = m_parts.value(partName)->objects.find(id).value();
+        // Vertices are in millimetres already; the transforms' translations are in the build's
+        // unit.
+        for (quint32 index : object.triangles) {
+            const float* p = object.positions.data() + std::size_t(index) * 3;
+            for (int column = 0; column < 3; ++column) {
+                const double value = p[0] * transform[std::size_t(column)]
+                    + p[1] * transform[std::size_t(3 + column)]
+                    + p[2] * transform[std::size_t(6 + column)]
+                    + transform[std::size_t(9 + column)] * unit;
+                const float placed = float(value);
+                finite = finite && std::isfinite(placed);
+                mesh.xyz.push_back(placed);
+            }
+        }
+        for (const Reference& component : object.components) {
+            place(component.part.isEmpty() ? partName : component.part, component.objectId,
+                combine(component.transform, transform), unit, mesh, finite);
         }
     }
-    for (const Reference& component : object.components) {
-        const QString inPart = component.part.isEmpty() ? partName : component.part;
-        if (!emitObject(inPart, component.objectId, combine(component.transform, transform),
-                depth + 1, unit, mesh, error))
-            return false;
+
+private:
+    const Object* find(const QString& partName, const QString& id, std::string& error)
+    {
+        const ModelPart* part = this->part(partName, error);
+        if (!part)
+            return nullptr;
+        const auto found = part->objects.constFind(id);
+        if (found == part->objects.constEnd()) {
+            error = "The 3MF model places object “" + id.left(40).toStdString()
+                + "”, which it does not define.";
+            return nullptr;
+        }
+        return &found.value();
     }
-    return true;
-}
 
-} // namespace
+    const unsigned char* m_zip;
+    std::size_t m_size;
+    QHash<QString, ZipEntry> m_entries;
+    QHash<QString, std::shared_ptr<ModelPart>> m_parts;
+    QHash<QString, Expansion> m_expansions;
+    TextBudget m_budget;
+    quint64 m_vertices = 0;
+    quint64 m_triangles = 0;
+};
 
-bool parse3mf(const QByteArray& archive, Mesh& mesh, QString& error)
+bool read3mf(const unsigned char* data, std::size_t size, Mesh& mesh, std::string& error)
 {
-    mesh.xyz.clear();
     QVector<ZipEntry> entries;
-    if (!centralDirectory(archive, entries, error))
+    if (!zipCentralDirectory(data, size, entries, error))
         return false;
     QString root;
     for (const ZipEntry& entry : qAsConst(entries)) {
@@ -460,23 +519,66 @@ bool parse3mf(const QByteArray& archive, Mesh& mesh, QString& error)
             root = partKey(entry.name);
     }
     if (root.isEmpty()) {
-        error = QStringLiteral("The 3MF file has no 3D model part.");
+        error = "The 3MF file has no 3D model part.";
         return false;
     }
-    Package package(archive, entries);
+    Package package(data, size, entries);
     const ModelPart* model = package.part(root, error);
     if (!model)
         return false;
+
+    // Counted whole before anything is built: a small file must not unfold into gigabytes.
+    quint64 triangles = 0;
+    quint64 placements = 0;
     for (const Reference& item : model->items) {
-        const QString part = item.part.isEmpty() ? root : item.part;
-        if (!package.emitObject(part, item.objectId, item.transform, 0, model->unit, mesh, error)) {
-            mesh.xyz.clear();
+        Expansion expansion;
+        if (!package.expand(
+                item.part.isEmpty() ? root : item.part, item.objectId, 0, expansion, error))
             return false;
-        }
+        triangles = saturatedSum(triangles, expansion.triangles);
+        placements = saturatedSum(placements, expansion.placements);
     }
-    if (mesh.xyz.empty()) {
-        error = QStringLiteral("The 3MF file holds no triangles.");
+    if (placements > kMostPlacements) {
+        error = "The 3MF model places its objects more than " + std::to_string(kMostPlacements)
+            + " times.";
+        return false;
+    }
+    if (triangles > kMaxMeshTriangles) {
+        error = "The 3MF build holds " + std::to_string(triangles)
+            + " triangles once every object is placed, more than the "
+            + std::to_string(kMaxMeshTriangles) + " the agent slices.";
+        return false;
+    }
+    if (triangles == 0) {
+        error = "The 3MF file holds no triangles.";
+        return false;
+    }
+    mesh.xyz.reserve(std::size_t(triangles) * 9);
+    bool finite = true;
+    for (const Reference& item : model->items) {
+        package.place(item.part.isEmpty() ? root : item.part, item.objectId, item.transform,
+            model->unit, mesh, finite);
+    }
+    if (!finite) {
+        error = "The 3MF model places a vertex beyond any finite coordinate.";
         return false;
     }
     return true;
+}
+
+} // namespace
+
+bool parse3mf(const unsigned char* data, std::size_t size, Mesh& mesh, std::string& error)
+{
+    mesh.xyz.clear();
+    bool ok = false;
+    try {
+        ok = read3mf(data, size, mesh, error);
+    } catch (const std::bad_alloc&) {
+        // Qt's containers throw this too when a size is beyond what they can hold.
+        error = "The 3MF file is too large for the memory available.";
+    }
+    if (!ok)
+        std::vector<float>().swap(mesh.xyz);
+    return ok;
 }

@@ -9,21 +9,12 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include <limits>
+#include <new>
 #include <string>
 
-QString cannotOpenSentence(const QString& path, const QString& reason)
-{
-    QString clause = reason;
-    // "The file ..." reads "the file ..." after the colon; "STL ..." stays as it is.
-    if (clause.size() > 1 && clause.at(0).isUpper() && clause.at(1).isLower())
-        clause[0] = clause.at(0).toLower();
-    if (!clause.endsWith(QLatin1Char('.')))
-        clause += QLatin1Char('.');
-    return QStringLiteral("Cannot open “%1”: %2").arg(QFileInfo(path).fileName(), clause);
-}
+namespace {
 
-MeshImport importMeshFile(const QString& path)
+MeshImport readMeshFile(const QString& path)
 {
     MeshImport result;
     QFile file(path);
@@ -54,33 +45,54 @@ MeshImport importMeshFile(const QString& path)
     if (!bytes)
         bytes = &nothing;
 
+    const QString suffix = info.suffix().toLower();
+    const MeshReader read = suffix == QLatin1String("obj") ? parseObj
+        : suffix == QLatin1String("3mf")                   ? parse3mf
+                                                           : parseStl;
     Mesh mesh;
     std::string error;
-    QString qtError;
-    bool ok = false;
-    const QString suffix = info.suffix().toLower();
-    if (suffix == QLatin1String("obj")) {
-        ok = parseObj(bytes, std::size_t(size), mesh, error);
-    } else if (suffix == QLatin1String("3mf")) {
-        if (size > std::numeric_limits<int>::max()) {
-            result.error = cannotOpenSentence(path, QStringLiteral("the 3MF file is too large."));
-            return result;
-        }
-        ok = parse3mf(QByteArray::fromRawData(reinterpret_cast<const char*>(bytes), int(size)),
-            mesh, qtError);
-    } else {
-        ok = parseStl(bytes, std::size_t(size), mesh, error);
-        if (ok && mesh.triangleCount() > kMaxMeshTriangles) {
-            ok = false;
-            error = "The STL file holds more than " + std::to_string(kMaxMeshTriangles)
-                + " triangles.";
-        }
+    if (!read(bytes, std::size_t(size), mesh, error)) {
+        result.error = cannotOpenSentence(path, QString::fromStdString(error));
+        return result;
     }
-    if (!ok) {
-        result.error
-            = cannotOpenSentence(path, qtError.isEmpty() ? QString::fromStdString(error) : qtError);
+    if (mesh.triangleCount() > std::size_t(kMostEditorTriangles)) {
+        result.error = cannotOpenSentence(path,
+            QStringLiteral("its %1 triangles are more than the %2 the editor holds in one object.")
+                .arg(mesh.triangleCount())
+                .arg(kMostEditorTriangles));
         return result;
     }
     result.mesh = meshDataFromSoup(mesh);
     return result;
+}
+
+} // namespace
+
+QString cannotOpenSentence(const QString& path, const QString& reason)
+{
+    QString clause = reason;
+    // "The file ..." reads "the file ..." after the colon; "STL ..." stays as it is.
+    if (clause.size() > 1 && clause.at(0).isUpper() && clause.at(1).isLower())
+        clause[0] = clause.at(0).toLower();
+    if (!clause.endsWith(QLatin1Char('.')))
+        clause += QLatin1Char('.');
+    return QStringLiteral("Cannot open “%1”: %2").arg(QFileInfo(path).fileName(), clause);
+}
+
+MeshImport guardedImport(const QString& path, const std::function<MeshImport()>& read)
+{
+    // An exception leaving a worker thread would end the window, and every plate in it.
+    try {
+        return read();
+    } catch (const std::bad_alloc&) {
+        MeshImport result;
+        result.error = cannotOpenSentence(
+            path, QStringLiteral("the file is too large to open with the memory available."));
+        return result;
+    }
+}
+
+MeshImport importMeshFile(const QString& path)
+{
+    return guardedImport(path, [&path] { return readMeshFile(path); });
 }

@@ -9,6 +9,7 @@
 #include <QTest>
 
 #include <cstdio>
+#include <new>
 
 // Opening model files the way the editor does: every format gives the triangles at their place
 // in millimetres, and every fault one sentence naming the file.
@@ -206,8 +207,11 @@ private slots:
             << write3mf(QStringLiteral("fanout.3mf"),
                    tetrahedronModel(QStringLiteral("millimeter"),
                        QStringLiteral("<item objectid=\"2\"/>"), levels))
-            << QStringLiteral("Cannot open “fanout.3mf”: the 3MF model places its objects too "
-                              "many times.");
+            << QStringLiteral("Cannot open “fanout.3mf”: the 3MF model places its objects more "
+                              "than 10000 times.");
+        QTest::newRow("text named .stl")
+            << write(QStringLiteral("notes.stl"), "Print this one in grey, please.\n")
+            << QStringLiteral("Cannot open “notes.stl”: the file is text, not an STL file.");
         QTest::newRow("no such file") << m_dir.filePath(QStringLiteral("gone.stl"))
                                       << QStringLiteral("Cannot open “gone.stl”: there is no "
                                                         "such file.");
@@ -222,6 +226,17 @@ private slots:
         QVERIFY(import.error.endsWith(QLatin1Char('.')));
         QCOMPARE(import.mesh.triangleCount, 0);
         QVERIFY(import.mesh.vertices.isEmpty());
+    }
+
+    // Whatever runs out of memory while a file is read, the window stays and names the file.
+    void runningOutOfMemoryNamesTheFile()
+    {
+        const MeshImport import = guardedImport(
+            QStringLiteral("/models/big.3mf"), []() -> MeshImport { throw std::bad_alloc(); });
+        QCOMPARE(import.error,
+            QStringLiteral("Cannot open “big.3mf”: the file is too large to open with the memory "
+                           "available."));
+        QCOMPARE(import.mesh.triangleCount, 0);
     }
 };
 

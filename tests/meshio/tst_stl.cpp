@@ -1,7 +1,7 @@
 // SPDX-FileCopyrightText: 2026 Corvane developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "stl.h"
-#include "enginetestutil.h"
+#include "../agent/engine/enginetestutil.h"
 
 #include <QDir>
 #include <QFile>
@@ -175,10 +175,13 @@ private slots:
         QTest::newRow("garbage text")
             << QByteArray("solid but then\nthis is just a letter, not a model.\n")
             << "The ASCII STL file is not valid at line 2: expected \"facet\" or \"endsolid\".";
+        // Text given the ending ".stl" by mistake is not a damaged STL.
         QTest::newRow("other text than STL, short")
-            << QByteArray("hello")
-            << "The STL file is truncated: 5 bytes are too few for a binary STL header and "
-               "triangle count.";
+            << QByteArray("hello") << "The file is text, not an STL file.";
+        QTest::newRow("other text than STL")
+            << QByteArray("Dear printer,\r\nplease print the attached part in grey resin.\r\n"
+                          "Thank you, and kind regards.\r\n")
+            << "The file is text, not an STL file.";
     }
 
     void refuses()
