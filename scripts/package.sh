@@ -9,7 +9,8 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${CORVANE_PACKAGE_BUILD_DIR:-$root/build-package}
 "$root/scripts/setup.sh"
 rm -rf "$build"
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release
+# Prefix /usr at configure time gives the Debian multiarch library folder.
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr
 cmake --build "$build" --parallel "$(nproc)"
 (cd "$build" && cpack -G DEB -B "$build/deb")
 deb=$(ls "$build"/deb/corvane_*_amd64.deb)

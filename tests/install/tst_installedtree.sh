@@ -22,7 +22,7 @@ for file in usr/bin/corvane usr/libexec/corvane/agent \
     usr/share/icons/hicolor/scalable/apps/com.corvane.Corvane.svg \
     usr/share/icons/hicolor/256x256/apps/com.corvane.Corvane.png \
     usr/share/icons/hicolor/32x32/apps/com.corvane.Corvane.png \
-    usr/share/doc/corvane/copyright usr/share/doc/corvane/changelog.Debian.gz; do
+    usr/share/doc/corvane/copyright usr/share/doc/corvane/changelog.gz; do
     [ -e "$root/$file" ] || fail "$file is not installed"
 done
 for lib in libslicewire.so libfacetlab.so libmodelbay.so; do
