@@ -17,16 +17,21 @@
 
 namespace Startup {
 
-void setIdentity()
+void setNames()
 {
     QCoreApplication::setOrganizationName(QStringLiteral("Corvane"));
     // The same word as the organisation, not a domain name: the QML's settings
     // are stored under it.
     QCoreApplication::setOrganizationDomain(QStringLiteral("Corvane"));
     QCoreApplication::setApplicationName(QStringLiteral("Corvane"));
+    QCoreApplication::setApplicationVersion(QStringLiteral("37.8.0"));
+}
+
+void setIdentity()
+{
+    setNames();
     QApplication::setWindowIcon(
         QIcon(QStringLiteral(":/qt3dmodelbay/images/Corvane-Logo-32x32.png")));
-    QCoreApplication::setApplicationVersion(QStringLiteral("37.8.0"));
 }
 
 void registerQmlTypes()

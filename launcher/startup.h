@@ -17,7 +17,10 @@ namespace Startup {
 
 using ContextProperty = QPair<QString, QVariant>;
 
-// Organisation, application name, window icon and version.
+// Organisation, application name and version: all a core application needs.
+void setNames();
+
+// The names and the window icon.
 void setIdentity();
 
 // The editor's types first, then the STL export, then the agent client.

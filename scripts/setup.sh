@@ -17,6 +17,8 @@ packages=(
     libavahi-client-dev
     # tests: the printer host emulator, and mDNS inside a network namespace of the test's own
     python3 avahi-daemon avahi-utils dbus iproute2
+    # tests: the installed tree and the Debian package, checked as desktops and apt see them
+    dpkg-dev file desktop-file-utils appstream shared-mime-info
 )
 
 missing=()

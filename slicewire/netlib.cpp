@@ -9,6 +9,7 @@
 #include "slicingprogress.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -438,7 +439,15 @@ void Netlib::init()
     if (agentFile.isEmpty())
         return;
 
-    const QString agentPath = QCoreApplication::applicationDirPath() + agentFile;
+    // Beside the program in a build tree; in an installed tree the agent is a
+    // helper program of ours in libexec, found relative to bin/.
+    const QString appDir = QCoreApplication::applicationDirPath();
+    QString agentPath = appDir + agentFile;
+    if (!QFileInfo(agentPath).exists()) {
+        const QString installed = appDir + QStringLiteral("/../libexec/corvane") + agentFile;
+        if (QFileInfo(installed).exists())
+            agentPath = QDir::cleanPath(installed);
+    }
     const QFileInfo agentInfo(agentPath);
     if (!agentInfo.exists() || !agentInfo.isFile())
         return;

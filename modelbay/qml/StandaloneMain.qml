@@ -333,7 +333,18 @@ ApplicationWindow {
                 hint: qsTr("Choose the window's font")
                 onClicked: preferences.open()
             }
+            HintButton {
+                objectName: "aboutButton"
+                text: qsTr("About")
+                hint: qsTr("Version, licence and the notices of what Corvane is built with")
+                onClicked: about.open()
+            }
         }
+    }
+
+    AboutDialog {
+        id: about
+        anchors.centerIn: parent
     }
 
     footer: BottomBar {
