@@ -58,10 +58,14 @@ PY
 exec_line=$(sed -n 's/^Exec=//p' "$target/usr/share/applications/com.corvane.Corvane.desktop")
 command=${exec_line//%F//tmp/cube.stl}
 echo "Exec: $command"
-chroot "$target" env HOME=/root xvfb-run -a -s "-screen 0 1024x700x24" sh -c \
-    "$command & sleep 25; import -display \$DISPLAY -window root /tmp/corvane-in-root.png; \
-     ps -eo pid,args | grep -v grep | grep -E 'corvane|libexec/corvane/agent' > /tmp/processes.txt; \
-     kill %1; wait" || true
+cat >"$target/tmp/start.sh" <<START
+HOME=/root xvfb-run -a -s "-screen 0 1024x700x24" sh -c '$command & sleep 25;
+    import -display \$DISPLAY -window root /tmp/corvane-in-root.png;
+    ps -eo pid,args | grep -v grep | grep -E "corvane|libexec/corvane/agent" >/tmp/processes.txt;
+    kill %1; wait'
+START
+# In a network namespace of its own: the agent port of this machine stays untouched.
+unshare -n sh -c "ip link set lo up; chroot '$target' sh /tmp/start.sh" || true
 cat "$target/tmp/processes.txt"
 grep -q "/usr/libexec/corvane/agent" "$target/tmp/processes.txt"
 cp "$target/tmp/corvane-in-root.png" "$work/"
