@@ -5,8 +5,12 @@
 #include "arrange.h"
 #include "meshdata.h"
 #include "meshimport.h"
+#include "objectsupports.h"
 #include "platecommands.h"
 #include "plateobject.h"
+#include "platesupports.h"
+#include "raypick.h"
+#include "supportoptions.h"
 
 #include <QFileInfo>
 #include <QFutureWatcher>
@@ -81,7 +85,18 @@ QVector<MeshImport> importAll(const QStringList& paths)
 PlateModel::PlateModel(QObject* parent)
     : QAbstractListModel(parent)
     , m_undoStack(new QUndoStack(this))
+    , m_supportOptions(new SupportOptions(this))
+    , m_supports(new PlateSupports(this))
 {
+    // Found by this name from QML and tests, as when it was declared there.
+    m_supportOptions->setObjectName(QStringLiteral("supportOptions"));
+    connect(m_supportOptions, &SupportOptions::changed, this, [this] {
+        ++m_optionsRevision;
+        for (int row = 0; row < m_objects.size(); ++row)
+            requestSupports(row);
+    });
+    connect(m_supports, &PlateSupports::built, this, &PlateModel::supportsBuilt);
+    connect(m_supports, &PlateSupports::busyChanged, this, &PlateModel::supportsBusyChanged);
     m_volume.width = kDefaultWidth;
     m_volume.depth = kDefaultDepth;
     m_volume.height = kDefaultHeight;
@@ -120,7 +135,7 @@ QVariant PlateModel::data(const QModelIndex& index, int role) const
     case BoundsMaxRole:
         return object->bounds().max;
     case OutsideRole:
-        return ::isOutside(object->bounds(), m_volume);
+        return isOutside(index.row());
     case TriangleCountRole:
         return object->mesh->triangleCount;
     case SupportPointsRole: {
@@ -188,6 +203,10 @@ QString PlateModel::redoText() const { return m_undoStack->redoText(); }
 QStringList PlateModel::outsideNames() const { return m_outsideNames; }
 
 bool PlateModel::busy() const { return m_busy; }
+
+SupportOptions* PlateModel::supportOptions() const { return m_supportOptions; }
+
+bool PlateModel::supportsBusy() const { return m_supports->busy(); }
 
 QStringList PlateModel::openFiles(const QVariant& files)
 {
@@ -499,15 +518,55 @@ QString PlateModel::sliceRefusal() const
 {
     if (m_objects.isEmpty())
         return tr("The plate is empty: open a model first.");
-    if (m_outsideNames.isEmpty())
-        return QString();
-    QStringList quoted;
-    for (const QString& name : m_outsideNames)
-        quoted.append(QStringLiteral("“%1”").arg(name));
-    if (quoted.size() == 1)
-        return tr("Cannot slice: %1 reaches outside the printable volume.").arg(quoted.first());
-    return tr("Cannot slice: %1 reach outside the printable volume.")
-        .arg(quoted.join(QStringLiteral(", ")));
+    QStringList alone;
+    QStringList onSupports;
+    QStringList building;
+    for (int row = 0; row < m_objects.size(); ++row) {
+        const std::shared_ptr<PlateObject>& object = m_objects.at(row);
+        const QString quoted = QStringLiteral("“%1”").arg(QFileInfo(object->sourcePath).fileName());
+        if (::isOutside(object->bounds(), m_volume))
+            alone.append(quoted);
+        else if (isOutside(row))
+            onSupports.append(quoted);
+        if (m_supports->isBuilding(object->id))
+            building.append(quoted);
+    }
+    QStringList sentences;
+    if (alone.size() == 1)
+        sentences.append(
+            tr("Cannot slice: %1 reaches outside the printable volume.").arg(alone.first()));
+    else if (alone.size() > 1)
+        sentences.append(tr("Cannot slice: %1 reach outside the printable volume.")
+                             .arg(alone.join(QStringLiteral(", "))));
+    if (onSupports.size() == 1)
+        sentences.append(
+            tr("Cannot slice: %1 on its supports reaches outside the printable volume.")
+                .arg(onSupports.first()));
+    else if (onSupports.size() > 1)
+        sentences.append(
+            tr("Cannot slice: %1 on their supports reach outside the printable volume.")
+                .arg(onSupports.join(QStringLiteral(", "))));
+    if (!building.isEmpty())
+        sentences.append(tr("Cannot slice yet: the supports of %1 are still being built.")
+                             .arg(building.join(QStringLiteral(", "))));
+    return sentences.join(QLatin1Char(' '));
+}
+
+int PlateModel::rowAt(const QVector3D& origin, const QVector3D& direction) const
+{
+    int best = -1;
+    float bestDistance = 0.0f;
+    for (int row = 0; row < m_objects.size(); ++row) {
+        QMatrix4x4 drawn;
+        drawn.translate(0.0f, 0.0f, float(liftAt(row)));
+        drawn *= matrixAt(row);
+        const float distance = rayHitDistance(*m_objects.at(row)->mesh, drawn, origin, direction);
+        if (distance >= 0.0f && (best < 0 || distance < bestDistance)) {
+            best = row;
+            bestDistance = distance;
+        }
+    }
+    return best;
 }
 
 std::shared_ptr<const MeshData> PlateModel::meshAt(int row) const
@@ -534,10 +593,36 @@ Bounds PlateModel::boundsAt(int row) const
 
 bool PlateModel::isOutside(int row) const
 {
-    return validRow(row) && ::isOutside(m_objects.at(row)->bounds(), m_volume);
+    return validRow(row) && ::isOutside(standingBoundsAt(row), m_volume);
 }
 
 QUndoStack* PlateModel::undoStack() const { return m_undoStack; }
+
+std::shared_ptr<const ObjectSupports> PlateModel::supportsAt(int row) const
+{
+    return validRow(row) ? m_supports->supportsOf(m_objects.at(row)->id) : nullptr;
+}
+
+QVector3D PlateModel::supportsShiftAt(int row) const
+{
+    const std::shared_ptr<const ObjectSupports> supports = supportsAt(row);
+    return supports ? supports->shift(matrixAt(row)) : QVector3D();
+}
+
+qreal PlateModel::liftAt(int row) const
+{
+    const std::shared_ptr<const ObjectSupports> supports = supportsAt(row);
+    return supports ? supports->lift(matrixAt(row)) : 0.0;
+}
+
+Bounds PlateModel::standingBoundsAt(int row) const
+{
+    if (!validRow(row))
+        return Bounds();
+    const Bounds own = m_objects.at(row)->bounds();
+    const std::shared_ptr<const ObjectSupports> supports = supportsAt(row);
+    return supports ? supports->standing(own, matrixAt(row)) : own;
+}
 
 void PlateModel::insertObject(int row, const std::shared_ptr<PlateObject>& object)
 {
@@ -549,6 +634,7 @@ void PlateModel::insertObject(int row, const std::shared_ptr<PlateObject>& objec
     emit countChanged();
     if (selectedBefore >= row)
         emit selectedRowChanged();
+    requestSupports(row);
     updateOutsideNames();
 }
 
@@ -560,6 +646,7 @@ std::shared_ptr<PlateObject> PlateModel::takeObject(int row)
     beginRemoveRows(QModelIndex(), row, row);
     std::shared_ptr<PlateObject> object = m_objects.takeAt(row);
     endRemoveRows();
+    m_supports->forget(object->id);
     emit countChanged();
     if (object->id == m_selectedId)
         m_selectedId = 0;
@@ -575,6 +662,7 @@ void PlateModel::applyPlacement(quint64 id, const Placement& placement)
     if (!validRow(row))
         return;
     m_objects.at(row)->placement = placement;
+    requestSupports(row);
     emitRowChanged(row);
     updateOutsideNames();
 }
@@ -585,7 +673,9 @@ void PlateModel::applySupportPoints(quint64 id, const QVector<QVector3D>& meshPo
     if (!validRow(row))
         return;
     m_objects.at(row)->supportPoints = meshPoints;
+    requestSupports(row);
     emitRowChanged(row);
+    updateOutsideNames();
 }
 
 int PlateModel::rowOfId(quint64 id) const
@@ -603,12 +693,26 @@ void PlateModel::emitRowChanged(int row)
         emit dataChanged(index(row), index(row));
 }
 
+void PlateModel::requestSupports(int row)
+{
+    const std::shared_ptr<PlateObject>& object = m_objects.at(row);
+    m_supports->request(object->id, object->mesh, placementMatrix(object->placement),
+        object->supportPoints,
+        m_supportOptions->automatic() ? &m_supportOptions->settings() : nullptr, m_optionsRevision);
+}
+
+void PlateModel::supportsBuilt(quint64 id)
+{
+    emitRowChanged(rowOfId(id));
+    updateOutsideNames();
+}
+
 void PlateModel::updateOutsideNames()
 {
     QStringList names;
-    for (const std::shared_ptr<PlateObject>& object : qAsConst(m_objects)) {
-        if (::isOutside(object->bounds(), m_volume))
-            names.append(QFileInfo(object->sourcePath).fileName());
+    for (int row = 0; row < m_objects.size(); ++row) {
+        if (isOutside(row))
+            names.append(QFileInfo(m_objects.at(row)->sourcePath).fileName());
     }
     if (names == m_outsideNames)
         return;

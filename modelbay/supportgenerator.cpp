@@ -49,7 +49,8 @@ bool SupportGenerator::generate(int row, const QByteArray& plateJson, qreal slic
     const std::shared_ptr<const MeshData> mesh = m_model->meshAt(row);
     if (!mesh)
         return false;
-    const SupportSettings settings = m_options ? m_options->settings() : SupportSettings();
+    const SupportSettings settings
+        = m_options ? m_options->settings() : m_model->supportOptions()->settings();
     m_matrix = m_model->matrixAt(row);
     m_id = m_model->idAt(row);
     const QMatrix4x4 matrix = m_matrix;

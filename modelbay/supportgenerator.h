@@ -26,7 +26,7 @@ class SupportGenerator : public QObject {
     Q_PROPERTY(bool busy READ busy NOTIFY busyChanged)
     Q_PROPERTY(int progress READ progress NOTIFY progressChanged)
     Q_PROPERTY(PlateModel* plate READ plate WRITE setPlate NOTIFY plateChanged)
-    // The settings a run uses; the defaults without.
+    // The settings a run uses; the plate's own without.
     Q_PROPERTY(SupportOptions* options MEMBER m_options NOTIFY optionsChanged)
 
 public:
