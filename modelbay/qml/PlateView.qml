@@ -28,7 +28,6 @@ Item {
     property bool layFlatMode: false
     // Picks on an object add or remove its support points instead of moving it.
     property bool supportEditMode: false
-    property SupportOptions supportOptions
     // Islands of the shown layer ({x, y, areaMm2}), marked in red on the layer image.
     property var islandMarks: []
     readonly property bool picking: layFlatMode || supportEditMode
@@ -77,54 +76,10 @@ Item {
         camera.distance = extent * 1.7;
     }
 
-    // The row whose placed bounds the ray through (x, y) meets first, or -1.
+    // The row whose triangles the ray through (x, y) meets first, or -1.
     function rowAt(x, y) {
         const r = camera.ray(x, y, width, height);
-        const o = [r.origin.x, r.origin.y, r.origin.z];
-        const d = [r.direction.x, r.direction.y, r.direction.z];
-        let best = -1;
-        let bestT = Infinity;
-        for (let row = 0; row < bounds.count; ++row) {
-            const item = bounds.objectAt(row);
-            if (!item)
-                continue;
-            const lo = [item.low.x, item.low.y, item.low.z];
-            const hi = [item.high.x, item.high.y, item.high.z];
-            let near = -Infinity;
-            let far = Infinity;
-            for (let k = 0; k < 3; ++k) {
-                if (Math.abs(d[k]) < 1e-12) {
-                    if (o[k] < lo[k] || o[k] > hi[k])
-                        far = -Infinity;
-                    continue;
-                }
-                let t1 = (lo[k] - o[k]) / d[k];
-                let t2 = (hi[k] - o[k]) / d[k];
-                if (t1 > t2) {
-                    const swap = t1;
-                    t1 = t2;
-                    t2 = swap;
-                }
-                near = Math.max(near, t1);
-                far = Math.min(far, t2);
-            }
-            if (near <= far && far >= 0 && near < bestT) {
-                bestT = near;
-                best = row;
-            }
-        }
-        return best;
-    }
-
-    // The placed bounds of every row, for picking in the view; they follow the
-    // model, which stays the only owner of the values.
-    Instantiator {
-        id: bounds
-        model: view.plate
-        delegate: QtObject {
-            readonly property vector3d low: model.boundsMin
-            readonly property vector3d high: model.boundsMax
-        }
+        return plate.rowAt(r.origin, r.direction);
     }
 
     Rectangle {
@@ -196,7 +151,6 @@ Item {
                 id: plateScene
                 objectName: "plateScene"
                 model: view.plate
-                supportOptions: view.supportOptions
                 // The layer image shows the cut: the models would hide it.
                 enabled: !view.previewVisible
                 onObjectPressed: {

@@ -82,15 +82,10 @@ ApplicationWindow {
         onErrorOccurred: road.message = sentence
     }
 
-    SupportOptions {
-        id: supportOptions
-        objectName: "supportOptions"
-    }
     SupportGenerator {
         id: supportGenerator
         objectName: "supportGenerator"
         plate: plate
-        options: supportOptions
     }
     // The islands of the last slice, from the job folder's plate document.
     IslandList {
@@ -103,7 +98,7 @@ ApplicationWindow {
         target: road
         function onPhaseChanged() {
             if (road.phase === "slicing")
-                supportsPanel.sliceLiftMm = plateView.plateScene.liftAt(plate.selectedRow);
+                supportsPanel.sliceLiftMm = plate.liftAt(plate.selectedRow);
         }
     }
 
@@ -363,7 +358,6 @@ ApplicationWindow {
             previewMirrorX: printerPanel.profile ? printerPanel.profile.MirrorX === true : false
             previewMirrorY: printerPanel.profile ? printerPanel.profile.MirrorY === true : false
             supportEditMode: supportsPanel.editMode
-            supportOptions: supportOptions
             islandMarks: road.sliced ? islandList.islands.filter(function (island) {
                 return island.layer === layers.layerIndex;
             }) : []
@@ -467,7 +461,7 @@ ApplicationWindow {
                         objectName: "supportsPanel"
                         Layout.fillWidth: true
                         plate: plate
-                        options: supportOptions
+                        options: plate.supportOptions
                         generator: supportGenerator
                         islands: islandList
                     }
