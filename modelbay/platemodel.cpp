@@ -6,7 +6,6 @@
 #include "meshdata.h"
 #include "meshimport.h"
 #include "objectsupports.h"
-#include "platecommands.h"
 #include "plateobject.h"
 #include "platesupports.h"
 #include "raypick.h"
@@ -256,23 +255,59 @@ void PlateModel::placeOpened(const QString& path, const std::shared_ptr<const Me
     object->id = m_nextId++;
     object->sourcePath = path;
     object->mesh = mesh;
-    const Bounds own = object->bounds();
-    // The first in the plate's centre, later ones beside the others; resting on the plate.
-    object->placement = besideOthers(own, droppedToPlate(own, object->placement));
-    m_undoStack->push(new InsertObjectsCommand(
-        this, m_objects.size(), { object }, tr("Open %1").arg(QFileInfo(path).fileName())));
+    object->placement = droppedToPlate(object->bounds(), object->placement);
+    insertPlaced(m_objects.size(), object, tr("Open %1").arg(QFileInfo(path).fileName()));
 }
 
-Placement PlateModel::besideOthers(const Bounds& own, const Placement& placement) const
+// The first in the plate's centre, later ones in free space among the others, resting on the
+// plate. When there is no free space, but the plate holds everything once arranged, the plate
+// is arranged in the same undo step; otherwise the object waits beyond the plate. Either way the
+// user is told.
+void PlateModel::insertPlaced(
+    int row, const std::shared_ptr<PlateObject>& object, const QString& text)
+{
+    bool fits = false;
+    object->placement = besideOthers(object->bounds(), object->placement, &fits);
+    const QString name = QStringLiteral("“%1”").arg(QFileInfo(object->sourcePath).fileName());
+    if (fits) {
+        m_undoStack->push(new InsertObjectsCommand(this, row, { object }, text));
+        return;
+    }
+    const QVector3D size = object->bounds().size();
+    if (size.x() > m_volume.width || size.y() > m_volume.depth) {
+        m_undoStack->push(new InsertObjectsCommand(this, row, { object }, text));
+        emit errorOccurred(tr("%1 is larger than the plate (%2 × %3 mm): it cannot be printed "
+                              "as it is; scale or turn it.")
+                               .arg(name)
+                               .arg(double(m_volume.width))
+                               .arg(double(m_volume.depth)));
+        return;
+    }
+    m_undoStack->beginMacro(text);
+    m_undoStack->push(new InsertObjectsCommand(this, row, { object }, text));
+    QStringList leftOut;
+    const QVector<PlacementCommand::Change> changes = arrangedChanges(&leftOut);
+    if (leftOut.isEmpty() && !changes.isEmpty())
+        m_undoStack->push(new PlacementCommand(this, changes, tr("Arrange")));
+    m_undoStack->endMacro();
+    if (leftOut.isEmpty())
+        emit errorOccurred(tr("The plate was arranged to make room for %1.").arg(name));
+    else
+        emit errorOccurred(tr("%1 does not fit on the plate beside the others: it waits "
+                              "outside. Remove or scale objects to make room.")
+                               .arg(name));
+}
+
+Placement PlateModel::besideOthers(const Bounds& own, const Placement& placement, bool* fits) const
 {
     QVector<QRectF> others;
-    for (const std::shared_ptr<PlateObject>& other : m_objects) {
-        const Bounds b = other->bounds();
+    for (int row = 0; row < m_objects.size(); ++row) {
+        const Bounds b = standingBoundsAt(row);
         others.append(QRectF(QPointF(b.min.x(), b.min.y()), QPointF(b.max.x(), b.max.y())));
     }
     const QVector3D size = own.size();
-    const QPointF centre
-        = placeBeside(QSizeF(size.x(), size.y()), others, m_volume.width, m_volume.depth, kGap);
+    const QPointF centre = placeBeside(
+        QSizeF(size.x(), size.y()), others, m_volume.width, m_volume.depth, kGap, fits);
     Placement result = placement;
     result.translation += QVector3D(
         float(centre.x()) - own.centre().x(), float(centre.y()) - own.centre().y(), 0.0f);
@@ -407,25 +442,43 @@ void PlateModel::arrange()
 {
     if (m_objects.isEmpty())
         return;
+    QStringList leftOut;
+    const QVector<PlacementCommand::Change> changes = arrangedChanges(&leftOut);
+    if (!changes.isEmpty())
+        m_undoStack->push(new PlacementCommand(this, changes, tr("Arrange")));
+    if (!leftOut.isEmpty()) {
+        for (QString& name : leftOut)
+            name = QStringLiteral("“%1”").arg(name);
+        emit errorOccurred(tr("Arrange could not fit everything: %1 left outside the plate.")
+                               .arg(leftOut.join(QStringLiteral(", "))));
+    }
+}
+
+// Every object resting on the plate, packed by its footprint as it stands (supports included);
+// the names of those that do not fit go to leftOut.
+QVector<PlacementCommand::Change> PlateModel::arrangedChanges(QStringList* leftOut)
+{
     QVector<QSizeF> footprints;
-    for (const std::shared_ptr<PlateObject>& object : qAsConst(m_objects)) {
-        const QVector3D size = object->bounds().size();
+    for (int row = 0; row < m_objects.size(); ++row) {
+        const QVector3D size = standingBoundsAt(row).size();
         footprints.append(QSizeF(size.x(), size.y()));
     }
+    QVector<int> outside;
     const QVector<QPointF> centres
-        = arrangeFootprints(footprints, m_volume.width, m_volume.depth, kGap);
+        = arrangeFootprints(footprints, m_volume.width, m_volume.depth, kGap, &outside);
+    for (int row : qAsConst(outside))
+        leftOut->append(QFileInfo(m_objects.at(row)->sourcePath).fileName());
     QVector<PlacementCommand::Change> changes;
     for (int row = 0; row < m_objects.size(); ++row) {
         const std::shared_ptr<PlateObject>& object = m_objects.at(row);
-        const Bounds bounds = object->bounds();
-        Placement after = droppedToPlate(bounds, object->placement);
-        after.translation += QVector3D(float(centres.at(row).x()) - bounds.centre().x(),
-            float(centres.at(row).y()) - bounds.centre().y(), 0.0f);
+        const Bounds standing = standingBoundsAt(row);
+        Placement after = droppedToPlate(object->bounds(), object->placement);
+        after.translation += QVector3D(float(centres.at(row).x()) - standing.centre().x(),
+            float(centres.at(row).y()) - standing.centre().y(), 0.0f);
         if (after != object->placement)
             changes.append({ object->id, object->placement, after });
     }
-    if (!changes.isEmpty())
-        m_undoStack->push(new PlacementCommand(this, changes, tr("Arrange")));
+    return changes;
 }
 
 void PlateModel::duplicate(int row)
@@ -435,9 +488,7 @@ void PlateModel::duplicate(int row)
     const std::shared_ptr<PlateObject>& original = m_objects.at(row);
     auto copy = std::make_shared<PlateObject>(*original);
     copy->id = m_nextId++;
-    copy->placement = besideOthers(original->bounds(), original->placement);
-    m_undoStack->push(new InsertObjectsCommand(this, row + 1, { copy },
-        tr("Duplicate %1").arg(QFileInfo(original->sourcePath).fileName())));
+    insertPlaced(row + 1, copy, tr("Duplicate %1").arg(QFileInfo(original->sourcePath).fileName()));
 }
 
 void PlateModel::remove(int row)

@@ -3,6 +3,7 @@
 #ifndef MODELBAY_PLATEMODEL_H
 #define MODELBAY_PLATEMODEL_H
 
+#include "platecommands.h"
 #include "placement.h"
 
 #include <QAbstractListModel>
@@ -159,7 +160,9 @@ private:
 
     void startNextRead();
     void placeOpened(const QString& path, const std::shared_ptr<const MeshData>& mesh);
-    Placement besideOthers(const Bounds& own, const Placement& placement) const;
+    Placement besideOthers(const Bounds& own, const Placement& placement, bool* fits) const;
+    void insertPlaced(int row, const std::shared_ptr<PlateObject>& object, const QString& text);
+    QVector<PlacementCommand::Change> arrangedChanges(QStringList* leftOut);
     void pushPlacement(int row, const Placement& after, const QString& text);
     Placement keptResting(int row, const Placement& after);
     void emitRowChanged(int row);
