@@ -62,6 +62,7 @@ Item {
         function onPositionChanged() { view.sceneChanged(); }
         function onViewCenterChanged() { view.sceneChanged(); }
         function onAspectRatioChanged() { view.sceneChanged(); }
+        function onProjectionMatrixChanged() { view.sceneChanged(); }
     }
 
     function showTop() { camera.showTop(); }
