@@ -452,7 +452,9 @@ ApplicationWindow {
                         objectName: "objectList"
                         Layout.fillWidth: true
                         Layout.fillHeight: true
-                        Layout.minimumHeight: 90
+                        // Up to six rows at any window height: the panel scrolls
+                        // instead of the list.
+                        Layout.minimumHeight: 30 * Math.max(3, Math.min(6, plate.count))
                         plate: plate
                     }
 
