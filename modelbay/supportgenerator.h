@@ -11,7 +11,10 @@
 #include <QVector3D>
 #include <QVector>
 
+#include "supportplan.h"
+
 #include <atomic>
+#include <vector>
 
 class PlateModel;
 class SupportOptions;
@@ -44,6 +47,9 @@ public:
     // `sliceLiftMm` is how far that slice had the model lifted by supports.
     Q_INVOKABLE bool generate(
         int row, const QByteArray& plateJson = QByteArray(), qreal sliceLiftMm = 0);
+    // The same with the islands already read, in the object's plate coordinates: for callers
+    // holding the last slice's islands as a value rather than as plate.json's bytes.
+    bool generateWithIslands(int row, const std::vector<IslandHint>& islands);
     Q_INVOKABLE void cancel();
 
 signals:
