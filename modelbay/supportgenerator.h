@@ -3,6 +3,8 @@
 #ifndef MODELBAY_SUPPORTGENERATOR_H
 #define MODELBAY_SUPPORTGENERATOR_H
 
+#include "supportplan.h"
+
 #include <QFutureWatcher>
 #include <QMatrix4x4>
 #include <QObject>
@@ -10,8 +12,6 @@
 #include <QString>
 #include <QVector3D>
 #include <QVector>
-
-#include "supportplan.h"
 
 #include <atomic>
 #include <vector>
