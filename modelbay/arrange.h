@@ -8,18 +8,22 @@
 #include <QSizeF>
 #include <QVector>
 
-// Footprints (x by y, millimetres) packed in shelves: the deepest first, left to right, a new
-// shelf behind when the plate's width is used up, a gap between neighbours; the packed block is
-// then centred on the plate. Gives each footprint's centre, in the order given. Footprints that
-// do not fit are still placed (beyond the plate), so the outside check can name them.
-QVector<QPointF> arrangeFootprints(
-    const QVector<QSizeF>& footprints, qreal plateWidth, qreal plateDepth, qreal gap = 5.0);
+// Footprints (x by y, millimetres) packed in shelves: the deepest first, each into the first
+// shelf with room left in the plate's width, a new shelf behind while the plate's depth allows,
+// a gap between neighbours; the packed block is then centred on the plate. Gives each
+// footprint's centre, in the order given. Footprints that do not fit are lined up beyond the
+// plate's right edge, clear of the plate and of each other, and their indexes (ascending) go to
+// `leftOut`.
+QVector<QPointF> arrangeFootprints(const QVector<QSizeF>& footprints, qreal plateWidth,
+    qreal plateDepth, qreal gap = 5.0, QVector<int>* leftOut = nullptr);
 
-// Where a new footprint goes beside those already on the plate, without moving them: the spot
-// nearest the plate's centre, right of, behind, left of or in front of one of them (a gap
-// away), that lies on the plate and keeps the gap to every other. When no such spot exists, right
-// of everything (beyond the plate, so that the outside check names it). Gives its centre.
+// Where a new footprint goes among those already on the plate, without moving them: the free
+// spot nearest the plate's centre that lies on the plate and keeps the gap to every other. The
+// spots tried touch the plate's edges or lie a gap away from another footprint's side, or line
+// up with another's middle, which finds a free spot wherever one exists. When none does, right
+// of everything (beyond the plate, so that the outside check names it) and `fits` turns false.
+// Gives its centre.
 QPointF placeBeside(const QSizeF& footprint, const QVector<QRectF>& others, qreal plateWidth,
-    qreal plateDepth, qreal gap = 5.0);
+    qreal plateDepth, qreal gap = 5.0, bool* fits = nullptr);
 
 #endif

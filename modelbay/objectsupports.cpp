@@ -4,6 +4,7 @@
 
 #include "supportplanner.h"
 
+#include <algorithm>
 #include <cmath>
 
 TriangleSoup placedSoup(const MeshData& mesh, const QMatrix4x4& matrix)
@@ -19,7 +20,8 @@ TriangleSoup placedSoup(const MeshData& mesh, const QMatrix4x4& matrix)
 }
 
 SupportPlan objectSupports(const MeshData& mesh, const QMatrix4x4& matrix,
-    const QVector<QVector3D>& meshPoints, const SupportSettings& settings)
+    const QVector<QVector3D>& meshPoints, const SupportSettings& settings,
+    const std::atomic<bool>* cancel)
 {
     SupportPlan plan;
     if (meshPoints.isEmpty())
@@ -30,7 +32,7 @@ SupportPlan objectSupports(const MeshData& mesh, const QMatrix4x4& matrix,
         const QVector3D placed = matrix.map(point);
         points.push_back({ placed.x(), placed.y(), placed.z(), SupportPoint::Reason::User });
     }
-    if (!buildSupports(placedSoup(mesh, matrix), points, settings, plan))
+    if (!buildSupports(placedSoup(mesh, matrix), points, settings, plan, {}, cancel))
         return SupportPlan();
     return plan;
 }
@@ -58,4 +60,70 @@ MeshData meshDataInPlace(const TriangleSoup& soup)
         }
     }
     return data;
+}
+
+bool onlyMoved(const QMatrix4x4& before, const QMatrix4x4& after)
+{
+    for (int column = 0; column < 3; ++column) {
+        if (before.column(column) != after.column(column))
+            return false;
+    }
+    return before.row(3) == after.row(3);
+}
+
+bool ObjectSupports::serves(
+    const QMatrix4x4& now, const QVector<QVector3D>& nowPoints, quint64 revision) const
+{
+    return revision == settingsRevision && nowPoints == points && onlyMoved(builtFor, now);
+}
+
+QVector3D ObjectSupports::shift(const QMatrix4x4& now) const
+{
+    const QVector3D moved = now.column(3).toVector3D() - builtFor.column(3).toVector3D();
+    return QVector3D(moved.x(), moved.y(), 0.0f);
+}
+
+double ObjectSupports::lift(const QMatrix4x4& now) const
+{
+    if (mesh.triangleCount == 0)
+        return 0;
+    return liftMm - double(now(2, 3) - builtFor(2, 3));
+}
+
+Bounds ObjectSupports::standing(const Bounds& object, const QMatrix4x4& now) const
+{
+    const float up = float(lift(now));
+    Bounds result { object.min + QVector3D(0, 0, up), object.max + QVector3D(0, 0, up) };
+    if (mesh.triangleCount == 0)
+        return result;
+    const QVector3D moved = shift(now);
+    for (int axis = 0; axis < 3; ++axis) {
+        result.min[axis] = std::min(result.min[axis], bounds.min[axis] + moved[axis]);
+        result.max[axis] = std::max(result.max[axis], bounds.max[axis] + moved[axis]);
+    }
+    return result;
+}
+
+ObjectSupports buildObjectSupports(const MeshData& mesh, const QMatrix4x4& matrix,
+    const QVector<QVector3D>& meshPoints, const SupportSettings& settings, quint64 settingsRevision,
+    const std::atomic<bool>* cancel)
+{
+    ObjectSupports built;
+    built.builtFor = matrix;
+    built.points = meshPoints;
+    built.settingsRevision = settingsRevision;
+    const SupportPlan plan = objectSupports(mesh, matrix, meshPoints, settings, cancel);
+    if (plan.geometry.empty())
+        return built;
+    built.liftMm = plan.liftMm;
+    built.mesh = meshDataInPlace(plan.geometry);
+    Bounds bounds { QVector3D(1e9f, 1e9f, 1e9f), QVector3D(-1e9f, -1e9f, -1e9f) };
+    for (std::size_t i = 0; i + 2 < plan.geometry.size(); i += 3) {
+        for (int axis = 0; axis < 3; ++axis) {
+            bounds.min[axis] = std::min(bounds.min[axis], plan.geometry[i + std::size_t(axis)]);
+            bounds.max[axis] = std::max(bounds.max[axis], plan.geometry[i + std::size_t(axis)]);
+        }
+    }
+    built.bounds = bounds;
+    return built;
 }

@@ -5,8 +5,11 @@
 #include "arrange.h"
 #include "meshdata.h"
 #include "meshimport.h"
-#include "platecommands.h"
+#include "objectsupports.h"
 #include "plateobject.h"
+#include "platesupports.h"
+#include "raypick.h"
+#include "supportoptions.h"
 
 #include <QFileInfo>
 #include <QFutureWatcher>
@@ -81,7 +84,18 @@ QVector<MeshImport> importAll(const QStringList& paths)
 PlateModel::PlateModel(QObject* parent)
     : QAbstractListModel(parent)
     , m_undoStack(new QUndoStack(this))
+    , m_supportOptions(new SupportOptions(this))
+    , m_supports(new PlateSupports(this))
 {
+    // Found by this name from QML and tests, as when it was declared there.
+    m_supportOptions->setObjectName(QStringLiteral("supportOptions"));
+    connect(m_supportOptions, &SupportOptions::changed, this, [this] {
+        ++m_optionsRevision;
+        for (int row = 0; row < m_objects.size(); ++row)
+            requestSupports(row);
+    });
+    connect(m_supports, &PlateSupports::built, this, &PlateModel::supportsBuilt);
+    connect(m_supports, &PlateSupports::busyChanged, this, &PlateModel::supportsBusyChanged);
     m_volume.width = kDefaultWidth;
     m_volume.depth = kDefaultDepth;
     m_volume.height = kDefaultHeight;
@@ -120,7 +134,7 @@ QVariant PlateModel::data(const QModelIndex& index, int role) const
     case BoundsMaxRole:
         return object->bounds().max;
     case OutsideRole:
-        return ::isOutside(object->bounds(), m_volume);
+        return isOutside(index.row());
     case TriangleCountRole:
         return object->mesh->triangleCount;
     case SupportPointsRole: {
@@ -189,6 +203,10 @@ QStringList PlateModel::outsideNames() const { return m_outsideNames; }
 
 bool PlateModel::busy() const { return m_busy; }
 
+SupportOptions* PlateModel::supportOptions() const { return m_supportOptions; }
+
+bool PlateModel::supportsBusy() const { return m_supports->busy(); }
+
 QStringList PlateModel::openFiles(const QVariant& files)
 {
     const QStringList paths = localPaths(files);
@@ -237,23 +255,59 @@ void PlateModel::placeOpened(const QString& path, const std::shared_ptr<const Me
     object->id = m_nextId++;
     object->sourcePath = path;
     object->mesh = mesh;
-    const Bounds own = object->bounds();
-    // The first in the plate's centre, later ones beside the others; resting on the plate.
-    object->placement = besideOthers(own, droppedToPlate(own, object->placement));
-    m_undoStack->push(new InsertObjectsCommand(
-        this, m_objects.size(), { object }, tr("Open %1").arg(QFileInfo(path).fileName())));
+    object->placement = droppedToPlate(object->bounds(), object->placement);
+    insertPlaced(m_objects.size(), object, tr("Open %1").arg(QFileInfo(path).fileName()));
 }
 
-Placement PlateModel::besideOthers(const Bounds& own, const Placement& placement) const
+// The first in the plate's centre, later ones in free space among the others, resting on the
+// plate. When there is no free space, but the plate holds everything once arranged, the plate
+// is arranged in the same undo step; otherwise the object waits beyond the plate. Either way the
+// user is told.
+void PlateModel::insertPlaced(
+    int row, const std::shared_ptr<PlateObject>& object, const QString& text)
+{
+    bool fits = false;
+    object->placement = besideOthers(object->bounds(), object->placement, &fits);
+    const QString name = QStringLiteral("“%1”").arg(QFileInfo(object->sourcePath).fileName());
+    if (fits) {
+        m_undoStack->push(new InsertObjectsCommand(this, row, { object }, text));
+        return;
+    }
+    const QVector3D size = object->bounds().size();
+    if (size.x() > m_volume.width || size.y() > m_volume.depth) {
+        m_undoStack->push(new InsertObjectsCommand(this, row, { object }, text));
+        emit errorOccurred(tr("%1 is larger than the plate (%2 × %3 mm): it cannot be printed "
+                              "as it is; scale or turn it.")
+                               .arg(name)
+                               .arg(double(m_volume.width))
+                               .arg(double(m_volume.depth)));
+        return;
+    }
+    m_undoStack->beginMacro(text);
+    m_undoStack->push(new InsertObjectsCommand(this, row, { object }, text));
+    QStringList leftOut;
+    const QVector<PlacementCommand::Change> changes = arrangedChanges(&leftOut);
+    if (leftOut.isEmpty() && !changes.isEmpty())
+        m_undoStack->push(new PlacementCommand(this, changes, tr("Arrange")));
+    m_undoStack->endMacro();
+    if (leftOut.isEmpty())
+        emit errorOccurred(tr("The plate was arranged to make room for %1.").arg(name));
+    else
+        emit errorOccurred(tr("%1 does not fit on the plate beside the others: it waits "
+                              "outside. Remove or scale objects to make room.")
+                               .arg(name));
+}
+
+Placement PlateModel::besideOthers(const Bounds& own, const Placement& placement, bool* fits) const
 {
     QVector<QRectF> others;
-    for (const std::shared_ptr<PlateObject>& other : m_objects) {
-        const Bounds b = other->bounds();
+    for (int row = 0; row < m_objects.size(); ++row) {
+        const Bounds b = standingBoundsAt(row);
         others.append(QRectF(QPointF(b.min.x(), b.min.y()), QPointF(b.max.x(), b.max.y())));
     }
     const QVector3D size = own.size();
-    const QPointF centre
-        = placeBeside(QSizeF(size.x(), size.y()), others, m_volume.width, m_volume.depth, kGap);
+    const QPointF centre = placeBeside(
+        QSizeF(size.x(), size.y()), others, m_volume.width, m_volume.depth, kGap, fits);
     Placement result = placement;
     result.translation += QVector3D(
         float(centre.x()) - own.centre().x(), float(centre.y()) - own.centre().y(), 0.0f);
@@ -388,25 +442,43 @@ void PlateModel::arrange()
 {
     if (m_objects.isEmpty())
         return;
+    QStringList leftOut;
+    const QVector<PlacementCommand::Change> changes = arrangedChanges(&leftOut);
+    if (!changes.isEmpty())
+        m_undoStack->push(new PlacementCommand(this, changes, tr("Arrange")));
+    if (!leftOut.isEmpty()) {
+        for (QString& name : leftOut)
+            name = QStringLiteral("“%1”").arg(name);
+        emit errorOccurred(tr("Arrange could not fit everything: %1 left outside the plate.")
+                               .arg(leftOut.join(QStringLiteral(", "))));
+    }
+}
+
+// Every object resting on the plate, packed by its footprint as it stands (supports included);
+// the names of those that do not fit go to leftOut.
+QVector<PlacementCommand::Change> PlateModel::arrangedChanges(QStringList* leftOut)
+{
     QVector<QSizeF> footprints;
-    for (const std::shared_ptr<PlateObject>& object : qAsConst(m_objects)) {
-        const QVector3D size = object->bounds().size();
+    for (int row = 0; row < m_objects.size(); ++row) {
+        const QVector3D size = standingBoundsAt(row).size();
         footprints.append(QSizeF(size.x(), size.y()));
     }
+    QVector<int> outside;
     const QVector<QPointF> centres
-        = arrangeFootprints(footprints, m_volume.width, m_volume.depth, kGap);
+        = arrangeFootprints(footprints, m_volume.width, m_volume.depth, kGap, &outside);
+    for (int row : qAsConst(outside))
+        leftOut->append(QFileInfo(m_objects.at(row)->sourcePath).fileName());
     QVector<PlacementCommand::Change> changes;
     for (int row = 0; row < m_objects.size(); ++row) {
         const std::shared_ptr<PlateObject>& object = m_objects.at(row);
-        const Bounds bounds = object->bounds();
-        Placement after = droppedToPlate(bounds, object->placement);
-        after.translation += QVector3D(float(centres.at(row).x()) - bounds.centre().x(),
-            float(centres.at(row).y()) - bounds.centre().y(), 0.0f);
+        const Bounds standing = standingBoundsAt(row);
+        Placement after = droppedToPlate(object->bounds(), object->placement);
+        after.translation += QVector3D(float(centres.at(row).x()) - standing.centre().x(),
+            float(centres.at(row).y()) - standing.centre().y(), 0.0f);
         if (after != object->placement)
             changes.append({ object->id, object->placement, after });
     }
-    if (!changes.isEmpty())
-        m_undoStack->push(new PlacementCommand(this, changes, tr("Arrange")));
+    return changes;
 }
 
 void PlateModel::duplicate(int row)
@@ -416,9 +488,7 @@ void PlateModel::duplicate(int row)
     const std::shared_ptr<PlateObject>& original = m_objects.at(row);
     auto copy = std::make_shared<PlateObject>(*original);
     copy->id = m_nextId++;
-    copy->placement = besideOthers(original->bounds(), original->placement);
-    m_undoStack->push(new InsertObjectsCommand(this, row + 1, { copy },
-        tr("Duplicate %1").arg(QFileInfo(original->sourcePath).fileName())));
+    insertPlaced(row + 1, copy, tr("Duplicate %1").arg(QFileInfo(original->sourcePath).fileName()));
 }
 
 void PlateModel::remove(int row)
@@ -499,15 +569,55 @@ QString PlateModel::sliceRefusal() const
 {
     if (m_objects.isEmpty())
         return tr("The plate is empty: open a model first.");
-    if (m_outsideNames.isEmpty())
-        return QString();
-    QStringList quoted;
-    for (const QString& name : m_outsideNames)
-        quoted.append(QStringLiteral("“%1”").arg(name));
-    if (quoted.size() == 1)
-        return tr("Cannot slice: %1 reaches outside the printable volume.").arg(quoted.first());
-    return tr("Cannot slice: %1 reach outside the printable volume.")
-        .arg(quoted.join(QStringLiteral(", ")));
+    QStringList alone;
+    QStringList onSupports;
+    QStringList building;
+    for (int row = 0; row < m_objects.size(); ++row) {
+        const std::shared_ptr<PlateObject>& object = m_objects.at(row);
+        const QString quoted = QStringLiteral("“%1”").arg(QFileInfo(object->sourcePath).fileName());
+        if (::isOutside(object->bounds(), m_volume))
+            alone.append(quoted);
+        else if (isOutside(row))
+            onSupports.append(quoted);
+        if (m_supports->isBuilding(object->id))
+            building.append(quoted);
+    }
+    QStringList sentences;
+    if (alone.size() == 1)
+        sentences.append(
+            tr("Cannot slice: %1 reaches outside the printable volume.").arg(alone.first()));
+    else if (alone.size() > 1)
+        sentences.append(tr("Cannot slice: %1 reach outside the printable volume.")
+                             .arg(alone.join(QStringLiteral(", "))));
+    if (onSupports.size() == 1)
+        sentences.append(
+            tr("Cannot slice: %1 on its supports reaches outside the printable volume.")
+                .arg(onSupports.first()));
+    else if (onSupports.size() > 1)
+        sentences.append(
+            tr("Cannot slice: %1 on their supports reach outside the printable volume.")
+                .arg(onSupports.join(QStringLiteral(", "))));
+    if (!building.isEmpty())
+        sentences.append(tr("Cannot slice yet: the supports of %1 are still being built.")
+                             .arg(building.join(QStringLiteral(", "))));
+    return sentences.join(QLatin1Char(' '));
+}
+
+int PlateModel::rowAt(const QVector3D& origin, const QVector3D& direction) const
+{
+    int best = -1;
+    float bestDistance = 0.0f;
+    for (int row = 0; row < m_objects.size(); ++row) {
+        QMatrix4x4 drawn;
+        drawn.translate(0.0f, 0.0f, float(liftAt(row)));
+        drawn *= matrixAt(row);
+        const float distance = rayHitDistance(*m_objects.at(row)->mesh, drawn, origin, direction);
+        if (distance >= 0.0f && (best < 0 || distance < bestDistance)) {
+            best = row;
+            bestDistance = distance;
+        }
+    }
+    return best;
 }
 
 std::shared_ptr<const MeshData> PlateModel::meshAt(int row) const
@@ -534,10 +644,36 @@ Bounds PlateModel::boundsAt(int row) const
 
 bool PlateModel::isOutside(int row) const
 {
-    return validRow(row) && ::isOutside(m_objects.at(row)->bounds(), m_volume);
+    return validRow(row) && ::isOutside(standingBoundsAt(row), m_volume);
 }
 
 QUndoStack* PlateModel::undoStack() const { return m_undoStack; }
+
+std::shared_ptr<const ObjectSupports> PlateModel::supportsAt(int row) const
+{
+    return validRow(row) ? m_supports->supportsOf(m_objects.at(row)->id) : nullptr;
+}
+
+QVector3D PlateModel::supportsShiftAt(int row) const
+{
+    const std::shared_ptr<const ObjectSupports> supports = supportsAt(row);
+    return supports ? supports->shift(matrixAt(row)) : QVector3D();
+}
+
+qreal PlateModel::liftAt(int row) const
+{
+    const std::shared_ptr<const ObjectSupports> supports = supportsAt(row);
+    return supports ? supports->lift(matrixAt(row)) : 0.0;
+}
+
+Bounds PlateModel::standingBoundsAt(int row) const
+{
+    if (!validRow(row))
+        return Bounds();
+    const Bounds own = m_objects.at(row)->bounds();
+    const std::shared_ptr<const ObjectSupports> supports = supportsAt(row);
+    return supports ? supports->standing(own, matrixAt(row)) : own;
+}
 
 void PlateModel::insertObject(int row, const std::shared_ptr<PlateObject>& object)
 {
@@ -549,6 +685,7 @@ void PlateModel::insertObject(int row, const std::shared_ptr<PlateObject>& objec
     emit countChanged();
     if (selectedBefore >= row)
         emit selectedRowChanged();
+    requestSupports(row);
     updateOutsideNames();
 }
 
@@ -560,6 +697,7 @@ std::shared_ptr<PlateObject> PlateModel::takeObject(int row)
     beginRemoveRows(QModelIndex(), row, row);
     std::shared_ptr<PlateObject> object = m_objects.takeAt(row);
     endRemoveRows();
+    m_supports->forget(object->id);
     emit countChanged();
     if (object->id == m_selectedId)
         m_selectedId = 0;
@@ -575,6 +713,7 @@ void PlateModel::applyPlacement(quint64 id, const Placement& placement)
     if (!validRow(row))
         return;
     m_objects.at(row)->placement = placement;
+    requestSupports(row);
     emitRowChanged(row);
     updateOutsideNames();
 }
@@ -585,7 +724,9 @@ void PlateModel::applySupportPoints(quint64 id, const QVector<QVector3D>& meshPo
     if (!validRow(row))
         return;
     m_objects.at(row)->supportPoints = meshPoints;
+    requestSupports(row);
     emitRowChanged(row);
+    updateOutsideNames();
 }
 
 int PlateModel::rowOfId(quint64 id) const
@@ -603,12 +744,26 @@ void PlateModel::emitRowChanged(int row)
         emit dataChanged(index(row), index(row));
 }
 
+void PlateModel::requestSupports(int row)
+{
+    const std::shared_ptr<PlateObject>& object = m_objects.at(row);
+    m_supports->request(object->id, object->mesh, placementMatrix(object->placement),
+        object->supportPoints,
+        m_supportOptions->automatic() ? &m_supportOptions->settings() : nullptr, m_optionsRevision);
+}
+
+void PlateModel::supportsBuilt(quint64 id)
+{
+    emitRowChanged(rowOfId(id));
+    updateOutsideNames();
+}
+
 void PlateModel::updateOutsideNames()
 {
     QStringList names;
-    for (const std::shared_ptr<PlateObject>& object : qAsConst(m_objects)) {
-        if (::isOutside(object->bounds(), m_volume))
-            names.append(QFileInfo(object->sourcePath).fileName());
+    for (int row = 0; row < m_objects.size(); ++row) {
+        if (isOutside(row))
+            names.append(QFileInfo(m_objects.at(row)->sourcePath).fileName());
     }
     if (names == m_outsideNames)
         return;

@@ -3,6 +3,7 @@
 #ifndef MODELBAY_PLATEMODEL_H
 #define MODELBAY_PLATEMODEL_H
 
+#include "platecommands.h"
 #include "placement.h"
 
 #include <QAbstractListModel>
@@ -13,13 +14,21 @@
 
 #include <memory>
 
+class PlateSupports;
 class QUndoStack;
+class SupportOptions;
 struct MeshData;
+struct ObjectSupports;
 struct PlateObject;
 
 // The one truth of the plate: the placed objects, their meshes and placements, and the undo
 // stack whose commands are the only way to change them. QML shows it and sends commands; the
 // view (PlateScene) builds its entities from it.
+//
+// With supports on (supportOptions.automatic), each object with support points stands lifted
+// on supports built on a worker thread; `supportsBusy` is true while any are being built, and
+// a row's dataChanged follows once its supports are ready. The plate model alone judges whether
+// the plate can be sliced, supports included (sliceRefusal()).
 //
 // Opening files is asynchronous: openFiles() returns at once (always an empty list), `busy`
 // turns true, the files are read on a worker thread, and filesOpened(errors) follows on the GUI
@@ -38,6 +47,8 @@ class PlateModel : public QAbstractListModel {
     Q_PROPERTY(QString redoText READ redoText NOTIFY undoStateChanged)
     Q_PROPERTY(QStringList outsideNames READ outsideNames NOTIFY outsideNamesChanged)
     Q_PROPERTY(bool busy READ busy NOTIFY busyChanged)
+    Q_PROPERTY(SupportOptions* supportOptions READ supportOptions CONSTANT)
+    Q_PROPERTY(bool supportsBusy READ supportsBusy NOTIFY supportsBusyChanged)
 
 public:
     enum Role {
@@ -75,6 +86,8 @@ public:
     QString redoText() const;
     QStringList outsideNames() const;
     bool busy() const;
+    SupportOptions* supportOptions() const;
+    bool supportsBusy() const;
 
     Q_INVOKABLE QStringList openFiles(const QVariant& files);
     Q_INVOKABLE void setPlateSize(qreal width, qreal depth, qreal height);
@@ -90,7 +103,12 @@ public:
     Q_INVOKABLE void remove(int row);
     Q_INVOKABLE void undo();
     Q_INVOKABLE void redo();
+    // Why the plate cannot be sliced as it stands (empty, objects outside the printable volume
+    // on their own or on their supports, supports still being built), or empty.
     Q_INVOKABLE QString sliceRefusal() const;
+    // The row whose triangles the ray (on the plate, as drawn, supports' lift included) meets
+    // first, or -1: what a click there means.
+    Q_INVOKABLE int rowAt(const QVector3D& origin, const QVector3D& direction) const;
     // Support points, each change one undo step. A point is given on the plate, where the user
     // clicked the object; it is kept on the object's own surface.
     Q_INVOKABLE void addSupportPoint(int row, const QVector3D& platePoint);
@@ -109,8 +127,15 @@ public:
     QMatrix4x4 matrixAt(int row) const;
     Placement placementAt(int row) const;
     Bounds boundsAt(int row) const;
-    bool isOutside(int row) const;
+    bool isOutside(int row) const; // on its supports, where it has them
     QUndoStack* undoStack() const;
+    // The row's supports as last built (null without), where they stand now across the plate
+    // (their shift since built), and how far the object stands lifted on them, in mm.
+    std::shared_ptr<const ObjectSupports> supportsAt(int row) const;
+    QVector3D supportsShiftAt(int row) const;
+    Q_INVOKABLE qreal liftAt(int row) const;
+    // The object as drawn: lifted on its supports, together with them.
+    Bounds standingBoundsAt(int row) const;
 
     // The undo commands' hands on the plate; nothing else calls these.
     void insertObject(int row, const std::shared_ptr<PlateObject>& object);
@@ -126,6 +151,7 @@ signals:
     void undoStateChanged();
     void outsideNamesChanged();
     void busyChanged();
+    void supportsBusyChanged();
     void filesOpened(const QStringList& errors);
     void errorOccurred(const QString& sentence);
 
@@ -134,15 +160,22 @@ private:
 
     void startNextRead();
     void placeOpened(const QString& path, const std::shared_ptr<const MeshData>& mesh);
-    Placement besideOthers(const Bounds& own, const Placement& placement) const;
+    Placement besideOthers(const Bounds& own, const Placement& placement, bool* fits) const;
+    void insertPlaced(int row, const std::shared_ptr<PlateObject>& object, const QString& text);
+    QVector<PlacementCommand::Change> arrangedChanges(QStringList* leftOut);
     void pushPlacement(int row, const Placement& after, const QString& text);
     Placement keptResting(int row, const Placement& after);
     void emitRowChanged(int row);
+    void requestSupports(int row);
+    void supportsBuilt(quint64 id);
     void updateOutsideNames();
     bool validRow(int row) const;
 
     QVector<std::shared_ptr<PlateObject>> m_objects;
     QUndoStack* m_undoStack;
+    SupportOptions* m_supportOptions;
+    PlateSupports* m_supports;
+    quint64 m_optionsRevision = 1; // counts changes of the support options
     PlateVolume m_volume;
     quint64 m_nextId = 1;
     quint64 m_selectedId = 0; // 0: nothing selected

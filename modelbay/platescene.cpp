@@ -5,7 +5,6 @@
 #include "meshdata.h"
 #include "objectsupports.h"
 #include "platemodel.h"
-#include "supportoptions.h"
 
 #include <Qt3DCore/QTransform>
 #include <Qt3DExtras/QPhongMaterial>
@@ -17,7 +16,6 @@
 #include <Qt3DRender/QPickTriangleEvent>
 
 #include <QColor>
-#include <QStringList>
 #include <QVector2D>
 
 #include <algorithm>
@@ -46,29 +44,6 @@ Qt3DRender::QGeometry* geometryOf(const MeshData& mesh, Qt3DCore::QNode* parent)
     geometry->addAttribute(normal);
     geometry->setBoundingVolumePositionAttribute(position);
     return geometry;
-}
-
-Bounds soupBounds(const TriangleSoup& soup)
-{
-    Bounds bounds { QVector3D(1e9f, 1e9f, 1e9f), QVector3D(-1e9f, -1e9f, -1e9f) };
-    for (std::size_t i = 0; i + 2 < soup.size(); i += 3) {
-        const QVector3D corner(soup[i], soup[i + 1], soup[i + 2]);
-        for (int axis = 0; axis < 3; ++axis) {
-            bounds.min[axis] = std::min(bounds.min[axis], corner[axis]);
-            bounds.max[axis] = std::max(bounds.max[axis], corner[axis]);
-        }
-    }
-    return bounds;
-}
-
-// Whether `after` is `before` with only another translation.
-bool onlyMoved(const QMatrix4x4& before, const QMatrix4x4& after)
-{
-    for (int column = 0; column < 3; ++column) {
-        if (before.column(column) != after.column(column))
-            return false;
-    }
-    return before.row(3) == after.row(3);
 }
 
 } // namespace
@@ -110,25 +85,6 @@ void PlateScene::setModel(PlateModel* model)
     emit modelChanged();
 }
 
-SupportOptions* PlateScene::supportOptions() const { return m_supportOptions; }
-
-void PlateScene::setSupportOptions(SupportOptions* options)
-{
-    if (m_supportOptions == options)
-        return;
-    disconnect(m_optionsConnection);
-    m_supportOptions = options;
-    if (m_supportOptions) {
-        m_optionsConnection = connect(m_supportOptions, &SupportOptions::changed, this, [this] {
-            ++m_optionsRevision;
-            showAllSupports();
-        });
-    }
-    ++m_optionsRevision;
-    showAllSupports();
-    emit supportOptionsChanged();
-}
-
 QVariant PlateScene::exportEntities() const
 {
     QVector<Qt3DCore::QEntity*> entities;
@@ -150,48 +106,9 @@ QVariant PlateScene::exportEntity(int row) const
     return QVariant::fromValue(entities);
 }
 
-QString PlateScene::supportsRefusal() const
-{
-    if (!m_model)
-        return QString();
-    const PlateVolume volume { float(m_model->plateWidth()), float(m_model->plateDepth()),
-        float(m_model->plateHeight()) };
-    QStringList quoted;
-    for (int row = 0; row < m_items.size(); ++row) {
-        const Item& item = m_items.at(row);
-        if (!item.supports)
-            continue;
-        const QVector3D shift = item.supportsTransform->translation();
-        Bounds standing = m_model->boundsAt(row);
-        standing.min.setZ(standing.min.z() + float(item.liftMm));
-        standing.max.setZ(standing.max.z() + float(item.liftMm));
-        for (int axis = 0; axis < 3; ++axis) {
-            standing.min[axis]
-                = std::min(standing.min[axis], item.supportsBounds.min[axis] + shift[axis]);
-            standing.max[axis]
-                = std::max(standing.max[axis], item.supportsBounds.max[axis] + shift[axis]);
-        }
-        if (isOutside(standing, volume))
-            quoted.append(QStringLiteral("“%1”").arg(
-                m_model->index(row).data(PlateModel::NameRole).toString()));
-    }
-    if (quoted.isEmpty())
-        return QString();
-    if (quoted.size() == 1)
-        return tr("Cannot slice: %1 on its supports reaches outside the printable volume.")
-            .arg(quoted.first());
-    return tr("Cannot slice: %1 on their supports reach outside the printable volume.")
-        .arg(quoted.join(QStringLiteral(", ")));
-}
-
 Qt3DCore::QEntity* PlateScene::supportsEntityAt(int row) const
 {
     return row >= 0 && row < m_items.size() ? m_items.at(row).supports : nullptr;
-}
-
-qreal PlateScene::liftAt(int row) const
-{
-    return row >= 0 && row < m_items.size() ? m_items.at(row).liftMm : 0;
 }
 
 Qt3DCore::QEntity* PlateScene::entityAt(int row) const
@@ -233,54 +150,30 @@ void PlateScene::updateItems(int first, int last)
         showPlacement(m_items[row], row);
 }
 
-void PlateScene::showAllSupports()
-{
-    for (int row = 0; row < m_items.size(); ++row)
-        showPlacement(m_items[row], row);
-}
-
 void PlateScene::showSupports(Item& item, int row)
 {
-    const QMatrix4x4 matrix = m_model->matrixAt(row);
-    const bool on = m_supportOptions && m_supportOptions->automatic();
-    const QVector<QVector3D> points = on ? m_model->supportPointsAt(row) : QVector<QVector3D>();
-    const bool sameBuild
-        = item.supportsRevision == m_optionsRevision && item.supportsPoints == points;
-    // Dragging an object moves it only: its supports move along instead of being built again
-    // for every step, which for a large model would stall the view. Built on the flat plate,
-    // they are the same supports shifted; a move up or down only changes how far they lift it.
-    if (sameBuild && item.supports && onlyMoved(item.supportsMatrix, matrix)) {
-        const QVector3D shift
-            = matrix.column(3).toVector3D() - item.supportsMatrix.column(3).toVector3D();
-        item.supportsTransform->setTranslation(QVector3D(shift.x(), shift.y(), 0));
-        item.liftMm = item.builtLiftMm - qreal(shift.z());
-        return;
+    item.liftMm = m_model->liftAt(row);
+    const std::shared_ptr<const ObjectSupports> supports = m_model->supportsAt(row);
+    if (supports != item.shownSupports) {
+        item.shownSupports = supports;
+        delete item.supports;
+        item.supports = nullptr;
+        item.supportsTransform = nullptr;
+        if (supports && supports->mesh.triangleCount > 0)
+            makeSupportsEntity(item, supports->mesh);
     }
-    if (sameBuild && item.supportsMatrix == matrix)
-        return; // nothing built, nothing to build
-    item.supportsRevision = m_optionsRevision;
-    item.supportsMatrix = matrix;
-    item.supportsPoints = points;
-    delete item.supports;
-    item.supports = nullptr;
-    item.supportsTransform = nullptr;
-    item.liftMm = 0;
-    if (points.isEmpty())
-        return;
-    const SupportPlan plan
-        = objectSupports(*m_model->meshAt(row), matrix, points, m_supportOptions->settings());
-    if (plan.geometry.empty())
-        return;
-    item.liftMm = plan.liftMm;
-    item.builtLiftMm = plan.liftMm;
-    item.supportsBounds = soupBounds(plan.geometry);
-    const MeshData mesh = meshDataInPlace(plan.geometry);
+    if (item.supportsTransform)
+        item.supportsTransform->setTranslation(m_model->supportsShiftAt(row));
+}
+
+void PlateScene::makeSupportsEntity(Item& item, const MeshData& mesh)
+{
     item.supports = new Qt3DCore::QEntity(this);
     auto* renderer = new Qt3DRender::QGeometryRenderer(item.supports);
     renderer->setPrimitiveType(Qt3DRender::QGeometryRenderer::Triangles);
     renderer->setVertexCount(mesh.triangleCount * 3);
     renderer->setGeometry(geometryOf(mesh, renderer));
-    // Built on the plate already: the identity places them, until the object moves.
+    // Built on the plate already: a translation places them once the object moved.
     auto* transform = new Qt3DCore::QTransform(item.supports);
     item.supportsTransform = transform;
     auto* material = new Qt3DExtras::QPhongMaterial(item.supports);

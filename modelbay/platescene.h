@@ -3,17 +3,17 @@
 #ifndef MODELBAY_PLATESCENE_H
 #define MODELBAY_PLATESCENE_H
 
-#include "placement.h"
-
 #include <Qt3DCore/QEntity>
-#include <QMatrix4x4>
 #include <QPointer>
 #include <QVariant>
 #include <QVector3D>
 #include <QVector>
 
+#include <memory>
+
 class PlateModel;
-class SupportOptions;
+struct MeshData;
+struct ObjectSupports;
 
 namespace Qt3DCore {
 class QTransform;
@@ -28,16 +28,14 @@ class QPickEvent;
 // The plate's objects in the Qt 3D scene: one child entity per row of the model, with the
 // model's mesh bytes as its vertex buffer (shared, not copied), the placement as its transform,
 // a colour for normal, selected and outside, and a picker. Follows the model's row signals.
+// It only draws: each object's supports, and the lift it stands on them, are the model's, and
+// are drawn as entities of their own beside it, exported with it.
 //
 // Picking a triangle needs RenderSettings.pickingSettings.pickMethod to include triangle
 // picking; otherwise objectPressed gives -1 as the triangle.
 class PlateScene : public Qt3DCore::QEntity {
     Q_OBJECT
     Q_PROPERTY(PlateModel* model READ model WRITE setModel NOTIFY modelChanged)
-    // With supports on, each object with support points stands lifted on its supports, which
-    // are entities of their own beside it, exported with it.
-    Q_PROPERTY(SupportOptions* supportOptions READ supportOptions WRITE setSupportOptions NOTIFY
-            supportOptionsChanged)
 
 public:
     explicit PlateScene(Qt3DCore::QNode* parent = nullptr);
@@ -45,8 +43,6 @@ public:
 
     PlateModel* model() const;
     void setModel(PlateModel* model);
-    SupportOptions* supportOptions() const;
-    void setSupportOptions(SupportOptions* options);
 
     // Every object's entity and its supports' (a QVector<Qt3DCore::QEntity *>), for
     // Facetlab.exportStl.
@@ -58,16 +54,9 @@ public:
     Qt3DCore::QEntity* entityAt(int row) const;
     // The entity showing a row's supports, or null when the row stands without any.
     Qt3DCore::QEntity* supportsEntityAt(int row) const;
-    // How far a row's object stands lifted on its supports, in mm.
-    Q_INVOKABLE qreal liftAt(int row) const;
-    // Why the plate cannot be sliced as it stands on its supports (objects lifted out of the
-    // printable volume at the top, or pads reaching past the plate's edge), or empty. The plate
-    // model's own check knows the objects without their supports.
-    Q_INVOKABLE QString supportsRefusal() const;
 
 signals:
     void modelChanged();
-    void supportOptionsChanged();
     // worldPoint is where the object was hit as it is placed, without the lift of its supports,
     // as PlateModel takes points on the plate.
     void objectPressed(
@@ -83,14 +72,10 @@ private:
         Qt3DExtras::QPhongMaterial* material = nullptr;
         Qt3DCore::QEntity* supports = nullptr; // null while the object stands without them
         Qt3DCore::QTransform* supportsTransform = nullptr;
+        // The model's supports the entity above shows, so that a move or a colour change does
+        // not make it again.
+        std::shared_ptr<const ObjectSupports> shownSupports;
         qreal liftMm = 0;
-        qreal builtLiftMm = 0; // the lift as the supports were built
-        Bounds supportsBounds; // of the supports as built, before any move
-        // What the supports were built for, so that a selection or colour change does not
-        // build them again.
-        QMatrix4x4 supportsMatrix;
-        QVector<QVector3D> supportsPoints;
-        quint64 supportsRevision = 0;
     };
 
     void rebuild();
@@ -100,14 +85,11 @@ private:
     Item makeItem(int row);
     void showPlacement(Item& item, int row);
     void showSupports(Item& item, int row);
-    void showAllSupports();
+    void makeSupportsEntity(Item& item, const MeshData& mesh);
     void handlePressed(Qt3DCore::QEntity* entity, Qt3DRender::QPickEvent* event);
     void handleSupportsPressed(Qt3DCore::QEntity* supports, Qt3DRender::QPickEvent* event);
 
     QPointer<PlateModel> m_model;
-    QPointer<SupportOptions> m_supportOptions;
-    QMetaObject::Connection m_optionsConnection;
-    quint64 m_optionsRevision = 1; // counts changes of the options
     QVector<Item> m_items; // one per row, in row order
     QVector<QMetaObject::Connection> m_connections;
 };

@@ -44,16 +44,21 @@ void SupportGenerator::setPlate(PlateModel* model)
 
 bool SupportGenerator::generate(int row, const QByteArray& plateJson, qreal sliceLiftMm)
 {
+    return generateWithIslands(row, islandHintsFromPlate(plateJson, sliceLiftMm));
+}
+
+bool SupportGenerator::generateWithIslands(int row, const std::vector<IslandHint>& islands)
+{
     if (m_busy || !m_model)
         return false;
     const std::shared_ptr<const MeshData> mesh = m_model->meshAt(row);
     if (!mesh)
         return false;
-    const SupportSettings settings = m_options ? m_options->settings() : SupportSettings();
+    const SupportSettings settings
+        = m_options ? m_options->settings() : m_model->supportOptions()->settings();
     m_matrix = m_model->matrixAt(row);
     m_id = m_model->idAt(row);
     const QMatrix4x4 matrix = m_matrix;
-    const std::vector<IslandHint> islands = islandHintsFromPlate(plateJson, sliceLiftMm);
     m_cancel = false;
     m_busy = true;
     setProgress(0);

@@ -3,6 +3,8 @@
 #ifndef MODELBAY_SUPPORTGENERATOR_H
 #define MODELBAY_SUPPORTGENERATOR_H
 
+#include "supportplan.h"
+
 #include <QFutureWatcher>
 #include <QMatrix4x4>
 #include <QObject>
@@ -12,6 +14,7 @@
 #include <QVector>
 
 #include <atomic>
+#include <vector>
 
 class PlateModel;
 class SupportOptions;
@@ -26,7 +29,7 @@ class SupportGenerator : public QObject {
     Q_PROPERTY(bool busy READ busy NOTIFY busyChanged)
     Q_PROPERTY(int progress READ progress NOTIFY progressChanged)
     Q_PROPERTY(PlateModel* plate READ plate WRITE setPlate NOTIFY plateChanged)
-    // The settings a run uses; the defaults without.
+    // The settings a run uses; the plate's own without.
     Q_PROPERTY(SupportOptions* options MEMBER m_options NOTIFY optionsChanged)
 
 public:
@@ -44,6 +47,9 @@ public:
     // `sliceLiftMm` is how far that slice had the model lifted by supports.
     Q_INVOKABLE bool generate(
         int row, const QByteArray& plateJson = QByteArray(), qreal sliceLiftMm = 0);
+    // The same with the islands already read, in the object's plate coordinates: for callers
+    // holding the last slice's islands as a value rather than as plate.json's bytes.
+    bool generateWithIslands(int row, const std::vector<IslandHint>& islands);
     Q_INVOKABLE void cancel();
 
 signals:

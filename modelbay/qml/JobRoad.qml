@@ -62,7 +62,7 @@ QtObject {
     function slice() {
         if (busy)
             return;
-        const refusal = plate.sliceRefusal() || (plateScene ? plateScene.supportsRefusal() : "");
+        const refusal = plate.sliceRefusal();
         if (refusal.length > 0) {
             phase = "failed";
             message = refusal;

@@ -16,14 +16,27 @@ Camera {
     property real azimuth: 0
     property real elevation: 35
     property real distance: 300
+    // Top, Front and Side look square on, without perspective: parallel
+    // edges stay parallel and sizes can be compared across the view. Orbiting
+    // brings the perspective back.
+    property bool orthographic: false
 
     readonly property real azimuthRad: azimuth * Math.PI / 180
     readonly property real elevationRad: elevation * Math.PI / 180
 
-    projectionType: CameraLens.PerspectiveProjection
+    // The orthographic view shows as much as the perspective one does at the
+    // target, so that switching keeps the plate the same size.
+    readonly property real halfHeight: distance * Math.tan(fieldOfView * Math.PI / 360)
+
+    projectionType: orthographic ? CameraLens.OrthographicProjection : CameraLens.PerspectiveProjection
     fieldOfView: 40
-    nearPlane: Math.max(0.5, distance / 200)
+    // Square on, nothing lies behind the eye: the near plane may reach behind it.
+    nearPlane: orthographic ? -distance * 20 : Math.max(0.5, distance / 200)
     farPlane: distance * 20
+    top: halfHeight
+    bottom: -halfHeight
+    left: -halfHeight * aspectRatio
+    right: halfHeight * aspectRatio
     upVector: Qt.vector3d(0, 0, 1)
     viewCenter: target
     position: Qt.vector3d(target.x + distance * Math.cos(elevationRad) * Math.sin(azimuthRad),
@@ -31,6 +44,7 @@ Camera {
                           target.z + distance * Math.sin(elevationRad))
 
     function orbit(dAzimuth, dElevation) {
+        orthographic = false;
         azimuth = (azimuth + dAzimuth) % 360;
         // Just short of the poles: straight down the up vector is degenerate.
         elevation = Math.max(-89, Math.min(89.9, elevation + dElevation));
@@ -75,8 +89,8 @@ Camera {
         return r.origin.plus(r.direction.times(t));
     }
 
-    function showTop() { azimuth = 0; elevation = 89.9; }
-    function showFront() { azimuth = 0; elevation = 0; }
-    function showSide() { azimuth = 90; elevation = 0; }
-    function showIso() { azimuth = -35; elevation = 35; }
+    function showTop() { azimuth = 0; elevation = 89.9; orthographic = true; }
+    function showFront() { azimuth = 0; elevation = 0; orthographic = true; }
+    function showSide() { azimuth = 90; elevation = 0; orthographic = true; }
+    function showIso() { azimuth = -35; elevation = 35; orthographic = false; }
 }

@@ -28,7 +28,6 @@ Item {
     property bool layFlatMode: false
     // Picks on an object add or remove its support points instead of moving it.
     property bool supportEditMode: false
-    property SupportOptions supportOptions
     // Islands of the shown layer ({x, y, areaMm2}), marked in red on the layer image.
     property var islandMarks: []
     readonly property bool picking: layFlatMode || supportEditMode
@@ -63,6 +62,7 @@ Item {
         function onPositionChanged() { view.sceneChanged(); }
         function onViewCenterChanged() { view.sceneChanged(); }
         function onAspectRatioChanged() { view.sceneChanged(); }
+        function onProjectionMatrixChanged() { view.sceneChanged(); }
     }
 
     function showTop() { camera.showTop(); }
@@ -77,54 +77,10 @@ Item {
         camera.distance = extent * 1.7;
     }
 
-    // The row whose placed bounds the ray through (x, y) meets first, or -1.
+    // The row whose triangles the ray through (x, y) meets first, or -1.
     function rowAt(x, y) {
         const r = camera.ray(x, y, width, height);
-        const o = [r.origin.x, r.origin.y, r.origin.z];
-        const d = [r.direction.x, r.direction.y, r.direction.z];
-        let best = -1;
-        let bestT = Infinity;
-        for (let row = 0; row < bounds.count; ++row) {
-            const item = bounds.objectAt(row);
-            if (!item)
-                continue;
-            const lo = [item.low.x, item.low.y, item.low.z];
-            const hi = [item.high.x, item.high.y, item.high.z];
-            let near = -Infinity;
-            let far = Infinity;
-            for (let k = 0; k < 3; ++k) {
-                if (Math.abs(d[k]) < 1e-12) {
-                    if (o[k] < lo[k] || o[k] > hi[k])
-                        far = -Infinity;
-                    continue;
-                }
-                let t1 = (lo[k] - o[k]) / d[k];
-                let t2 = (hi[k] - o[k]) / d[k];
-                if (t1 > t2) {
-                    const swap = t1;
-                    t1 = t2;
-                    t2 = swap;
-                }
-                near = Math.max(near, t1);
-                far = Math.min(far, t2);
-            }
-            if (near <= far && far >= 0 && near < bestT) {
-                bestT = near;
-                best = row;
-            }
-        }
-        return best;
-    }
-
-    // The placed bounds of every row, for picking in the view; they follow the
-    // model, which stays the only owner of the values.
-    Instantiator {
-        id: bounds
-        model: view.plate
-        delegate: QtObject {
-            readonly property vector3d low: model.boundsMin
-            readonly property vector3d high: model.boundsMax
-        }
+        return plate.rowAt(r.origin, r.direction);
     }
 
     Rectangle {
@@ -196,7 +152,6 @@ Item {
                 id: plateScene
                 objectName: "plateScene"
                 model: view.plate
-                supportOptions: view.supportOptions
                 // The layer image shows the cut: the models would hide it.
                 enabled: !view.previewVisible
                 onObjectPressed: {
@@ -220,55 +175,15 @@ Item {
                 }
             }
 
-            // The layer image on the plate outline, at the layer's height;
-            // made only while a layer is shown, so no texture waits for an
-            // image that is not there.
-            NodeInstantiator {
-                model: view.previewVisible ? 1 : 0
-                delegate: Entity {
-                    objectName: "layerImage"
-                    components: [
-                        // The image's top row is the plate's back edge (+y), as
-                        // the layer images are drawn.
-                        PlaneMesh {
-                            width: view.plate.plateWidth
-                            height: view.plate.plateDepth
-                            // A mirror in x comes from the half turn below, which
-                            // also turns y: the texture turns y back.
-                            mirrored: view.previewMirrorX !== view.previewMirrorY
-                        },
-                        // Stood up from the mesh's xz plane onto the plate; a
-                        // mirrored image is turned a half turn about z instead of
-                        // scaled by -1, which would show the plane's back, and the
-                        // material draws front faces only. Lifted 0.3 mm so that the
-                        // grid never shows through the first layers.
-                        Transform {
-                            translation: Qt.vector3d(0, 0, view.previewHeight + 0.3)
-                            rotation: view.previewMirrorX ? Qt.quaternion(0, 0, 0.7071068, 0.7071068)
-                                                          : Qt.quaternion(0.7071068, 0.7071068, 0, 0)
-                        },
-                        TextureMaterial {
-                            texture: TextureLoader {
-                                source: view.previewSource
-                                mirrored: false
-                            }
-                        }
-                    ]
-                }
-            }
-
-            NodeInstantiator {
-                model: view.previewVisible ? view.islandMarks : []
-                delegate: Entity {
-                    objectName: "islandMark"
-                    components: [
-                        // At least a millimetre across, to be seen on a small island, and at
-                        // most three, not to hide the island's own outline.
-                        SphereMesh { radius: Math.min(1.5, Math.max(0.5, Math.sqrt(modelData.areaMm2 / Math.PI))) },
-                        Transform { translation: Qt.vector3d(modelData.x, modelData.y, view.previewHeight) },
-                        PhongMaterial { ambient: "#a01010"; diffuse: "#ff2020"; specular: "black" }
-                    ]
-                }
+            LayerPreview {
+                shown: view.previewVisible
+                source: view.previewSource
+                layerHeight: view.previewHeight
+                mirrorX: view.previewMirrorX
+                mirrorY: view.previewMirrorY
+                plateWidth: view.plate.plateWidth
+                plateDepth: view.plate.plateDepth
+                islandMarks: view.islandMarks
             }
 
             Entity {
@@ -308,19 +223,17 @@ Item {
             lastY = mouse.y;
             moved = false;
             const panning = mouse.button !== Qt.LeftButton || (mouse.modifiers & Qt.ShiftModifier);
-            if (panning) {
-                mode = "pan";
-                return;
-            }
-            const row = view.rowAt(mouse.x, mouse.y);
-            if (row >= 0) {
-                view.plate.selectedRow = row;
-                mode = "move";
-                dragRow = row;
-                lastPoint = camera.pointOnPlane(mouse.x, mouse.y, view.width, view.height, 0);
-            } else {
-                mode = "orbit";
-            }
+            mode = panning ? "pan" : startMove(mouse.x, mouse.y);
+        }
+        // The object under the cursor is selected and follows the drag;
+        // elsewhere the drag orbits. Gives the mode.
+        function startMove(x, y) {
+            dragRow = view.rowAt(x, y);
+            if (dragRow < 0)
+                return "orbit";
+            view.plate.selectedRow = dragRow;
+            lastPoint = camera.pointOnPlane(x, y, view.width, view.height, 0);
+            return "move";
         }
         onPositionChanged: {
             const dx = mouse.x - lastX;
@@ -354,42 +267,11 @@ Item {
         cursorShape: view.picking ? Qt.CrossCursor : Qt.ArrowCursor
     }
 
-    Row {
+    ViewButtons {
         anchors.top: parent.top
         anchors.left: parent.left
         anchors.margins: 8
-        spacing: 4
-
-        HintButton {
-            objectName: "viewTopButton"
-            text: qsTr("Top")
-            hint: qsTr("Look straight down on the plate")
-            onClicked: view.showTop()
-        }
-        HintButton {
-            objectName: "viewFrontButton"
-            text: qsTr("Front")
-            hint: qsTr("Look at the plate from the front")
-            onClicked: view.showFront()
-        }
-        HintButton {
-            objectName: "viewSideButton"
-            text: qsTr("Side")
-            hint: qsTr("Look at the plate from the right")
-            onClicked: view.showSide()
-        }
-        HintButton {
-            objectName: "viewIsoButton"
-            text: qsTr("Iso")
-            hint: qsTr("Look at the plate from above and aside")
-            onClicked: view.showIso()
-        }
-        HintButton {
-            objectName: "viewFitButton"
-            text: qsTr("Fit")
-            hint: qsTr("Frame the whole printable volume")
-            onClicked: view.frameVolume()
-        }
+        view: view
     }
 
     Label {

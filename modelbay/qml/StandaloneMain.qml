@@ -82,15 +82,10 @@ ApplicationWindow {
         onErrorOccurred: road.message = sentence
     }
 
-    SupportOptions {
-        id: supportOptions
-        objectName: "supportOptions"
-    }
     SupportGenerator {
         id: supportGenerator
         objectName: "supportGenerator"
         plate: plate
-        options: supportOptions
     }
     // The islands of the last slice, from the job folder's plate document.
     IslandList {
@@ -103,7 +98,7 @@ ApplicationWindow {
         target: road
         function onPhaseChanged() {
             if (road.phase === "slicing")
-                supportsPanel.sliceLiftMm = plateView.plateScene.liftAt(plate.selectedRow);
+                supportsPanel.sliceLiftMm = plate.liftAt(plate.selectedRow);
         }
     }
 
@@ -374,7 +369,6 @@ ApplicationWindow {
             previewMirrorX: printerPanel.profile ? printerPanel.profile.MirrorX === true : false
             previewMirrorY: printerPanel.profile ? printerPanel.profile.MirrorY === true : false
             supportEditMode: supportsPanel.editMode
-            supportOptions: supportOptions
             islandMarks: road.sliced ? islandList.islands.filter(function (island) {
                 return island.layer === layers.layerIndex;
             }) : []
@@ -420,67 +414,95 @@ ApplicationWindow {
             }
         }
 
+        // The side panel scrolls when the window is too low for all of it, so
+        // that no button is ever cut off; when there is room, the object list
+        // takes what the rest leaves.
         Pane {
+            id: sidePane
+            objectName: "sidePane"
             Layout.preferredWidth: 320
             Layout.fillHeight: true
+            padding: 8
 
-            ColumnLayout {
+            Flickable {
+                id: sideScroll
+                objectName: "sideScroll"
                 anchors.fill: parent
-                spacing: 10
-
-                PrinterPanel {
-                    id: printerPanel
-                    objectName: "printerPanel"
-                    Layout.fillWidth: true
-                    netlib: netlib
-                    locked: road.busy
+                clip: true
+                contentWidth: width
+                contentHeight: sideColumn.height
+                boundsBehavior: Flickable.StopAtBounds
+                // Shown whenever there is more below, not only while scrolling:
+                // otherwise nothing tells that the buttons at the end are there.
+                ScrollBar.vertical: ScrollBar {
+                    id: sideBar
+                    policy: sideScroll.contentHeight > sideScroll.height + 1 ? ScrollBar.AlwaysOn : ScrollBar.AlwaysOff
                 }
 
-                Label {
-                    text: qsTr("Objects")
-                    font.bold: true
-                }
-                ObjectList {
-                    objectName: "objectList"
-                    Layout.fillWidth: true
-                    Layout.fillHeight: true
-                    Layout.minimumHeight: 90
-                    plate: plate
-                }
+                ColumnLayout {
+                    id: sideColumn
+                    // The bar has a lane of its own, so that it never covers a
+                    // field and showing it never narrows the column.
+                    width: sideScroll.width - sideBar.width - 2
+                    height: Math.max(sideScroll.height, implicitHeight)
+                    spacing: 10
 
-                // Placing and supports share the room under the list.
-                TabBar {
-                    id: sideTabs
-                    objectName: "sideTabs"
-                    Layout.fillWidth: true
-                    SideTabButton {
-                        text: qsTr("Place")
-                    }
-                    SideTabButton {
-                        objectName: "supportsTab"
-                        text: qsTr("Supports")
-                    }
-                }
-                StackLayout {
-                    Layout.fillWidth: true
-                    Layout.fillHeight: false
-                    currentIndex: sideTabs.currentIndex
-
-                    TransformPanel {
+                    PrinterPanel {
+                        id: printerPanel
+                        objectName: "printerPanel"
                         Layout.fillWidth: true
-                        plate: plate
-                        layFlatMode: plateView.layFlatMode
-                        onLayFlatRequested: plateView.layFlatMode = !plateView.layFlatMode
+                        netlib: netlib
+                        locked: road.busy
                     }
 
-                    SupportsPanel {
-                        id: supportsPanel
-                        objectName: "supportsPanel"
+                    Label {
+                        text: qsTr("Objects")
+                        font.bold: true
+                    }
+                    ObjectList {
+                        objectName: "objectList"
                         Layout.fillWidth: true
+                        Layout.fillHeight: true
+                        // Up to six rows at any window height: the panel scrolls
+                        // instead of the list.
+                        Layout.minimumHeight: 30 * Math.max(3, Math.min(6, plate.count))
                         plate: plate
-                        options: supportOptions
-                        generator: supportGenerator
-                        islands: islandList
+                    }
+
+                    // Placing and supports share the room under the list.
+                    TabBar {
+                        id: sideTabs
+                        objectName: "sideTabs"
+                        Layout.fillWidth: true
+                        SideTabButton {
+                            text: qsTr("Place")
+                        }
+                        SideTabButton {
+                            objectName: "supportsTab"
+                            text: qsTr("Supports")
+                        }
+                    }
+                    StackLayout {
+                        Layout.fillWidth: true
+                        Layout.fillHeight: false
+                        currentIndex: sideTabs.currentIndex
+
+                        TransformPanel {
+                            Layout.fillWidth: true
+                            plate: plate
+                            layFlatMode: plateView.layFlatMode
+                            onLayFlatRequested: plateView.layFlatMode = !plateView.layFlatMode
+                        }
+
+                        SupportsPanel {
+                            id: supportsPanel
+                            objectName: "supportsPanel"
+                            Layout.fillWidth: true
+                            plate: plate
+                            options: plate.supportOptions
+                            generator: supportGenerator
+                            islands: islandList
+                        }
                     }
                 }
             }

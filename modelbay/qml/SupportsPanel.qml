@@ -202,6 +202,14 @@ ColumnLayout {
         }
     }
 
+    // The plate builds supports aside; slicing waits for them.
+    Label {
+        objectName: "supportsBuilding"
+        visible: panel.plate ? panel.plate.supportsBusy : false
+        color: "#9aa6b2"
+        text: qsTr("Building supports…")
+    }
+
     Label {
         objectName: "supportsCount"
         visible: panel.options && panel.options.automatic && panel.row >= 0

@@ -308,14 +308,11 @@ private slots:
         QVERIFY(!generated.isEmpty() || generated.wait(60000));
         QCOMPARE(generated.first().first().toBool(), true);
         QVERIFY(data(row, "supportPoints").toList().size() > 0);
-        // The mushroom stands lifted on its supports.
-        QObject* view = m_window->findChild<QObject*>(QStringLiteral("plateView"));
-        QVERIFY(view);
-        QObject* scene = view->property("plateScene").value<QObject*>();
-        QVERIFY(scene);
+        // The mushroom stands lifted on its supports, once they are built.
+        QTRY_VERIFY_WITH_TIMEOUT(!m_plate->property("supportsBusy").toBool(), 60000);
         qreal lift = 0;
-        QVERIFY(
-            QMetaObject::invokeMethod(scene, "liftAt", Q_RETURN_ARG(qreal, lift), Q_ARG(int, row)));
+        QVERIFY(QMetaObject::invokeMethod(
+            m_plate, "liftAt", Q_RETURN_ARG(qreal, lift), Q_ARG(int, row)));
         QVERIFY(lift > 0);
 
         QVERIFY(sliceAndReadPlate(plate));

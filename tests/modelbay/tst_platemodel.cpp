@@ -58,6 +58,9 @@ private:
     QJSEngine m_engine; // makes the script arrays QML would hand over
     QString m_small; // 20 x 10 x 5 box
     QString m_tall; // 8 x 8 x 30 box
+    QStringList m_wide; // three 70 x 30 x 10 boxes
+    QString m_pair; // two 4 mm cubes 16 mm apart, one file
+    QString m_cube; // a 2 mm cube
 
     QString write(const QString& name, const QByteArray& bytes)
     {
@@ -86,6 +89,16 @@ private slots:
         m_tall = write(
             QStringLiteral("tall.stl"), StlBuilder().box({ 0, 0, 0 }, { 8, 8, 30 }).binary());
         QVERIFY(!m_small.isEmpty() && !m_tall.isEmpty());
+        for (int i = 0; i < 3; ++i) {
+            m_wide.append(write(QStringLiteral("wide%1.stl").arg(i),
+                StlBuilder().box({ 0, 0, 0 }, { 70, 30, 10 }).binary()));
+            QVERIFY(!m_wide.last().isEmpty());
+        }
+        m_pair = write(QStringLiteral("pair.stl"),
+            StlBuilder().box({ 0, 0, 0 }, { 4, 4, 4 }).box({ 20, 0, 0 }, { 24, 4, 4 }).binary());
+        m_cube = write(
+            QStringLiteral("cube.stl"), StlBuilder().box({ 0, 0, 0 }, { 2, 2, 2 }).binary());
+        QVERIFY(!m_pair.isEmpty() && !m_cube.isEmpty());
     }
 
     void opensCentredThenBeside()
@@ -360,6 +373,72 @@ private slots:
         }
         // The copy holds the same triangles, not a copy of them.
         QCOMPARE(model.meshAt(1).get(), model.meshAt(0).get());
+    }
+
+    // A new model goes into free space on the plate; when there is none, the plate is arranged
+    // if that makes room (in the same undo step), and otherwise the model waits outside. The
+    // user is told either way, as after an Arrange that cannot fit everything.
+    void aNewModelFindsRoomOrSaysSo()
+    {
+        PlateModel model; // 120.96 x 68.04: two 70 x 30 footprints fit one behind the other
+        QSignalSpy said(&model, &PlateModel::errorOccurred);
+        QCOMPARE(open(model, QStringList { m_wide.at(0), m_wide.at(1) }), QStringList());
+        QCOMPARE(model.count(), 2);
+        QVERIFY2(model.outsideNames().isEmpty(),
+            qPrintable(model.outsideNames().join(QLatin1Char(' '))));
+        QVERIFY(apart(model.boundsAt(0), model.boundsAt(1)));
+        QCOMPARE(said.size(), 1);
+        QCOMPARE(said.first().first().toString(),
+            QStringLiteral("The plate was arranged to make room for “wide1.stl”."));
+        QCOMPARE(model.undoStack()->count(), 2); // one step per file still
+        model.undo();
+        QCOMPARE(model.count(), 1);
+        QCOMPARE(model.boundsAt(0).centre(), QVector3D(0, 0, 5)); // back in the middle
+        model.redo();
+
+        QCOMPARE(open(model, m_wide.at(2)), QStringList());
+        QCOMPARE(said.size(), 2);
+        QVERIFY2(said.last().first().toString().startsWith(
+                     QStringLiteral("“wide2.stl” does not fit on the plate")),
+            qPrintable(said.last().first().toString()));
+        QCOMPARE(model.outsideNames(), QStringList { QStringLiteral("wide2.stl") });
+
+        model.arrange();
+        QCOMPARE(said.size(), 3);
+        QCOMPARE(said.last().first().toString(),
+            QStringLiteral(
+                "Arrange could not fit everything: “wide2.stl” left outside the plate."));
+        QCOMPARE(model.outsideNames(), QStringList { QStringLiteral("wide2.stl") });
+    }
+
+    // A click picks the object whose surface the ray meets first, not the first box it enters:
+    // the near object's box can reach over the far one without covering it.
+    void aClickPicksTheNearestSurface_data()
+    {
+        QTest::addColumn<QVector3D>("origin");
+        QTest::addColumn<QVector3D>("direction");
+        QTest::addColumn<int>("row");
+        // Row 0: two 4 mm cubes 16 mm apart in one file; row 1: a 2 mm cube between them.
+        QTest::newRow("from above, between the cubes")
+            << QVector3D(0, 0, 50) << QVector3D(0, 0, -1) << 1;
+        QTest::newRow("from above, on a cube") << QVector3D(-10, 0, 50) << QVector3D(0, 0, -1) << 0;
+        QTest::newRow("from the left, both in line")
+            << QVector3D(-50, 0, 1) << QVector3D(1, 0, 0) << 0;
+        QTest::newRow("from the right, the far cube behind the small one")
+            << QVector3D(50, 0.5f, 1) << QVector3D(-1, 0, 0) << 0;
+        QTest::newRow("beside both") << QVector3D(0, 10, 50) << QVector3D(0, 0, -1) << -1;
+    }
+
+    void aClickPicksTheNearestSurface()
+    {
+        QFETCH(QVector3D, origin);
+        QFETCH(QVector3D, direction);
+        QFETCH(int, row);
+        PlateModel model;
+        QCOMPARE(open(model, QStringList { m_pair, m_cube }), QStringList());
+        model.setTranslation(0, { 0, 0, 2 });
+        model.setTranslation(1, { 0, 0, 1 });
+        QCOMPARE(model.rowAt(origin, direction), row);
     }
 
     void selectionFollowsItsObject()

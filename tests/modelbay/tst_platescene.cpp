@@ -55,6 +55,17 @@ private:
             && opened.first().first().toStringList().isEmpty();
     }
 
+    // Waits until the model has built the supports it was asked for.
+    static bool built(PlateModel& model)
+    {
+        QSignalSpy busy(&model, &PlateModel::supportsBusyChanged);
+        while (model.supportsBusy()) {
+            if (!busy.wait(30000))
+                return false;
+        }
+        return true;
+    }
+
     // Exports the entities as the slicer gets them; the box around every vertex of the file.
     bool exported(const QVariant& entities, int& triangles, Bounds& bounds)
     {
@@ -159,15 +170,15 @@ private slots:
         QVERIFY(near(bounds.max, second.max));
     }
 
-    // Supports are scene geometry like the objects: the slicer gets them through the export, and
-    // the object stands lifted on them; with supports off the object is exported as it stands.
+    // Supports are scene geometry like the objects: the scene draws what the model built, the
+    // slicer gets them through the export, and the object stands lifted on them; with supports
+    // off the object is exported as it stands.
     void exportsTheSupportsWithTheLiftedObject()
     {
         PlateModel model;
         PlateScene scene;
-        SupportOptions options;
+        SupportOptions& options = *model.supportOptions();
         scene.setModel(&model);
-        scene.setSupportOptions(&options);
         QVERIFY(open(model, { m_files.first() }));
         const Bounds box = model.boundsAt(0);
         const QVector3D middle = (box.min + box.max) / 2;
@@ -176,8 +187,9 @@ private slots:
         QCOMPARE(scene.supportsEntityAt(0), nullptr); // off: points kept, nothing built
 
         options.setAutomatic(true);
+        QVERIFY(built(model));
         QVERIFY(scene.supportsEntityAt(0) != nullptr);
-        QCOMPARE(scene.liftAt(0), options.lift());
+        QCOMPARE(model.liftAt(0), options.lift());
         QVERIFY(qFuzzyCompare(transformOf(scene.entityAt(0))->matrix()(2, 3),
             model.matrixAt(0)(2, 3) + float(options.lift())));
 
@@ -206,37 +218,30 @@ private slots:
         emit pickers.first()->pressed(&onPad);
         QCOMPARE(supportPressed.size(), 1);
 
-        // Lifted, the box must still fit under the top of the volume.
-        QVERIFY(scene.supportsRefusal().isEmpty());
-        model.setPlateSize(model.plateWidth(), model.plateDepth(), box.max.z() + 2);
-        QVERIFY2(scene.supportsRefusal().contains(QStringLiteral("box0.stl")),
-            qPrintable(scene.supportsRefusal()));
-        QVERIFY(model.sliceRefusal().isEmpty());
-        model.setPlateSize(model.plateWidth(), model.plateDepth(), 150);
-        QVERIFY(scene.supportsRefusal().isEmpty());
-
-        // Moved, the object takes its supports along, built once.
-        Qt3DCore::QEntity* built = scene.supportsEntityAt(0);
+        // Moved, the object takes its supports along, drawn by the same entity.
+        Qt3DCore::QEntity* drawn = scene.supportsEntityAt(0);
         model.moveBy(0, 10, -4, false);
-        QCOMPARE(scene.supportsEntityAt(0), built);
+        QCOMPARE(scene.supportsEntityAt(0), drawn);
         Bounds moved;
         QVERIFY(exported(scene.exportEntities(), triangles, moved));
         QVERIFY(near(moved.min, bounds.min + QVector3D(10, -4, 0)));
         QVERIFY(near(moved.max, bounds.max + QVector3D(10, -4, 0)));
         model.undo(); // the move
 
-        // A changed setting builds them again; undoing the points takes them away.
-        Qt3DCore::QEntity* before = scene.supportsEntityAt(0);
+        // Built again, they are drawn again; undoing the points takes them away.
         options.setLift(8);
-        QVERIFY(scene.supportsEntityAt(0) != before);
-        QCOMPARE(scene.liftAt(0), 8.0);
+        QVERIFY(built(model));
+        QVERIFY(scene.supportsEntityAt(0) != drawn);
+        QVERIFY(qFuzzyCompare(
+            transformOf(scene.entityAt(0))->matrix()(2, 3), model.matrixAt(0)(2, 3) + 8.0f));
         model.undo();
         model.undo();
         QCOMPARE(scene.supportsEntityAt(0), nullptr);
-        QCOMPARE(scene.liftAt(0), 0.0);
         QCOMPARE(transformOf(scene.entityAt(0))->matrix(), model.matrixAt(0));
 
         model.redo();
+        QVERIFY(built(model));
+        QVERIFY(scene.supportsEntityAt(0) != nullptr);
         options.setAutomatic(false);
         QCOMPARE(scene.supportsEntityAt(0), nullptr);
         QVERIFY(exported(scene.exportEntities(), triangles, bounds));

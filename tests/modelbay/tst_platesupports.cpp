@@ -1,7 +1,9 @@
 // SPDX-FileCopyrightText: 2026 Corvane developers
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "objectsupports.h"
 #include "platemodel.h"
 #include "stlbuilder.h"
+#include "supportoptions.h"
 
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -29,6 +31,17 @@ bool near(const QVector<QVector3D>& a, const QVector<QVector3D>& b)
     return true;
 }
 
+// Waits until the model has built the supports it was asked for.
+bool built(PlateModel& model)
+{
+    QSignalSpy busy(&model, &PlateModel::supportsBusyChanged);
+    while (model.supportsBusy()) {
+        if (!busy.wait(30000))
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
 class TestPlateSupports : public QObject {
@@ -51,6 +64,104 @@ private:
 
 private slots:
     void initTestCase() { QVERIFY(m_dir.isValid()); }
+
+    // Supports are built away from the caller: until they are, the plate cannot be sliced, and
+    // then the object stands lifted on them, the pad on the plate under it.
+    void theObjectStandsOnItsSupportsOnceBuilt()
+    {
+        PlateModel model;
+        QVERIFY(open(model));
+        const Bounds box = model.boundsAt(0);
+        model.addSupportPoint(0, box.centre() - QVector3D(0, 0, box.centre().z()));
+        QCOMPARE(model.supportsAt(0), nullptr); // supports off: the point waits
+        QCOMPARE(model.liftAt(0), 0.0);
+
+        QSignalSpy changed(&model, &PlateModel::dataChanged);
+        model.supportOptions()->setAutomatic(true);
+        QVERIFY(model.supportsBusy());
+        QVERIFY2(model.sliceRefusal().contains(QStringLiteral("still being built")),
+            qPrintable(model.sliceRefusal()));
+        QVERIFY(built(model));
+        QVERIFY(!changed.isEmpty()); // the row tells its view
+        QVERIFY(model.supportsAt(0) && model.supportsAt(0)->mesh.triangleCount > 0);
+        QCOMPARE(model.liftAt(0), model.supportOptions()->lift());
+        const Bounds standing = model.standingBoundsAt(0);
+        QVERIFY(qAbs(standing.min.z()) < 1e-3f);
+        QVERIFY(qAbs(standing.max.z() - float(box.max.z() + model.liftAt(0))) < 1e-3f);
+        QCOMPARE(model.sliceRefusal(), QString());
+    }
+
+    // Only moved, an object keeps the supports built for it, shifted along: nothing is built
+    // again, and a move up or down only changes how far they lift it. Turned, it needs new ones.
+    void aMoveTakesTheSupportsAlong()
+    {
+        PlateModel model;
+        QVERIFY(open(model));
+        model.addSupportPoint(0, model.boundsAt(0).min + QVector3D(5, 5, 0));
+        model.supportOptions()->setAutomatic(true);
+        QVERIFY(built(model));
+        const std::shared_ptr<const ObjectSupports> first = model.supportsAt(0);
+        const double lift = model.liftAt(0);
+
+        model.moveBy(0, 10, -4, false);
+        QVERIFY(!model.supportsBusy());
+        QCOMPARE(model.supportsAt(0), first);
+        QCOMPARE(model.supportsShiftAt(0), QVector3D(10, -4, 0));
+        model.setTranslation(0, model.placementAt(0).translation + QVector3D(0, 0, 2));
+        QVERIFY(!model.supportsBusy());
+        QVERIFY(qAbs(model.liftAt(0) - (lift - 2)) < 1e-4);
+
+        model.setRotation(0, QVector3D(0, 0, 30));
+        QVERIFY(model.supportsBusy());
+        QVERIFY(built(model));
+        QVERIFY(model.supportsAt(0) != first);
+    }
+
+    // Lifted on its supports, an object can reach past the top of the volume: the model names
+    // it, apart from objects outside on their own.
+    void standingOutsideIsRefused()
+    {
+        PlateModel model;
+        QVERIFY(open(model));
+        model.addSupportPoint(0, model.boundsAt(0).min + QVector3D(5, 5, 0));
+        model.supportOptions()->setAutomatic(true);
+        QVERIFY(built(model));
+        QCOMPARE(model.sliceRefusal(), QString());
+
+        model.setPlateSize(model.plateWidth(), model.plateDepth(), 12); // the box is 10 tall
+        QCOMPARE(model.sliceRefusal(),
+            QStringLiteral(
+                "Cannot slice: “box.stl” on its supports reaches outside the printable volume."));
+        QCOMPARE(model.outsideNames(), QStringList { QStringLiteral("box.stl") });
+        QVERIFY(model.index(0).data(PlateModel::OutsideRole).toBool());
+
+        model.supportOptions()->setAutomatic(false);
+        QCOMPARE(model.sliceRefusal(), QString());
+        QVERIFY(model.outsideNames().isEmpty());
+    }
+
+    // A newer request for the same object wins over a build still running; an object that
+    // leaves the plate meanwhile takes its build along.
+    void theNewestRequestWins()
+    {
+        PlateModel model;
+        QVERIFY(open(model));
+        model.addSupportPoint(0, model.boundsAt(0).min + QVector3D(5, 5, 0));
+        model.supportOptions()->setAutomatic(true);
+        model.supportOptions()->setLift(7);
+        model.supportOptions()->setLift(9);
+        QVERIFY(built(model));
+        QCOMPARE(model.liftAt(0), 9.0);
+
+        model.supportOptions()->setLift(4);
+        QVERIFY(model.supportsBusy());
+        model.remove(0);
+        QVERIFY(!model.supportsBusy());
+        QCOMPARE(model.sliceRefusal(), QStringLiteral("The plate is empty: open a model first."));
+        model.undo();
+        QVERIFY(built(model));
+        QCOMPARE(model.liftAt(0), 4.0);
+    }
 
     void pointsAreUndoableSteps()
     {
