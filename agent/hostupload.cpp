@@ -253,7 +253,7 @@ bool UploadCanceller::cancelled()
 
 SendOutcome uploadJobFile(const std::string& ip, const std::string& port,
     const HostCredentials& credentials, const std::string& filePath, const std::string& fileName,
-    UploadCanceller& canceller, const UploadLimits& limits)
+    UploadCanceller& canceller, const UploadLimits& limits, bool overwrite)
 {
     const std::string host = ip + ":" + port;
     char* end = nullptr;
@@ -326,7 +326,7 @@ SendOutcome uploadJobFile(const std::string& ip, const std::string& port,
         httplib::Result result { nullptr, httplib::Error::Unknown };
         if (byPut) {
             headers.emplace("Print-After-Upload", "?0");
-            headers.emplace("Overwrite-File", "?0");
+            headers.emplace("Overwrite-File", overwrite ? "?1" : "?0");
             result = session.client().Put(
                 target.c_str(), headers, total, provider, "application/octet-stream");
         } else {
@@ -345,8 +345,17 @@ SendOutcome uploadJobFile(const std::string& ip, const std::string& port,
         }
         if (result->status == 401 && session.takeChallenge(*result))
             continue;
-        if (result->status != 200 && result->status != 201)
-            return hostRefusalOutcome(result->status, result->body, host, fileName);
+        if (result->status == 409 && overwrite && !byPut)
+            return { 409,
+                "The printer host at " + host + " already has a file named " + fileName
+                    + " and cannot replace it; give the job another name and send it again.",
+                {} };
+        if (result->status != 200 && result->status != 201) {
+            SendOutcome refusal = hostRefusalOutcome(result->status, result->body, host, fileName);
+            // A host keeps a file it has and answers 409; the user may then choose to replace it.
+            refusal.fileExists = !overwrite && result->status == 409;
+            return refusal;
+        }
         return { 200, {}, storedNameOf(result->body, fileName) };
     }
 }

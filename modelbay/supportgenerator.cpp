@@ -2,7 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "supportgenerator.h"
 
-#include "islandhints.h"
+#include "islandlist.h"
 #include "meshdata.h"
 #include "objectsupports.h"
 #include "platemodel.h"
@@ -42,7 +42,7 @@ void SupportGenerator::setPlate(PlateModel* model)
     emit plateChanged();
 }
 
-bool SupportGenerator::generate(int row, const QByteArray& plateJson, qreal sliceLiftMm)
+bool SupportGenerator::generate(int row, IslandList* islands, qreal sliceLiftMm)
 {
     if (m_busy || !m_model)
         return false;
@@ -53,7 +53,8 @@ bool SupportGenerator::generate(int row, const QByteArray& plateJson, qreal slic
     m_matrix = m_model->matrixAt(row);
     m_id = m_model->idAt(row);
     const QMatrix4x4 matrix = m_matrix;
-    const std::vector<IslandHint> islands = islandHintsFromPlate(plateJson, sliceLiftMm);
+    const std::vector<IslandHint> hints
+        = islands ? islandHints(islands->plate(), sliceLiftMm) : std::vector<IslandHint>();
     m_cancel = false;
     m_busy = true;
     setProgress(0);
@@ -65,12 +66,12 @@ bool SupportGenerator::generate(int row, const QByteArray& plateJson, qreal slic
         QMetaObject::invokeMethod(
             this, [this, percent] { setProgress(percent); }, Qt::QueuedConnection);
     };
-    m_watcher->setFuture(QtConcurrent::run([mesh, matrix, islands, settings, report, this] {
+    m_watcher->setFuture(QtConcurrent::run([mesh, matrix, hints, settings, report, this] {
         // The object's triangles on the plate, as they are placed.
         const TriangleSoup soup = placedSoup(*mesh, matrix);
         Result result;
         SupportPlan plan;
-        result.done = planSupports(soup, islands, settings, plan, report, &m_cancel);
+        result.done = planSupports(soup, hints, settings, plan, report, &m_cancel);
         for (const SupportPoint& point : plan.points)
             result.platePoints.append(QVector3D(point.x, point.y, point.z));
         return result;

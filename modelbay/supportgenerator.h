@@ -13,6 +13,7 @@
 
 #include <atomic>
 
+class IslandList;
 class PlateModel;
 class SupportOptions;
 
@@ -40,10 +41,9 @@ public:
     void setPlate(PlateModel* model); // ignored during a run
 
     // Starts a run for the object in `row`; false while one runs or for a row with no object.
-    // `plateJson` is the bytes of the last slice's plate.json: its islands get points too;
-    // `sliceLiftMm` is how far that slice had the model lifted by supports.
-    Q_INVOKABLE bool generate(
-        int row, const QByteArray& plateJson = QByteArray(), qreal sliceLiftMm = 0);
+    // `islands` are those of the last slice, which get points too; `sliceLiftMm` is how far that
+    // slice had the model lifted by supports.
+    Q_INVOKABLE bool generate(int row, IslandList* islands = nullptr, qreal sliceLiftMm = 0);
     Q_INVOKABLE void cancel();
 
 signals:

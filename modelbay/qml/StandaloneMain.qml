@@ -31,7 +31,7 @@ ApplicationWindow {
     // The job file goes to fileUrl; an existing file is replaced only after
     // the user says yes to it.
     function saveJobTo(fileUrl) {
-        if (road.replacer.exists(fileUrl))
+        if (road.fileExists(fileUrl))
             replaceQuestion.ask(fileUrl, function () { road.saveJob(fileUrl, true); });
         else
             road.saveJob(fileUrl, false);
@@ -39,7 +39,7 @@ ApplicationWindow {
 
     function exportTo(fileUrl) {
         const target = road.stlUrl(fileUrl);
-        if (road.replacer.exists(target))
+        if (road.fileExists(target))
             replaceQuestion.ask(target, function () { road.exportPlate(target, true); });
         else
             road.exportPlate(target, false);
@@ -62,7 +62,6 @@ ApplicationWindow {
     Netlib {
         id: netlib
         objectName: "netlib"
-        Component.onCompleted: printerPanel.discover()
     }
 
     Facetlab {
@@ -79,7 +78,6 @@ ApplicationWindow {
                 openErrors.open();
             }
         }
-        onErrorOccurred: road.message = sentence
     }
 
     SupportOptions {
@@ -92,18 +90,17 @@ ApplicationWindow {
         plate: plate
         options: supportOptions
     }
-    // The islands of the last slice, from the job folder's plate document.
-    IslandList {
-        id: islandList
-        objectName: "islandList"
-        folder: road.sliced ? netlib.pathOfLayerImages : ""
-    }
-    // A new slice's islands belong to the object as it stood then.
-    Connections {
-        target: road
-        function onPhaseChanged() {
-            if (road.phase === "slicing")
-                supportsPanel.sliceLiftMm = plateView.plateScene.liftAt(plate.selectedRow);
+    // The printers of the agent and the choice remembered in the settings file.
+    PrinterChoice {
+        id: printerChoice
+        objectName: "printerChoice"
+        settingsFile: settingsFilePath
+        locked: road.busy
+        Component.onCompleted: discover()
+        // The plate drawn follows the chosen profile.
+        onChoiceChanged: {
+            if (hasProfile)
+                plate.setPlateSize(plateWidth, plateDepth, plateHeight);
         }
     }
 
@@ -114,8 +111,14 @@ ApplicationWindow {
         plateScene: plateView.plateScene
         netlib: netlib
         facetlab: facetlab
-        printer: printerPanel.printer
-        profile: printerPanel.profile
+        printers: printerChoice
+        multiItem: IS_MULTI_ITEM_SLICING_ENABLED ? true : false
+        onAskReplaceOnPrinter: printerReplaceQuestion.open()
+        // A new slice's islands belong to the object as it stood then.
+        onPhaseChanged: {
+            if (phase === JobRoad.Slicing)
+                supportsPanel.sliceLiftMm = plateView.plateScene.liftAt(plate.selectedRow);
+        }
     }
 
     Settings {
@@ -123,15 +126,6 @@ ApplicationWindow {
         fileName: settingsFilePath
         category: "window"
         property string fontFamily
-    }
-
-    // The plate drawn follows the chosen profile.
-    Connections {
-        target: printerPanel
-        function onProfileChanged() {
-            if (printerPanel.profile)
-                plate.setPlateSize(printerPanel.plateWidth, printerPanel.plateDepth, printerPanel.plateHeight);
-        }
     }
 
     Shortcut {
@@ -203,6 +197,10 @@ ApplicationWindow {
         defaultSuffix: "sl1"
         folder: Platform.StandardPaths.writableLocation(Platform.StandardPaths.HomeLocation)
         onAccepted: window.saveJobTo(file)
+        function suggest() {
+            currentFile = folder + "/" + encodeURIComponent(road.suggestedFileName());
+            open();
+        }
     }
     Platform.FileDialog {
         id: exportDialog
@@ -238,13 +236,32 @@ ApplicationWindow {
         }
         onRejected: {
             action = null;
-            road.message = qsTr("%1 was kept as it was.").arg(road.localPath(target));
+            road.inform(qsTr("%1 was kept as it was.").arg(road.localPath(target)));
         }
         width: Math.min(640, window.width - 40)
         Label {
             wrapMode: Text.WordWrap
             width: replaceQuestion.availableWidth
             text: qsTr("%1 already exists. Replace it?").arg(replaceQuestion.target.toString().length > 0 ? road.localPath(replaceQuestion.target) : "")
+        }
+    }
+
+    // The printer has a file of the job's name: replaced only after a yes.
+    Dialog {
+        id: printerReplaceQuestion
+        objectName: "printerReplaceQuestion"
+        title: qsTr("Replace it on the printer?")
+        anchors.centerIn: parent
+        modal: true
+        standardButtons: Dialog.Yes | Dialog.No
+        width: Math.min(640, window.width - 40)
+        onAccepted: road.send(true)
+        onRejected: road.keepPrinterFile()
+        Label {
+            wrapMode: Text.WordWrap
+            width: printerReplaceQuestion.availableWidth
+            text: qsTr("%1 already has a file named “%2”. Replace it with this job?")
+                  .arg(printerChoice.printerName).arg(road.jobName)
         }
     }
 
@@ -339,10 +356,9 @@ ApplicationWindow {
     footer: BottomBar {
         id: bottomBar
         road: road
-        netlib: netlib
-        facetlab: facetlab
+        printers: printerChoice
         plateEmpty: plate.count === 0
-        onSaveJobRequested: saveJobDialog.open()
+        onSaveJobRequested: saveJobDialog.suggest()
         onExportRequested: exportDialog.open()
     }
 
@@ -360,13 +376,11 @@ ApplicationWindow {
             previewVisible: road.sliced && layers.showing
             previewSource: road.sliced ? road.layerImage(layers.layerIndex) : ""
             previewHeight: road.sliced ? (layers.layerIndex + 1) * layers.layerHeight : 0
-            previewMirrorX: printerPanel.profile ? printerPanel.profile.MirrorX === true : false
-            previewMirrorY: printerPanel.profile ? printerPanel.profile.MirrorY === true : false
+            previewMirrorX: printerChoice.mirrorX
+            previewMirrorY: printerChoice.mirrorY
             supportEditMode: supportsPanel.editMode
             supportOptions: supportOptions
-            islandMarks: road.sliced ? islandList.islands.filter(function (island) {
-                return island.layer === layers.layerIndex;
-            }) : []
+            islandMarks: road.sliced ? road.islands.islandsOfLayer(layers.layerIndex) : []
 
             LayerSlider {
                 id: layers
@@ -378,7 +392,7 @@ ApplicationWindow {
                 width: 96
                 visible: road.sliced
                 layerCount: road.layerCount
-                layerHeight: printerPanel.profile ? printerPanel.profile.Depth / 1000 : 0.05
+                layerHeight: road.layerHeight > 0 ? road.layerHeight : printerChoice.layerHeight
             }
 
             IslandsPanel {
@@ -388,8 +402,8 @@ ApplicationWindow {
                 anchors.margins: 8
                 width: 260
                 height: Math.min(parent.height / 2, implicitHeight)
-                visible: road.sliced && islandList.summary.length > 0
-                islands: islandList
+                visible: road.sliced && road.islands.summary.length > 0
+                islands: road.islands
                 currentLayer: layers.layerIndex
                 onLayerChosen: {
                     layers.showing = true;
@@ -421,8 +435,7 @@ ApplicationWindow {
                     id: printerPanel
                     objectName: "printerPanel"
                     Layout.fillWidth: true
-                    netlib: netlib
-                    locked: road.busy
+                    choice: printerChoice
                 }
 
                 Label {
@@ -469,7 +482,7 @@ ApplicationWindow {
                         plate: plate
                         options: supportOptions
                         generator: supportGenerator
-                        islands: islandList
+                        islands: road.islands
                     }
                 }
             }
