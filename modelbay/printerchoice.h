@@ -49,6 +49,8 @@ class PrinterChoice : public QAbstractListModel {
     Q_PROPERTY(int profileIndex READ profileIndex WRITE chooseProfile NOTIFY choiceChanged)
     Q_PROPERTY(QString profileError READ profileError NOTIFY choiceChanged)
     Q_PROPERTY(bool hasProfile READ hasProfile NOTIFY choiceChanged)
+    // The chosen profile as the agent gave it.
+    Q_PROPERTY(QVariantMap profile READ profileMap NOTIFY choiceChanged)
     Q_PROPERTY(double plateWidth READ plateWidth NOTIFY choiceChanged)
     Q_PROPERTY(double plateDepth READ plateDepth NOTIFY choiceChanged)
     Q_PROPERTY(double plateHeight READ plateHeight NOTIFY choiceChanged)
@@ -90,6 +92,7 @@ public:
     QString printerName() const { return printer() ? printer()->name : QString(); }
     bool printerTakesFiles() const { return printer() && printer()->local; }
     QJsonObject profile() const;
+    QVariantMap profileMap() const { return profile().toVariantMap(); }
     bool hasProfile() const { return m_profileIndex >= 0; }
     QString profileId() const;
     QStringList profileTitles() const;
