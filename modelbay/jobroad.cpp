@@ -354,7 +354,8 @@ void JobRoad::slicingEnded(bool done)
         return;
     }
     setJob(job);
-    say(tr("Sliced: %n layer(s).", "", job.layerFiles.size()));
+    const QString sliced = tr("Sliced: %n layer(s).", "", job.layerFiles.size());
+    say(estimate().isEmpty() ? sliced : sliced + QLatin1Char(' ') + estimate() + QLatin1Char('.'));
     setPhase(Sliced);
 }
 

@@ -16,85 +16,98 @@ ToolBar {
     signal saveJobRequested()
     signal exportRequested()
 
-    RowLayout {
+    // Side by side in a wide window; the sentence gets a row of its own in a
+    // narrow one, so that it is never squeezed away by the buttons.
+    GridLayout {
         anchors.fill: parent
-        spacing: 8
+        columns: bar.width < 1400 ? 1 : 2
+        rowSpacing: 0
+        columnSpacing: 8
 
-        ProgressBar {
-            objectName: "jobProgress"
-            Layout.preferredWidth: 120
-            from: 0
-            to: 1
-            value: bar.road.progress
-        }
-        Label {
-            id: status
-            objectName: "jobStatus"
+        RowLayout {
             Layout.fillWidth: true
-            elide: Text.ElideRight
-            text: bar.road.progressText
-            color: bar.road.trouble ? "#e8703a" : palette.windowText
+            spacing: 8
+
+            ProgressBar {
+                objectName: "jobProgress"
+                Layout.preferredWidth: 120
+                from: 0
+                to: 1
+                value: bar.road.progress
+            }
+            Label {
+                id: status
+                objectName: "jobStatus"
+                Layout.fillWidth: true
+                elide: Text.ElideRight
+                text: bar.road.progressText
+                color: bar.road.trouble ? "#e8703a" : palette.windowText
+            }
+            // A sentence too long for the bar is shown whole on request.
+            HintButton {
+                objectName: "statusDetailsButton"
+                visible: status.truncated
+                text: qsTr("Details…")
+                hint: qsTr("Show the whole message")
+                onClicked: details.open()
+            }
         }
-        // A sentence too long for the bar is shown whole on request.
-        HintButton {
-            objectName: "statusDetailsButton"
-            visible: status.truncated
-            text: qsTr("Details…")
-            hint: qsTr("Show the whole message")
-            onClicked: details.open()
-        }
-        TextField {
-            id: nameField
-            objectName: "jobName"
-            Layout.preferredWidth: 150
-            text: bar.road.jobName
-            enabled: !bar.road.busy
-            selectByMouse: true
-            placeholderText: qsTr("Job name")
-            onEditingFinished: bar.road.jobName = text
-            hoverEnabled: true
-            ToolTip.visible: hovered
-            ToolTip.delay: 600
-            ToolTip.text: qsTr("The job's name on the printer and in the saved file")
-        }
-        HintButton {
-            objectName: "cancelButton"
-            text: qsTr("Cancel")
-            hint: qsTr("Stop writing the plate")
-            enabled: bar.road.exporting
-            onClicked: bar.road.cancel()
-        }
-        HintButton {
-            objectName: "sliceButton"
-            text: qsTr("Slice")
-            hint: qsTr("Cut the plate into layer images for the chosen printer and profile")
-            highlighted: true
-            enabled: !bar.road.busy && !bar.plateEmpty
-            onClicked: bar.road.slice()
-        }
-        HintButton {
-            objectName: "sendButton"
-            text: qsTr("Send to printer")
-            // The built-in printers have no host to send to: their jobs are saved as files.
-            readonly property bool takesFiles: bar.printers.printerTakesFiles
-            hint: takesFiles ? qsTr("This printer takes job files: use Save job…")
-                             : qsTr("Hand the sliced job to the printer")
-            enabled: bar.road.phase === JobRoad.Sliced && !takesFiles
-            onClicked: bar.road.send(false)
-        }
-        HintButton {
-            objectName: "saveJobButton"
-            text: qsTr("Save job…")
-            hint: qsTr("Save the sliced job as a file for the printer")
-            enabled: bar.road.phase === JobRoad.Sliced
-            onClicked: bar.saveJobRequested()
-        }
-        HintButton {
-            objectName: "exportStlButton"
-            text: qsTr("Export STL…")
-            hint: qsTr("Write the whole plate as one STL file (Ctrl+E)")
-            enabled: !bar.road.busy && !bar.plateEmpty
-            onClicked: bar.exportRequested()
+        RowLayout {
+            spacing: 8
+            Layout.alignment: Qt.AlignRight
+            TextField {
+                id: nameField
+                objectName: "jobName"
+                Layout.preferredWidth: 150
+                text: bar.road.jobName
+                enabled: !bar.road.busy
+                selectByMouse: true
+                placeholderText: qsTr("Job name")
+                onEditingFinished: bar.road.jobName = text
+                hoverEnabled: true
+                ToolTip.visible: hovered
+                ToolTip.delay: 600
+                ToolTip.text: qsTr("The job's name on the printer and in the saved file")
+            }
+            HintButton {
+                objectName: "cancelButton"
+                text: qsTr("Cancel")
+                hint: qsTr("Stop writing the plate")
+                enabled: bar.road.exporting
+                onClicked: bar.road.cancel()
+            }
+            HintButton {
+                objectName: "sliceButton"
+                text: qsTr("Slice")
+                hint: qsTr("Cut the plate into layer images for the chosen printer and profile")
+                highlighted: true
+                enabled: !bar.road.busy && !bar.plateEmpty
+                onClicked: bar.road.slice()
+            }
+            HintButton {
+                objectName: "sendButton"
+                text: qsTr("Send to printer")
+                // The built-in printers have no host to send to: their jobs are saved as files.
+                readonly property bool takesFiles: bar.printers.printerTakesFiles
+                hint: takesFiles ? qsTr("This printer takes job files: use Save job…")
+                                 : qsTr("Hand the sliced job to the printer")
+                enabled: bar.road.phase === JobRoad.Sliced && !takesFiles
+                onClicked: bar.road.send(false)
+            }
+            HintButton {
+                objectName: "saveJobButton"
+                text: qsTr("Save job…")
+                hint: qsTr("Save the sliced job as a file for the printer")
+                enabled: bar.road.phase === JobRoad.Sliced
+                onClicked: bar.saveJobRequested()
+            }
+            HintButton {
+                objectName: "exportStlButton"
+                text: qsTr("Export STL…")
+                hint: qsTr("Write the whole plate as one STL file (Ctrl+E)")
+                enabled: !bar.road.busy && !bar.plateEmpty
+                onClicked: bar.exportRequested()
+            }
         }
     }
 

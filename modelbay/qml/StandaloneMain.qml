@@ -400,6 +400,8 @@ ApplicationWindow {
                 anchors.right: layers.left
                 anchors.top: parent.top
                 anchors.margins: 8
+                // Below the row of view buttons, which it would cover in a narrow window.
+                anchors.topMargin: 56
                 width: 260
                 height: Math.min(parent.height / 2, implicitHeight)
                 visible: road.sliced && road.islands.summary.length > 0
