@@ -65,7 +65,8 @@ void JobRoad::setPlate(PlateModel* plate)
     m_plate = plate;
     if (plate) {
         // Every change of the plate is a step of its undo stack.
-        connect(plate, &PlateModel::undoStateChanged, this, &JobRoad::dropStaleJob);
+        connect(plate, &PlateModel::undoStateChanged, this,
+            [this] { dropStaleJob(tr("The plate changed: slice it again.")); });
         connect(plate, &PlateModel::errorOccurred, this, &JobRoad::tell);
         connect(plate, &PlateModel::filesOpened, this, &JobRoad::openFinished);
         connect(plate, &PlateModel::countChanged, this, [this] {
@@ -73,6 +74,8 @@ void JobRoad::setPlate(PlateModel* plate)
                 setJobName(QString());
         });
     }
+    if (!m_nameEdited)
+        setJobName(QString());
     emit wiringChanged();
 }
 
@@ -120,7 +123,7 @@ void JobRoad::setPrinters(PrinterChoice* printers)
         connect(printers, &PrinterChoice::choiceChanged, this, [this] {
             // A job is made for one printer and profile; the list's filter changes neither.
             if (sliced() && choiceKey(m_printers) != m_jobChoice)
-                dropStaleJob();
+                dropStaleJob(tr("The printer or profile changed: slice the plate again."));
         });
     }
     emit wiringChanged();
@@ -233,13 +236,13 @@ double JobRoad::progress() const
 
 // A job or a refusal that no longer matches the plate shown is dropped: it would be saved or
 // sent for objects that are no longer where they were.
-void JobRoad::dropStaleJob()
+void JobRoad::dropStaleJob(const QString& why)
 {
     switch (m_phase) {
     case Sliced:
         setJob(SlicedPlate());
         m_replaceAsked = false;
-        say(tr("The plate changed: slice it again."));
+        say(why);
         setPhase(Idle);
         break;
     case Exporting:
@@ -429,7 +432,7 @@ void JobRoad::sendFinished(QNetworkReply* reply)
         say(agentErrorText(body, reply->errorString()), true);
     }
     if (m_changedWhileSlicing)
-        dropStaleJob();
+        dropStaleJob(tr("The plate changed: slice it again."));
 }
 
 void JobRoad::keepPrinterFile()
@@ -488,7 +491,7 @@ void JobRoad::downloadFinished(bool saved, const QString& failure)
     else
         say(sentence, true);
     if (m_changedWhileSlicing)
-        dropStaleJob();
+        dropStaleJob(tr("The plate changed: slice it again."));
 }
 
 // Written whole under a fresh name first, then renamed into place: a cancelled or failed export

@@ -125,7 +125,7 @@ private:
     void setPhase(Phase phase);
     void say(const QString& sentence, bool trouble = false);
     void setJob(const SlicedPlate& job);
-    void dropStaleJob();
+    void dropStaleJob(const QString& why);
     QString objectJobName() const;
     bool writePlate(const QUrl& folder, QStringList& names);
     void slicingEnded(bool done);
