@@ -141,6 +141,13 @@ class Handler(BaseHTTPRequestHandler):
             return True
         return False
 
+    def drain(self, length):
+        while length > 0:
+            data = self.rfile.read(min(length, CHUNK))
+            if not data:
+                break
+            length -= len(data)
+
     def claim(self, name, replace=False):
         """The path to store a file of this name, or None when the name is refused; an existing
         file is replaced only when asked."""
@@ -191,7 +198,14 @@ class Handler(BaseHTTPRequestHandler):
         if self.failure_before_storing(length):
             return
         name = urllib.parse.unquote(quoted)
-        path = self.claim(name, self.headers.get("Overwrite-File", "?0").strip() == "?1")
+        replace = self.headers.get("Overwrite-File", "?0").strip() == "?1"
+        if not replace and os.path.exists(os.path.join(options.folder, name)):
+            # Read whole before the answer, as the form upload is: a client still sending a
+            # large file would otherwise see the connection close instead of the answer.
+            self.drain(length)
+            self.refuse(409, "File already exists")
+            return
+        path = self.claim(name, replace)
         if path is None:
             return
         with open(path, "wb") as out:
