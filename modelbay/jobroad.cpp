@@ -357,7 +357,9 @@ void JobRoad::slicingEnded(bool done)
         return;
     }
     setJob(job);
-    const QString sliced = tr("Sliced: %n layer(s).", "", job.layerFiles.size());
+    const int layers = job.layerFiles.size();
+    const QString sliced
+        = layers == 1 ? tr("Sliced: 1 layer.") : tr("Sliced: %1 layers.").arg(layers);
     say(estimate().isEmpty() ? sliced : sliced + QLatin1Char(' ') + estimate() + QLatin1Char('.'));
     setPhase(Sliced);
 }
