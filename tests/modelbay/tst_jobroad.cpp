@@ -112,6 +112,24 @@ private slots:
         QCOMPARE(road.message(), QString());
     }
 
+    // A file that did not open is named in the bar until a later open goes well.
+    void openErrorGoesWithTheNextGoodOpen()
+    {
+        JobRoad road;
+        makeRoad(road);
+        QSignalSpy opened(&m_plate, &PlateModel::filesOpened);
+        m_plate.openFiles(QStringList { m_dir.filePath(QStringLiteral("missing.stl")) });
+        QVERIFY(opened.wait(10000));
+        QVERIFY2(
+            road.message().contains(QStringLiteral("missing.stl")), qPrintable(road.message()));
+        QVERIFY(road.trouble());
+        m_plate.openFiles(QStringList { m_dir.filePath(QStringLiteral("block.stl")) });
+        QVERIFY(opened.wait(10000));
+        QCOMPARE(road.message(), QString());
+        m_plate.undo();
+        QCOMPARE(m_plate.count(), 1);
+    }
+
     void failureSentenceComesFromTheAgent()
     {
         JobRoad road;
