@@ -31,18 +31,7 @@ ApplicationWindow {
     // The job file goes to fileUrl; an existing file is replaced only after
     // the user says yes to it.
     function saveJobTo(fileUrl) {
-        if (road.fileExists(fileUrl))
-            replaceQuestion.ask(fileUrl, function () { road.saveJob(fileUrl, true); });
-        else
-            road.saveJob(fileUrl, false);
-    }
-
-    function exportTo(fileUrl) {
-        const target = road.stlUrl(fileUrl);
-        if (road.fileExists(target))
-            replaceQuestion.ask(target, function () { road.exportPlate(target, true); });
-        else
-            road.exportPlate(target, false);
+        jobDialogs.saveJobTo(fileUrl);
     }
 
     function openFromCommandLine() {
@@ -113,7 +102,7 @@ ApplicationWindow {
         facetlab: facetlab
         printers: printerChoice
         multiItem: IS_MULTI_ITEM_SLICING_ENABLED ? true : false
-        onAskReplaceOnPrinter: printerReplaceQuestion.open()
+        onAskReplaceOnPrinter: jobDialogs.askReplaceOnPrinter()
         // A new slice's islands belong to the object as it stood then.
         onPhaseChanged: {
             if (phase === JobRoad.Slicing)
@@ -145,7 +134,7 @@ ApplicationWindow {
     Shortcut {
         sequence: "Ctrl+E"
         enabled: plate.count > 0 && !road.busy
-        onActivated: exportDialog.open()
+        onActivated: jobDialogs.exportPlate()
     }
     Shortcut {
         sequence: "Ctrl+Z"
@@ -186,83 +175,13 @@ ApplicationWindow {
         folder: shortcuts.home
         onAccepted: window.openPaths(fileUrls)
     }
-    // Both save dialogs leave the question about an existing file to the
-    // window (replaceQuestion), which asks it the same way for both.
-    Platform.FileDialog {
-        id: saveJobDialog
-        title: qsTr("Save job")
-        fileMode: Platform.FileDialog.SaveFile
-        options: Platform.FileDialog.DontConfirmOverwrite
-        nameFilters: [qsTr("Job files (*.sl1)")]
-        defaultSuffix: "sl1"
-        folder: Platform.StandardPaths.writableLocation(Platform.StandardPaths.HomeLocation)
-        onAccepted: window.saveJobTo(file)
-        function suggest() {
-            currentFile = folder + "/" + encodeURIComponent(road.suggestedFileName());
-            open();
-        }
-    }
-    Platform.FileDialog {
-        id: exportDialog
-        title: qsTr("Export STL")
-        fileMode: Platform.FileDialog.SaveFile
-        options: Platform.FileDialog.DontConfirmOverwrite
-        nameFilters: [qsTr("STL files (*.stl)")]
-        defaultSuffix: "stl"
-        folder: Platform.StandardPaths.writableLocation(Platform.StandardPaths.HomeLocation)
-        onAccepted: window.exportTo(file)
-    }
-
-    // Asked before a file is replaced; only "Yes" runs the replacing action.
-    Dialog {
-        id: replaceQuestion
-        objectName: "replaceQuestion"
-        property url target
-        property var action: null
-        function ask(fileUrl, onYes) {
-            target = fileUrl;
-            action = onYes;
-            open();
-        }
-        title: qsTr("Replace the file?")
-        anchors.centerIn: parent
-        modal: true
-        standardButtons: Dialog.Yes | Dialog.No
-        onAccepted: {
-            const run = action;
-            action = null;
-            if (run)
-                run();
-        }
-        onRejected: {
-            action = null;
-            road.inform(qsTr("%1 was kept as it was.").arg(road.localPath(target)));
-        }
-        width: Math.min(640, window.width - 40)
-        Label {
-            wrapMode: Text.WordWrap
-            width: replaceQuestion.availableWidth
-            text: qsTr("%1 already exists. Replace it?").arg(replaceQuestion.target.toString().length > 0 ? road.localPath(replaceQuestion.target) : "")
-        }
-    }
-
-    // The printer has a file of the job's name: replaced only after a yes.
-    Dialog {
-        id: printerReplaceQuestion
-        objectName: "printerReplaceQuestion"
-        title: qsTr("Replace it on the printer?")
-        anchors.centerIn: parent
-        modal: true
-        standardButtons: Dialog.Yes | Dialog.No
-        width: Math.min(640, window.width - 40)
-        onAccepted: road.send(true)
-        onRejected: road.keepPrinterFile()
-        Label {
-            wrapMode: Text.WordWrap
-            width: printerReplaceQuestion.availableWidth
-            text: qsTr("%1 already has a file named “%2”. Replace it with this job?")
-                  .arg(printerChoice.printerName).arg(road.jobName)
-        }
+    // Saving the job, exporting the plate and the questions before a file is
+    // replaced, here or on the printer.
+    JobDialogs {
+        id: jobDialogs
+        anchors.fill: parent
+        road: road
+        printers: printerChoice
     }
 
     Dialog {
@@ -358,8 +277,8 @@ ApplicationWindow {
         road: road
         printers: printerChoice
         plateEmpty: plate.count === 0
-        onSaveJobRequested: saveJobDialog.suggest()
-        onExportRequested: exportDialog.open()
+        onSaveJobRequested: jobDialogs.saveJob()
+        onExportRequested: jobDialogs.exportPlate()
     }
 
     RowLayout {
