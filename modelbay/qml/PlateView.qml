@@ -227,6 +227,9 @@ Item {
                 model: view.previewVisible ? 1 : 0
                 delegate: Entity {
                     objectName: "layerImage"
+                    // Off before it goes: an entity the instantiator drops has
+                    // been seen to stay drawn.
+                    enabled: view.previewVisible
                     components: [
                         // The image's top row is the plate's back edge (+y), as
                         // the layer images are drawn.
