@@ -114,6 +114,8 @@ ColumnLayout {
         spacing: 0
         Repeater {
             model: [
+                // The list may be filtered so that the chosen printer is not in sight.
+                [qsTr("Chosen"), panel.choice.chosenRow < 0 ? panel.choice.printerName : ""],
                 [qsTr("Panel"), panel.choice.panelText],
                 [qsTr("Pixel"), panel.choice.pixelText],
                 [qsTr("Build volume"), panel.choice.volumeText],
