@@ -87,6 +87,7 @@ private slots:
         QCOMPARE(road.layerCount(), 3);
         QCOMPARE(road.islands()->islands().size(), 1);
         QCOMPARE(road.layerImage(2).toLocalFile(), m_jobFolder + QStringLiteral("/c.png"));
+        const QUrl first = road.layerImage(0);
         const AgentRequest request = m_agent.requestsTo("/slice/preview").last();
         QCOMPARE(formField(request.body, QStringLiteral("name")), QStringLiteral("block"));
         QCOMPARE(formField(request.body, QStringLiteral("profile")), QStringLiteral("3"));
@@ -96,6 +97,12 @@ private slots:
         QCOMPARE(road.message(), QStringLiteral("The plate changed: slice it again."));
         QCOMPARE(road.layerImage(2), QUrl());
         m_plate.undo();
+
+        // The next job writes the same files again: its images are told apart from those the
+        // view may still hold, so an old layer never stands for a new one.
+        sliceToTheEnd(road);
+        QCOMPARE(road.layerImage(0).toLocalFile(), m_jobFolder + QStringLiteral("/a.png"));
+        QVERIFY(road.layerImage(0) != first);
     }
 
     // A refused slice says why; the changed plate is a new try, not a stale job.
