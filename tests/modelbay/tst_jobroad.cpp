@@ -119,6 +119,28 @@ private slots:
         QCOMPARE(road.message(), QString());
     }
 
+    // "Export STL" writes the plate whole, appends ".stl", and replaces a file only when told.
+    void exportsThePlate()
+    {
+        JobRoad road;
+        makeRoad(road);
+        const QString path = m_dir.filePath(QStringLiteral("plate copy.stl"));
+        road.exportPlate(QUrl::fromLocalFile(m_dir.filePath(QStringLiteral("plate copy"))));
+        QCOMPARE(road.message(), QStringLiteral("Exported the plate to %1.").arg(path));
+        const QByteArray written = readFile(path);
+        QCOMPARE(written.size(), 84 + 12 * 50); // one box of 12 triangles
+        QVERIFY(writeFile(path, "kept"));
+        road.exportPlate(QUrl::fromLocalFile(path));
+        QCOMPARE(readFile(path), QByteArray("kept"));
+        road.exportPlate(QUrl::fromLocalFile(path), true);
+        QCOMPARE(readFile(path), written);
+        // Nothing is left under the fresh name it was written to first.
+        QCOMPARE(
+            QDir(m_dir.path())
+                .entryList(QStringList { QStringLiteral(".*.stl") }, QDir::Files | QDir::Hidden),
+            QStringList());
+    }
+
     // A file that did not open is named in the bar until a later open goes well.
     void openErrorGoesWithTheNextGoodOpen()
     {
