@@ -518,6 +518,9 @@ void AgentServer::handleSend(const httplib::Request& request, httplib::Response&
     const std::string* printerField = formValue(form, "printer");
     const std::string* profileField = formValue(form, "profile");
     const std::string* nameField = formValue(form, "name");
+    // Only a yes the user gave replaces a file the host has already.
+    const std::string* overwriteField = formValue(form, "overwrite");
+    const bool overwrite = overwriteField && (*overwriteField == "1" || *overwriteField == "true");
     std::string ip;
     std::string port;
     int profileId = 0;
@@ -555,10 +558,13 @@ void AgentServer::handleSend(const httplib::Request& request, httplib::Response&
     const std::string name = nameField && !nameField->empty() ? *nameField : jobName;
     const auto credentials = readHostCredentials(m_printersFile);
     const auto found = credentials.find(ip + ":" + port);
-    const SendOutcome outcome = m_sender.send(
-        folder, name, ip, port, found != credentials.end() ? found->second : HostCredentials());
+    const SendOutcome outcome = m_sender.send(folder, name, ip, port,
+        found != credentials.end() ? found->second : HostCredentials(), overwrite);
     if (outcome.status != 200) {
-        answerError(response, outcome.status, outcome.sentence);
+        // "exists" lets the client ask whether to replace the file rather than only say why.
+        answer(response, outcome.status,
+            QJsonObject { { QStringLiteral("error"), text(outcome.sentence) },
+                { QStringLiteral("exists"), outcome.fileExists } });
         return;
     }
     answer(response, 200, QJsonObject { { QStringLiteral("file"), text(outcome.storedName) } });

@@ -11,6 +11,7 @@ struct SendOutcome {
     int status = 0;
     std::string sentence; // empty on success
     std::string storedName; // on success
+    bool fileExists = false; // refused because the host has a file of that name already
 };
 
 // Ways a transfer can fail before the host answers.

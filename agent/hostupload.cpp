@@ -278,7 +278,7 @@ bool UploadCanceller::cancelled()
 
 SendOutcome uploadJobFile(const std::string& ip, const std::string& port,
     const HostCredentials& credentials, const std::string& filePath, const std::string& fileName,
-    UploadCanceller& canceller, const UploadLimits& limits)
+    UploadCanceller& canceller, const UploadLimits& limits, bool overwrite)
 {
     const std::string host = ip + ":" + port;
     char* end = nullptr;
@@ -343,7 +343,7 @@ SendOutcome uploadJobFile(const std::string& ip, const std::string& port,
         HeaderFields headers = session.authHeaders(method, target);
         if (byPut) {
             headers.emplace_back("Print-After-Upload", "?0");
-            headers.emplace_back("Overwrite-File", "?0");
+            headers.emplace_back("Overwrite-File", overwrite ? "?1" : "?0");
             headers.emplace_back("Content-Type", "application/octet-stream");
         } else {
             headers.emplace_back("Content-Type", envelope.contentType);
@@ -361,8 +361,17 @@ SendOutcome uploadJobFile(const std::string& ip, const std::string& port,
             continue;
         if (tooLong)
             return overlongChallengeOutcome(host);
-        if (result.status != 200 && result.status != 201)
-            return hostRefusalOutcome(result.status, result.body, host, fileName);
+        if (result.status == 409 && overwrite && !byPut)
+            return { 409,
+                "The printer host at " + host + " already has a file named " + fileName
+                    + " and cannot replace it; give the job another name and send it again.",
+                {} };
+        if (result.status != 200 && result.status != 201) {
+            SendOutcome refusal = hostRefusalOutcome(result.status, result.body, host, fileName);
+            // A host keeps a file it has and answers 409; the user may then choose to replace it.
+            refusal.fileExists = !overwrite && result.status == 409;
+            return refusal;
+        }
         return { 200, {}, storedNameOf(result.body, fileName) };
     }
 }

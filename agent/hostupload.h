@@ -38,8 +38,11 @@ using UploadLimits = ExchangeLimits;
 // host that reports "upload-by-put" gets the file API's PUT, any other the form upload. The file
 // is streamed from disk in small pieces. Blocks the calling thread for the whole transfer and
 // shares nothing but the canceller, so any number may run at once.
+// A file of that name on the host is replaced only with `overwrite`; without it the host keeps
+// its file, and its refusal comes back with fileExists set. Only the PUT dialect can replace
+// (Overwrite-File); the form upload says it cannot.
 SendOutcome uploadJobFile(const std::string& ip, const std::string& port,
     const HostCredentials& credentials, const std::string& filePath, const std::string& fileName,
-    UploadCanceller& canceller, const UploadLimits& limits = {});
+    UploadCanceller& canceller, const UploadLimits& limits = {}, bool overwrite = false);
 
 #endif

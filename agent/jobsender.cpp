@@ -77,7 +77,8 @@ void JobSender::removeLeftovers()
 }
 
 SendOutcome JobSender::send(const std::string& jobFolder, const std::string& name,
-    const std::string& ip, const std::string& port, const HostCredentials& credentials)
+    const std::string& ip, const std::string& port, const HostCredentials& credentials,
+    bool overwrite)
 {
     const RunningSend running(m_running);
     if (running.count() > m_maxAtOnce)
@@ -97,7 +98,7 @@ SendOutcome JobSender::send(const std::string& jobFolder, const std::string& nam
     if (!packJobFile(jobFolder, m_outboxFolder + "/" + jobFileStem(fileName), file, error))
         return { 500, error, {} };
     SendOutcome outcome
-        = uploadJobFile(ip, port, credentials, file, fileName, m_canceller, m_limits);
+        = uploadJobFile(ip, port, credentials, file, fileName, m_canceller, m_limits, overwrite);
     std::remove(file.c_str());
     return outcome;
 }

@@ -33,9 +33,10 @@ public:
     void removeLeftovers();
 
     // jobFolder is a finished job of the registry; name is what the user calls the job, which
-    // becomes the file name on the host (made safe with hostFileName).
+    // becomes the file name on the host (made safe with hostFileName); a file of that name on
+    // the host is replaced only with `overwrite`.
     SendOutcome send(const std::string& jobFolder, const std::string& name, const std::string& ip,
-        const std::string& port, const HostCredentials& credentials);
+        const std::string& port, const HostCredentials& credentials, bool overwrite = false);
 
 private:
     const std::string m_outboxFolder;

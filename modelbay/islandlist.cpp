@@ -2,69 +2,36 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "islandlist.h"
 
-#include "islandsummary.h"
-
-#include <QDir>
-#include <QFile>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QVariantMap>
-
-namespace {
-
-// A plate document is a few kilobytes per thousand islands; a larger file is no plate document.
-constexpr qint64 kMaxPlateBytes = 64 * 1024 * 1024;
-
-} // namespace
-
-QVariantList islandRecords(const QByteArray& plateJson)
-{
-    QVariantList records;
-    const QJsonObject plate = QJsonDocument::fromJson(plateJson).object();
-    const double layerHeight = plate.value(QStringLiteral("layerHeight")).toDouble();
-    for (const QJsonValue& value : plate.value(QStringLiteral("islands")).toArray()) {
-        const QJsonObject island = value.toObject();
-        const int layer = island.value(QStringLiteral("layer")).toInt(-1);
-        const QJsonValue x = island.value(QStringLiteral("x"));
-        const QJsonValue y = island.value(QStringLiteral("y"));
-        if (layer < 0 || !x.isDouble() || !y.isDouble())
-            continue;
-        QVariantMap record;
-        record.insert(QStringLiteral("layer"), layer);
-        record.insert(QStringLiteral("x"), x.toDouble());
-        record.insert(QStringLiteral("y"), y.toDouble());
-        record.insert(
-            QStringLiteral("areaMm2"), island.value(QStringLiteral("areaMm2")).toDouble());
-        record.insert(QStringLiteral("height"), (layer + 1) * layerHeight); // its top
-        records.append(record);
-    }
-    return records;
-}
 
 IslandList::IslandList(QObject* parent)
     : QObject(parent)
 {
 }
 
-void IslandList::setFolder(const QString& folder)
+void IslandList::setPlate(const SlicedPlate& plate)
 {
-    if (m_folder == folder)
-        return;
-    m_folder = folder;
-    emit folderChanged();
-    reload();
+    m_plate = plate;
+    m_islands.clear();
+    for (const SlicedIsland& island : plate.islands) {
+        QVariantMap record;
+        record.insert(QStringLiteral("layer"), island.layer);
+        record.insert(QStringLiteral("x"), island.x);
+        record.insert(QStringLiteral("y"), island.y);
+        record.insert(QStringLiteral("areaMm2"), island.areaMm2);
+        record.insert(QStringLiteral("height"), (island.layer + 1) * plate.layerHeightMm);
+        m_islands.append(record);
+    }
+    m_summary = islandSummary(plate);
+    emit loaded();
 }
 
-void IslandList::reload()
+QVariantList IslandList::islandsOfLayer(int layer) const
 {
-    m_plateJson.clear();
-    if (!m_folder.isEmpty()) {
-        QFile file(QDir(m_folder).filePath(QStringLiteral("plate.json")));
-        if (file.open(QIODevice::ReadOnly) && file.size() <= kMaxPlateBytes)
-            m_plateJson = file.readAll();
+    QVariantList found;
+    for (const QVariant& island : m_islands) {
+        if (island.toMap().value(QStringLiteral("layer")).toInt() == layer)
+            found.append(island);
     }
-    m_islands = islandRecords(m_plateJson);
-    m_summary = islandSummary(m_plateJson);
-    emit loaded();
+    return found;
 }

@@ -3,46 +3,39 @@
 #ifndef MODELBAY_ISLANDLIST_H
 #define MODELBAY_ISLANDLIST_H
 
-#include <QByteArray>
+#include "slicedplate.h"
+
 #include <QObject>
 #include <QString>
 #include <QVariantList>
 
-// The islands of a sliced job for the layer preview, from the "plate.json" in its folder: one
-// map per island, bottom layer first, with "layer", "x", "y" (plate mm), "areaMm2" and
-// "height" (mm where the layer begins); an island whose record is no island is left out.
-QVariantList islandRecords(const QByteArray& plateJson);
-
-// The islands of the job in `folder` (the agent's pathOfLayerImages), read again whenever the
-// folder is set or reload() is called: the list, the preview's summary line and the document's
-// bytes, which the support generator takes to hold every island.
+// The islands of the sliced job for the layer preview and the support generator: one map per
+// island, bottom layer first, with "layer", "x", "y" (plate mm), "areaMm2" and "height" (mm at
+// the layer's top), and the preview's summary line. The job road sets the job it holds; the
+// support generator takes the same value through plate().
 class IslandList : public QObject {
     Q_OBJECT
-    Q_PROPERTY(QString folder READ folder WRITE setFolder NOTIFY folderChanged)
     Q_PROPERTY(QVariantList islands READ islands NOTIFY loaded)
     Q_PROPERTY(QString summary READ summary NOTIFY loaded)
-    Q_PROPERTY(QByteArray plateJson READ plateJson NOTIFY loaded)
 
 public:
     explicit IslandList(QObject* parent = nullptr);
 
-    QString folder() const { return m_folder; }
-    void setFolder(const QString& folder);
     QVariantList islands() const { return m_islands; }
     QString summary() const { return m_summary; }
-    QByteArray plateJson() const { return m_plateJson; }
+    const SlicedPlate& plate() const { return m_plate; }
+    void setPlate(const SlicedPlate& plate);
 
-    Q_INVOKABLE void reload();
+    // The islands of one layer, for the marks the preview draws on it.
+    Q_INVOKABLE QVariantList islandsOfLayer(int layer) const;
 
 signals:
-    void folderChanged();
     void loaded();
 
 private:
-    QString m_folder;
+    SlicedPlate m_plate;
     QVariantList m_islands;
     QString m_summary;
-    QByteArray m_plateJson;
 };
 
 #endif

@@ -3,8 +3,10 @@
 #include "modelbay.h"
 
 #include "islandlist.h"
+#include "jobroad.h"
 #include "platemodel.h"
 #include "platescene.h"
+#include "printerchoice.h"
 #include "safereplace.h"
 #include "supportgenerator.h"
 #include "supportoptions.h"
@@ -29,7 +31,10 @@ void register3DSceneEditorQML()
     qmlRegisterType<PlateScene>("com.corvane.modelbay", 1, 0, "PlateScene");
     qmlRegisterType<SupportOptions>("com.corvane.modelbay", 1, 0, "SupportOptions");
     qmlRegisterType<SupportGenerator>("com.corvane.modelbay", 1, 0, "SupportGenerator");
-    qmlRegisterType<IslandList>("com.corvane.modelbay", 1, 0, "IslandList");
+    qmlRegisterUncreatableType<IslandList>("com.corvane.modelbay", 1, 0, "IslandList",
+        QStringLiteral("The job road holds the islands."));
+    qmlRegisterType<JobRoad>("com.corvane.modelbay", 1, 0, "JobRoad");
+    qmlRegisterType<PrinterChoice>("com.corvane.modelbay", 1, 0, "PrinterChoice");
     qmlRegisterType<WorkFolder>("com.corvane.modelbay", 1, 0, "WorkFolder");
     qmlRegisterType<FileReplacer>("com.corvane.modelbay", 1, 0, "FileReplacer");
     registered = true;

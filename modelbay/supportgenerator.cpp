@@ -2,7 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "supportgenerator.h"
 
-#include "islandhints.h"
+#include "islandlist.h"
 #include "meshdata.h"
 #include "objectsupports.h"
 #include "platemodel.h"
@@ -42,9 +42,10 @@ void SupportGenerator::setPlate(PlateModel* model)
     emit plateChanged();
 }
 
-bool SupportGenerator::generate(int row, const QByteArray& plateJson, qreal sliceLiftMm)
+bool SupportGenerator::generate(int row, IslandList* islands, qreal sliceLiftMm)
 {
-    return generateWithIslands(row, islandHintsFromPlate(plateJson, sliceLiftMm));
+    return generateWithIslands(row,
+        islands ? islandHints(islands->plate(), sliceLiftMm) : std::vector<IslandHint>());
 }
 
 bool SupportGenerator::generateWithIslands(int row, const std::vector<IslandHint>& islands)
@@ -70,12 +71,12 @@ bool SupportGenerator::generateWithIslands(int row, const std::vector<IslandHint
         QMetaObject::invokeMethod(
             this, [this, percent] { setProgress(percent); }, Qt::QueuedConnection);
     };
-    m_watcher->setFuture(QtConcurrent::run([mesh, matrix, islands, settings, report, this] {
+    m_watcher->setFuture(QtConcurrent::run([mesh, matrix, hints = islands, settings, report, this] {
         // The object's triangles on the plate, as they are placed.
         const TriangleSoup soup = placedSoup(*mesh, matrix);
         Result result;
         SupportPlan plan;
-        result.done = planSupports(soup, islands, settings, plan, report, &m_cancel);
+        result.done = planSupports(soup, hints, settings, plan, report, &m_cancel);
         for (const SupportPoint& point : plan.points)
             result.platePoints.append(QVector3D(point.x, point.y, point.z));
         return result;

@@ -16,6 +16,7 @@
 #include <atomic>
 #include <vector>
 
+class IslandList;
 class PlateModel;
 class SupportOptions;
 
@@ -43,12 +44,10 @@ public:
     void setPlate(PlateModel* model); // ignored during a run
 
     // Starts a run for the object in `row`; false while one runs or for a row with no object.
-    // `plateJson` is the bytes of the last slice's plate.json: its islands get points too;
-    // `sliceLiftMm` is how far that slice had the model lifted by supports.
-    Q_INVOKABLE bool generate(
-        int row, const QByteArray& plateJson = QByteArray(), qreal sliceLiftMm = 0);
-    // The same with the islands already read, in the object's plate coordinates: for callers
-    // holding the last slice's islands as a value rather than as plate.json's bytes.
+    // `islands` are those of the last slice, which get points too; `sliceLiftMm` is how far that
+    // slice had the model lifted by supports.
+    Q_INVOKABLE bool generate(int row, IslandList* islands = nullptr, qreal sliceLiftMm = 0);
+    // The same with the islands already read, in the object's plate coordinates.
     bool generateWithIslands(int row, const std::vector<IslandHint>& islands);
     Q_INVOKABLE void cancel();
 

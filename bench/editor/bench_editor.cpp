@@ -22,6 +22,7 @@
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QTemporaryDir>
+#include <QMetaProperty>
 #include <QTimer>
 
 #include <algorithm>
@@ -127,7 +128,7 @@ private:
             report("first_frame_ms", m_modelShownMs);
             return;
         }
-        QObject* printers = m_window->findChild<QObject*>(QStringLiteral("printerPanel"));
+        QObject* printers = m_window->findChild<QObject*>(QStringLiteral("printerChoice"));
         const bool profileChosen
             = printers->property("profile").toMap().contains(QStringLiteral("PixelsX"));
         if (m_mode == QLatin1String("idle")) {
@@ -148,7 +149,12 @@ private:
             m_exportedMs = sinceStart.elapsed();
             return;
         }
-        const QString phase = m_road->property("phase").toString();
+        // The road's phase by its name in lower case ("sliced").
+        const QMetaProperty phaseProperty
+            = m_road->metaObject()->property(m_road->metaObject()->indexOfProperty("phase"));
+        const QString phase = QString::fromLatin1(
+            phaseProperty.enumerator().valueToKey(phaseProperty.read(m_road).toInt()))
+                                  .toLower();
         if (phase == QLatin1String("failed")) {
             std::printf("error %s\n", qPrintable(m_road->property("message").toString()));
             QCoreApplication::exit(1);

@@ -17,6 +17,7 @@ mirror=${DEBIAN_MIRROR:-http://deb.debian.org/debian}
 command -v mmdebstrap >/dev/null || apt-get install -y --no-install-recommends mmdebstrap
 echo "== a fresh Debian 12 root in $target"
 rm -rf "$target"
+mkdir -p "$work"
 mmdebstrap --variant=apt --include=ca-certificates bookworm "$target" "$mirror"
 
 cleanup() {

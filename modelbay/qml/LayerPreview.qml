@@ -27,6 +27,9 @@ Entity {
         model: preview.shown ? 1 : 0
         delegate: Entity {
             objectName: "layerImage"
+            // Off before it goes: an entity the instantiator drops has
+            // been seen to stay drawn.
+            enabled: preview.shown
             components: [
                 // The image's top row is the plate's back edge (+y), as
                 // the layer images are drawn.

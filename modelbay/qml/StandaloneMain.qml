@@ -31,18 +31,7 @@ ApplicationWindow {
     // The job file goes to fileUrl; an existing file is replaced only after
     // the user says yes to it.
     function saveJobTo(fileUrl) {
-        if (road.replacer.exists(fileUrl))
-            replaceQuestion.ask(fileUrl, function () { road.saveJob(fileUrl, true); });
-        else
-            road.saveJob(fileUrl, false);
-    }
-
-    function exportTo(fileUrl) {
-        const target = road.stlUrl(fileUrl);
-        if (road.replacer.exists(target))
-            replaceQuestion.ask(target, function () { road.exportPlate(target, true); });
-        else
-            road.exportPlate(target, false);
+        jobDialogs.saveJobTo(fileUrl);
     }
 
     function openFromCommandLine() {
@@ -62,7 +51,6 @@ ApplicationWindow {
     Netlib {
         id: netlib
         objectName: "netlib"
-        Component.onCompleted: printerPanel.discover()
     }
 
     Facetlab {
@@ -79,7 +67,6 @@ ApplicationWindow {
                 openErrors.open();
             }
         }
-        onErrorOccurred: road.message = sentence
     }
 
     SupportGenerator {
@@ -87,18 +74,17 @@ ApplicationWindow {
         objectName: "supportGenerator"
         plate: plate
     }
-    // The islands of the last slice, from the job folder's plate document.
-    IslandList {
-        id: islandList
-        objectName: "islandList"
-        folder: road.sliced ? netlib.pathOfLayerImages : ""
-    }
-    // A new slice's islands belong to the object as it stood then.
-    Connections {
-        target: road
-        function onPhaseChanged() {
-            if (road.phase === "slicing")
-                supportsPanel.sliceLiftMm = plate.liftAt(plate.selectedRow);
+    // The printers of the agent and the choice remembered in the settings file.
+    PrinterChoice {
+        id: printerChoice
+        objectName: "printerChoice"
+        settingsFile: settingsFilePath
+        locked: road.busy
+        Component.onCompleted: discover()
+        // The plate drawn follows the chosen profile.
+        onChoiceChanged: {
+            if (hasProfile)
+                plate.setPlateSize(plateWidth, plateDepth, plateHeight);
         }
     }
 
@@ -109,8 +95,14 @@ ApplicationWindow {
         plateScene: plateView.plateScene
         netlib: netlib
         facetlab: facetlab
-        printer: printerPanel.printer
-        profile: printerPanel.profile
+        printers: printerChoice
+        multiItem: IS_MULTI_ITEM_SLICING_ENABLED ? true : false
+        onAskReplaceOnPrinter: jobDialogs.askReplaceOnPrinter()
+        // A new slice's islands belong to the object as it stood then.
+        onPhaseChanged: {
+            if (phase === JobRoad.Slicing)
+                supportsPanel.sliceLiftMm = plate.liftAt(plate.selectedRow);
+        }
     }
 
     Settings {
@@ -118,15 +110,6 @@ ApplicationWindow {
         fileName: settingsFilePath
         category: "window"
         property string fontFamily
-    }
-
-    // The plate drawn follows the chosen profile.
-    Connections {
-        target: printerPanel
-        function onProfileChanged() {
-            if (printerPanel.profile)
-                plate.setPlateSize(printerPanel.plateWidth, printerPanel.plateDepth, printerPanel.plateHeight);
-        }
     }
 
     Shortcut {
@@ -146,7 +129,7 @@ ApplicationWindow {
     Shortcut {
         sequence: "Ctrl+E"
         enabled: plate.count > 0 && !road.busy
-        onActivated: exportDialog.open()
+        onActivated: jobDialogs.exportPlate()
     }
     Shortcut {
         sequence: "Ctrl+Z"
@@ -187,60 +170,13 @@ ApplicationWindow {
         folder: shortcuts.home
         onAccepted: window.openPaths(fileUrls)
     }
-    // Both save dialogs leave the question about an existing file to the
-    // window (replaceQuestion), which asks it the same way for both.
-    Platform.FileDialog {
-        id: saveJobDialog
-        title: qsTr("Save job")
-        fileMode: Platform.FileDialog.SaveFile
-        options: Platform.FileDialog.DontConfirmOverwrite
-        nameFilters: [qsTr("Job files (*.sl1)")]
-        defaultSuffix: "sl1"
-        folder: Platform.StandardPaths.writableLocation(Platform.StandardPaths.HomeLocation)
-        onAccepted: window.saveJobTo(file)
-    }
-    Platform.FileDialog {
-        id: exportDialog
-        title: qsTr("Export STL")
-        fileMode: Platform.FileDialog.SaveFile
-        options: Platform.FileDialog.DontConfirmOverwrite
-        nameFilters: [qsTr("STL files (*.stl)")]
-        defaultSuffix: "stl"
-        folder: Platform.StandardPaths.writableLocation(Platform.StandardPaths.HomeLocation)
-        onAccepted: window.exportTo(file)
-    }
-
-    // Asked before a file is replaced; only "Yes" runs the replacing action.
-    Dialog {
-        id: replaceQuestion
-        objectName: "replaceQuestion"
-        property url target
-        property var action: null
-        function ask(fileUrl, onYes) {
-            target = fileUrl;
-            action = onYes;
-            open();
-        }
-        title: qsTr("Replace the file?")
-        anchors.centerIn: parent
-        modal: true
-        standardButtons: Dialog.Yes | Dialog.No
-        onAccepted: {
-            const run = action;
-            action = null;
-            if (run)
-                run();
-        }
-        onRejected: {
-            action = null;
-            road.message = qsTr("%1 was kept as it was.").arg(road.localPath(target));
-        }
-        width: Math.min(640, window.width - 40)
-        Label {
-            wrapMode: Text.WordWrap
-            width: replaceQuestion.availableWidth
-            text: qsTr("%1 already exists. Replace it?").arg(replaceQuestion.target.toString().length > 0 ? road.localPath(replaceQuestion.target) : "")
-        }
+    // Saving the job, exporting the plate and the questions before a file is
+    // replaced, here or on the printer.
+    JobDialogs {
+        id: jobDialogs
+        anchors.fill: parent
+        road: road
+        printers: printerChoice
     }
 
     Dialog {
@@ -345,11 +281,10 @@ ApplicationWindow {
     footer: BottomBar {
         id: bottomBar
         road: road
-        netlib: netlib
-        facetlab: facetlab
+        printers: printerChoice
         plateEmpty: plate.count === 0
-        onSaveJobRequested: saveJobDialog.open()
-        onExportRequested: exportDialog.open()
+        onSaveJobRequested: jobDialogs.saveJob()
+        onExportRequested: jobDialogs.exportPlate()
     }
 
     RowLayout {
@@ -366,12 +301,10 @@ ApplicationWindow {
             previewVisible: road.sliced && layers.showing
             previewSource: road.sliced ? road.layerImage(layers.layerIndex) : ""
             previewHeight: road.sliced ? (layers.layerIndex + 1) * layers.layerHeight : 0
-            previewMirrorX: printerPanel.profile ? printerPanel.profile.MirrorX === true : false
-            previewMirrorY: printerPanel.profile ? printerPanel.profile.MirrorY === true : false
+            previewMirrorX: printerChoice.mirrorX
+            previewMirrorY: printerChoice.mirrorY
             supportEditMode: supportsPanel.editMode
-            islandMarks: road.sliced ? islandList.islands.filter(function (island) {
-                return island.layer === layers.layerIndex;
-            }) : []
+            islandMarks: road.sliced ? road.islands.islandsOfLayer(layers.layerIndex) : []
 
             LayerSlider {
                 id: layers
@@ -383,7 +316,7 @@ ApplicationWindow {
                 width: 96
                 visible: road.sliced
                 layerCount: road.layerCount
-                layerHeight: printerPanel.profile ? printerPanel.profile.Depth / 1000 : 0.05
+                layerHeight: road.layerHeight > 0 ? road.layerHeight : printerChoice.layerHeight
             }
 
             IslandsPanel {
@@ -391,10 +324,12 @@ ApplicationWindow {
                 anchors.right: layers.left
                 anchors.top: parent.top
                 anchors.margins: 8
+                // Below the row of view buttons, which it would cover in a narrow window.
+                anchors.topMargin: 56
                 width: 260
                 height: Math.min(parent.height / 2, implicitHeight)
-                visible: road.sliced && islandList.summary.length > 0
-                islands: islandList
+                visible: road.sliced && road.islands.summary.length > 0
+                islands: road.islands
                 currentLayer: layers.layerIndex
                 onLayerChosen: {
                     layers.showing = true;
@@ -451,8 +386,7 @@ ApplicationWindow {
                         id: printerPanel
                         objectName: "printerPanel"
                         Layout.fillWidth: true
-                        netlib: netlib
-                        locked: road.busy
+                        choice: printerChoice
                     }
 
                     Label {
@@ -501,7 +435,7 @@ ApplicationWindow {
                             plate: plate
                             options: plate.supportOptions
                             generator: supportGenerator
-                            islands: islandList
+                            islands: road.islands
                         }
                     }
                 }

@@ -157,7 +157,7 @@ ColumnLayout {
             ToolTip.visible: hovered
             ToolTip.delay: 600
             ToolTip.text: qsTr("Place support points on the selected object (one undo step)")
-            onClicked: panel.generator.generate(panel.row, panel.islands ? panel.islands.plateJson : "",
+            onClicked: panel.generator.generate(panel.row, panel.islands,
                                                 panel.sliceLiftMm)
         }
         Button {

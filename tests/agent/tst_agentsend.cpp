@@ -63,12 +63,14 @@ private slots:
     void namesAreMadeSafe();
     void failuresReachTheUser_data();
     void failuresReachTheUser();
+    void takenNameIsReplacedOnlyOnRequest_data();
+    void takenNameIsReplacedOnlyOnRequest();
     void slowHostBlocksNobody();
     void endingAgentDropsItsSends();
 
 private:
     QString portOf(const QString& host) const;
-    HttpAnswer send(const QString& host, const QString& name);
+    HttpAnswer send(const QString& host, const QString& name, bool overwrite = false);
     QString printersFile() const { return m_dir.filePath(QStringLiteral("data/printers.json")); }
 
     QTemporaryDir m_dir;
@@ -213,12 +215,14 @@ QString TestAgentSend::portOf(const QString& host) const
     return QString::number(m_hosts.at(host)->port());
 }
 
-HttpAnswer TestAgentSend::send(const QString& host, const QString& name)
+HttpAnswer TestAgentSend::send(const QString& host, const QString& name, bool overwrite)
 {
-    return m_agent->post(QStringLiteral("/slice/send"),
-        formBody({ { QStringLiteral("printer"), QStringLiteral("127.0.0.1:") + portOf(host) },
-            { QStringLiteral("profile"), QStringLiteral("1") }, { QStringLiteral("name"), name },
-            { QStringLiteral("path"), m_job } }));
+    FormItems items { { QStringLiteral("printer"), QStringLiteral("127.0.0.1:") + portOf(host) },
+        { QStringLiteral("profile"), QStringLiteral("1") }, { QStringLiteral("name"), name },
+        { QStringLiteral("path"), m_job } };
+    if (overwrite)
+        items.append({ QStringLiteral("overwrite"), QStringLiteral("1") });
+    return m_agent->post(QStringLiteral("/slice/send"), formBody(items));
 }
 
 void TestAgentSend::configuredHostIsListedWithItsProfiles()
@@ -395,6 +399,38 @@ void TestAgentSend::failuresReachTheUser()
     QCOMPARE(progress.at(1).at(0).toBool(), false);
     QVERIFY(!m_netlib->sliceSendInProgress());
     QCOMPARE(m_hosts.at(host)->storedFiles(), QStringList());
+}
+
+void TestAgentSend::takenNameIsReplacedOnlyOnRequest_data()
+{
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<bool>("replaces");
+    QTest::newRow("PUT replaces") << QStringLiteral("put key") << true;
+    QTest::newRow("form upload cannot") << QStringLiteral("form key") << false;
+}
+
+// A second send of a name the host has is refused with "exists", so that the window can ask;
+// with the user's yes the PUT dialect replaces the file, the form upload says it cannot.
+void TestAgentSend::takenNameIsReplacedOnlyOnRequest()
+{
+    QFETCH(QString, host);
+    QFETCH(bool, replaces);
+    const QString name = QStringLiteral("sent twice");
+    const QString stored = m_hosts.at(host)->folder() + QStringLiteral("/sent twice.sl1");
+    QCOMPARE(send(host, name).status, 200);
+    QVERIFY(writeFile(stored, "the host's own file"));
+
+    const HttpAnswer again = send(host, name);
+    QCOMPARE(again.status, 409);
+    QCOMPARE(again.object().value(QStringLiteral("exists")).toBool(), true);
+    QCOMPARE(readFile(stored), QByteArray("the host's own file"));
+
+    const HttpAnswer replaced = send(host, name, true);
+    QCOMPARE(replaced.status, replaces ? 200 : 409);
+    QCOMPARE(replaced.object().value(QStringLiteral("exists")).toBool(), false);
+    QVERIFY2(replaces || replaced.error().contains(QStringLiteral("cannot replace")),
+        qPrintable(replaced.error()));
+    QCOMPARE(readFile(stored) == m_file, replaces);
 }
 
 void TestAgentSend::slowHostBlocksNobody()

@@ -15,6 +15,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QMetaProperty>
 #include <QImage>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -95,7 +96,7 @@ private slots:
         QCOMPARE(data(0, "name").toString(), QStringLiteral("block.stl"));
         QCOMPARE(data(1, "name").toString(), QStringLiteral("cube.stl"));
         QCOMPARE(vectorOf(data(0, "size")), blockSize);
-        QObject* printers = m_window->findChild<QObject*>(QStringLiteral("printerPanel"));
+        QObject* printers = m_window->findChild<QObject*>(QStringLiteral("printerChoice"));
         QVERIFY(printers);
         QTRY_VERIFY_WITH_TIMEOUT(
             printers->property("profile").toMap().contains(QStringLiteral("PixelsX")), 60000);
@@ -160,7 +161,7 @@ private slots:
         typeInto(QStringLiteral("moveX"), QStringLiteral("500"));
         QCOMPARE(data(0, "outside").toBool(), true);
         click(QStringLiteral("sliceButton"));
-        QCOMPARE(m_road->property("phase").toString(), QStringLiteral("failed"));
+        QCOMPARE(phase(), QStringLiteral("failed"));
         QVERIFY2(m_road->property("message").toString().contains(QStringLiteral("block.stl")),
             qPrintable(m_road->property("message").toString()));
         QTest::keyClick(m_window, Qt::Key_Z, Qt::ControlModifier);
@@ -170,11 +171,9 @@ private slots:
     void slicesAndShowsALayer()
     {
         click(QStringLiteral("sliceButton"));
-        QVERIFY(m_road->property("phase").toString() == QStringLiteral("slicing")
-            || m_road->property("phase").toString() == QStringLiteral("sliced"));
+        QVERIFY(phase() == QStringLiteral("slicing") || phase() == QStringLiteral("sliced"));
         shoot(QStringLiteral("slicing"));
-        QTRY_COMPARE_WITH_TIMEOUT(
-            m_road->property("phase").toString(), QStringLiteral("sliced"), 180000);
+        QTRY_COMPARE_WITH_TIMEOUT(phase(), QStringLiteral("sliced"), 180000);
         const int layers = m_road->property("layerCount").toInt();
         const qreal depthMm = m_profile.value(QStringLiteral("Depth")).toDouble() / 1000;
         QCOMPARE(layers, qRound(blockSize.z() / depthMm));
@@ -217,14 +216,14 @@ private slots:
         QVERIFY(question);
         QTRY_VERIFY(question->property("opened").toBool());
         QVERIFY(QMetaObject::invokeMethod(question, "reject"));
-        QCOMPARE(m_road->property("delivering").toBool(), false);
+        QCOMPARE(m_road->property("busy").toBool(), false);
         QCOMPARE(readFile(path), QByteArray("an older job"));
 
         QVERIFY(QMetaObject::invokeMethod(
             m_window, "saveJobTo", Q_ARG(QVariant, QVariant(QUrl::fromLocalFile(path)))));
         QTRY_VERIFY(question->property("opened").toBool());
         QVERIFY(QMetaObject::invokeMethod(question, "accept"));
-        QTRY_COMPARE_WITH_TIMEOUT(m_road->property("delivering").toBool(), false, 60000);
+        QTRY_COMPARE_WITH_TIMEOUT(m_road->property("busy").toBool(), false, 60000);
         verifyJobFile(path);
         // Nothing is left under the fresh name the job was saved to first.
         QCOMPARE(QDir(m_work).entryList(
@@ -246,8 +245,7 @@ private slots:
                          ->property("previewVisible")
                          .toBool());
         click(QStringLiteral("sliceButton"));
-        QTRY_COMPARE_WITH_TIMEOUT(
-            m_road->property("phase").toString(), QStringLiteral("sliced"), 180000);
+        QTRY_COMPARE_WITH_TIMEOUT(phase(), QStringLiteral("sliced"), 180000);
         m_engine->rootContext()->setContextProperty(
             QStringLiteral("IS_MULTI_ITEM_SLICING_ENABLED"), 0);
         const QStringList folders = workFolders();
@@ -326,7 +324,7 @@ private:
     {
         QVERIFY(QMetaObject::invokeMethod(
             m_window, "saveJobTo", Q_ARG(QVariant, QVariant(QUrl::fromLocalFile(path)))));
-        QTRY_COMPARE_WITH_TIMEOUT(m_road->property("delivering").toBool(), false, 60000);
+        QTRY_COMPARE_WITH_TIMEOUT(m_road->property("busy").toBool(), false, 60000);
         QVERIFY2(QFile::exists(path), qPrintable(m_road->property("message").toString()));
     }
 
@@ -358,9 +356,7 @@ private:
     bool sliceAndReadPlate(QJsonObject& plate)
     {
         click(QStringLiteral("sliceButton"));
-        if (!QTest::qWaitFor(
-                [this] { return m_road->property("phase").toString() == QLatin1String("sliced"); },
-                180000))
+        if (!QTest::qWaitFor([this] { return phase() == QLatin1String("sliced"); }, 180000))
             return false;
         QObject* netlib = m_window->findChild<QObject*>(QStringLiteral("netlib"));
         QFile file(
@@ -505,6 +501,15 @@ private:
     QObject* m_road = nullptr;
     FrameGate* m_gate = nullptr;
     QVariantMap m_profile;
+
+    // The road's phase by its name in lower case ("sliced").
+    QString phase() const
+    {
+        const QMetaObject* meta = m_road->metaObject();
+        const QMetaProperty property = meta->property(meta->indexOfProperty("phase"));
+        return QString::fromLatin1(property.enumerator().valueToKey(property.read(m_road).toInt()))
+            .toLower();
+    }
     int m_middle = 0;
     QImage m_shotOfView;
 };

@@ -3,6 +3,7 @@
 #include "fakeagent.h"
 
 #include <QTcpSocket>
+#include <QUrlQuery>
 
 namespace {
 
@@ -13,6 +14,8 @@ QByteArray reasonPhrase(int status)
         return QByteArrayLiteral("OK");
     case 404:
         return QByteArrayLiteral("Not Found");
+    case 409:
+        return QByteArrayLiteral("Conflict");
     case 500:
         return QByteArrayLiteral("Internal Server Error");
     default:
@@ -20,6 +23,11 @@ QByteArray reasonPhrase(int status)
     }
 }
 
+}
+
+QString formField(const QByteArray& body, const QString& name)
+{
+    return QUrlQuery(QString::fromUtf8(body)).queryItemValue(name, QUrl::FullyDecoded);
 }
 
 FakeAgent::FakeAgent(QObject* parent)

@@ -29,6 +29,9 @@ struct AgentAnswer {
     QByteArray body;
 };
 
+// The value of one field of a form-encoded body, decoded; empty when it is missing.
+QString formField(const QByteArray& body, const QString& name);
+
 // An in-process stand-in for the slicer agent: a small HTTP/1.1 server on
 // 127.0.0.1 that records every request and answers each path with a scripted
 // status and body (one answer per request from a script, the last one kept).
@@ -43,6 +46,7 @@ public:
 
     bool listen(quint16 port = agentPort);
     void close();
+    quint16 port() const { return m_server.serverPort(); }
 
     // Answers every later request to path with status and body.
     void setAnswer(const QByteArray& path, int status, const QByteArray& body);

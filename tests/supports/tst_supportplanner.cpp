@@ -1,6 +1,5 @@
 // SPDX-FileCopyrightText: 2026 Corvane developers
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "islandhints.h"
 #include "supportplanner.h"
 #include "testmodels.h"
 
@@ -190,22 +189,6 @@ private slots:
                 added << at(p.x, p.y, p.z);
         }
         QCOMPARE(added, QStringList({ at(x, 0, z), at(m.hanging[0], 3, m.hanging[2]) }));
-    }
-
-    void islandHintsFromPlateJson()
-    {
-        const QByteArray json = R"({"layerHeight": 0.05, "islandCount": 2,
-            "islands": [{"layer": 40, "x": 1.5, "y": -2, "areaMm2": 3.25},
-                        {"layer": 0, "x": 0, "y": 0, "areaMm2": 1}]})";
-        const std::vector<IslandHint> hints = islandHintsFromPlate(json);
-        QCOMPARE(hints.size(), std::size_t(2));
-        QCOMPARE(hints[0].x, 1.5);
-        QCOMPARE(hints[0].y, -2.0);
-        QCOMPARE(hints[0].z, 40.5 * 0.05);
-        QCOMPARE(hints[0].areaMm2, 3.25);
-        // Sliced with supports: the model stood 5 mm higher.
-        QCOMPARE(islandHintsFromPlate(json, 5.0)[0].z, 40.5 * 0.05 - 5.0);
-        QVERIFY(islandHintsFromPlate("{\"islands\": [{\"layer\": 3}]}").empty());
     }
 
     void progressAndCancel()

@@ -3,8 +3,7 @@
 // The whole loop against the real agent: models that fail without supports report islands when
 // sliced; with automatic supports, built from those islands, they report none.
 #include "agentprocess.h"
-#include "islandhints.h"
-#include "islandsummary.h"
+#include "slicedplate.h"
 #include "stlbuilder.h"
 #include "supportplanner.h"
 #include "testmodels.h"
@@ -100,7 +99,7 @@ private slots:
             SupportSettings settings;
             settings.style = style;
             SupportPlan plan;
-            QVERIFY(planSupports(m.triangles, islandHintsFromPlate(bare), settings, plan));
+            QVERIFY(planSupports(m.triangles, islandHints(parseSlicedPlate(bare)), settings, plan));
             const QByteArray held = slice(
                 StlBuilder().triangles(m.triangles, float(plan.liftMm)).triangles(plan.geometry));
             QVERIFY(!held.isEmpty());
@@ -108,8 +107,8 @@ private slots:
                 ? QStringLiteral("pillars")
                 : QStringLiteral("branching");
             qInfo("%s: without supports \"%s\"; with %d %s \"%s\"", qPrintable(m.name),
-                qPrintable(islandSummary(bare)), int(plan.supports.size()), qPrintable(name),
-                qPrintable(islandSummary(held)));
+                qPrintable(islandSummary(parseSlicedPlate(bare))), int(plan.supports.size()),
+                qPrintable(name), qPrintable(islandSummary(parseSlicedPlate(held))));
             QVERIFY2(islandCount(held) == 0, firstIslands(held).constData());
         }
     }

@@ -204,15 +204,23 @@ class Handler(BaseHTTPRequestHandler):
         except OSError:
             pass
 
-    def claim(self, name):
-        """The path to store a new file of this name, or None when the name is refused."""
+    def drain(self, length):
+        while length > 0:
+            data = self.rfile.read(min(length, CHUNK))
+            if not data:
+                break
+            length -= len(data)
+
+    def claim(self, name, replace=False):
+        """The path to store a file of this name, or None when the name is refused; an existing
+        file is replaced only when asked."""
         if not name or "/" in name or "\\" in name or len(name.encode()) > 200 or any(
                 ord(c) < 32 for c in name):
             self.refuse(400, "Invalid file name")
             return None
         path = os.path.join(self.server.host.options.folder, name)
         try:
-            os.close(os.open(path, os.O_WRONLY | os.O_CREAT | os.O_EXCL, 0o644))
+            os.close(os.open(path, os.O_WRONLY | os.O_CREAT | (0 if replace else os.O_EXCL), 0o644))
         except FileExistsError:
             self.refuse(409, "File already exists")
             return None
@@ -256,7 +264,14 @@ class Handler(BaseHTTPRequestHandler):
         if self.failure_before_storing(length):
             return
         name = urllib.parse.unquote(quoted)
-        path = self.claim(name)
+        replace = self.headers.get("Overwrite-File", "?0").strip() == "?1"
+        if not replace and os.path.exists(os.path.join(options.folder, name)):
+            # Read whole before the answer, as the form upload is: a client still sending a
+            # large file would otherwise see the connection close instead of the answer.
+            self.drain(length)
+            self.refuse(409, "File already exists")
+            return
+        path = self.claim(name, replace)
         if path is None:
             return
         with open(path, "wb") as out:
