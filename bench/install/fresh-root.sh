@@ -16,18 +16,30 @@ mirror=${DEBIAN_MIRROR:-http://deb.debian.org/debian}
 
 command -v mmdebstrap >/dev/null || apt-get install -y --no-install-recommends mmdebstrap
 echo "== a fresh Debian 12 root in $target"
+if grep -q " $target/" /proc/mounts; then
+    echo "$target still has file systems mounted inside it; unmount them first" >&2
+    exit 1
+fi
 rm -rf "$target"
 mkdir -p "$work"
 mmdebstrap --variant=apt --include=ca-certificates bookworm "$target" "$mirror"
 
 cleanup() {
-    umount -l "$target/proc" "$target/sys" "$target/dev" 2>/dev/null || true
+    umount -R -l "$target/proc" "$target/sys" "$target/dev" 2>/dev/null || true
 }
 trap cleanup EXIT
 mount -t proc proc "$target/proc"
 mount --rbind /sys "$target/sys"
 mount --rbind /dev "$target/dev"
 cp /etc/resolv.conf "$target/etc/resolv.conf"
+
+# The same suites as an installed Debian 12 (mmdebstrap leaves no package lists behind).
+cat >"$target/etc/apt/sources.list" <<SOURCES
+deb $mirror bookworm main
+deb $mirror bookworm-updates main
+deb http://deb.debian.org/debian-security bookworm-security main
+SOURCES
+chroot "$target" apt-get update >/dev/null
 
 echo "== apt install ./$(basename "$deb")"
 cp "$deb" "$target/tmp/"
