@@ -31,7 +31,9 @@ ColumnLayout {
         id: list
         objectName: "printerList"
         Layout.fillWidth: true
-        Layout.preferredHeight: Math.min(contentHeight, 132)
+        // From the count, not from contentHeight: that follows the delegates the
+        // list made for its height, and the side column sizes itself by the list.
+        Layout.preferredHeight: Math.min(132, panel.choice.printerCount * 46)
         visible: panel.choice.printerCount > 0
         clip: true
         enabled: !panel.choice.locked
