@@ -287,6 +287,7 @@ private:
         d.printerPort = m_plate.printer.port;
         d.printerLocal = m_plate.printer.local;
         d.format = m_plate.printer.format;
+        d.formatVersion = m_plate.printer.formatVersion;
         d.layerCount = m_plate.layerCount;
         d.depthUm = m_profile.depthUm;
         d.pixelsX = m_profile.pixelsX;
