@@ -237,7 +237,7 @@ private slots:
         const std::vector<RgbImage> previews = reader->previews();
         QCOMPARE(previews.size(), std::size_t(2));
         QCOMPARE(previews[1].width, 290);
-        const RgbImage drawn = picture(PreviewView::Top, 290, 290);
+        const RgbImage drawn = picture(PreviewView::Angled, 290, 290);
         for (std::size_t i = 0; i < drawn.rgb.size(); ++i)
             QCOMPARE(
                 previews[1].rgb[i] >> (i % 3 == 1 ? 2 : 3), drawn.rgb[i] >> (i % 3 == 1 ? 2 : 3));
