@@ -376,6 +376,10 @@ bool packJobFile(const std::string& jobDir, const std::string& outPath, std::str
         return false;
     extension = format.extension;
     std::unique_ptr<JobWriter> writer = makeJobWriter(format);
+    if (!writer) {
+        error = "The agent cannot write the " + format.title + " job files this printer reads yet.";
+        return false;
+    }
     JobSettings settings = settingsOf(d);
     std::vector<std::uint8_t> plate;
     if (!readWholeFile(jobDir + "/plate.json", plate, error))
