@@ -3,6 +3,7 @@
 #include "jobfile.h"
 #include "platedocument.h"
 #include "pngreader.h"
+#include "pngruns.h"
 #include "pngwriter.h"
 #include "zipwriter.h"
 
@@ -309,6 +310,7 @@ bool writeLayers(
     JobWriter& writer, const PlateDocument& d, const std::string& jobDir, std::string& error)
 {
     std::vector<std::uint8_t> bytes;
+    std::vector<LayerRun> runs;
     PngReader png;
     for (int layer = 0; layer < d.layerCount; ++layer) {
         const std::string path = jobDir + "/" + d.layers[std::size_t(layer)];
@@ -318,6 +320,10 @@ bool writeLayers(
         if (writer.takesPng()) {
             input.png = bytes.data();
             input.pngSize = bytes.size();
+        } else if (writer.takesRuns()
+            && pngLayerRuns(bytes.data(), bytes.size(), d.pixelsX, d.pixelsY, runs)) {
+            input.runs = runs.data();
+            input.runCount = runs.size();
         } else {
             std::string why;
             if (!png.decode(bytes.data(), bytes.size(), why) || png.channels() != 1
