@@ -97,7 +97,7 @@ struct Huffman {
         }
     }
 
-    int decode(Bits& bits) const
+    __attribute__((always_inline)) int decode(Bits& bits) const
     {
         if (bits.count < 16)
             bits.fill();
@@ -132,7 +132,7 @@ public:
         m_runs.clear();
     }
 
-    bool add(std::uint8_t value, std::size_t n)
+    __attribute__((always_inline)) bool add(std::uint8_t value, std::size_t n)
     {
         if (n > m_total - m_at)
             return false;
