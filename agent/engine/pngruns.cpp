@@ -136,6 +136,12 @@ public:
     {
         if (n > m_total - m_at)
             return false;
+        // Adler-32 of n bytes of one value at once: a grows by n * value, b by n * a plus
+        // value * n (n + 1) / 2 (taken modulo 2M first, which keeps the product even).
+        constexpr std::uint64_t m = 65521;
+        const std::uint64_t x = n % (2 * m), y = (n + 1) % (2 * m);
+        m_adlerB = (m_adlerB + (n % m) * m_adlerA + value * ((x * y / 2) % m)) % m;
+        m_adlerA = (m_adlerA + (n % m) * value) % m;
         // Most often: more of the same grey within the row.
         if (m_column != 0 && m_column + n < m_stride && !m_runs.empty()
             && m_runs.back().grey == value && m_runs.back().length < 0xF0000000u) {
@@ -173,6 +179,7 @@ public:
     bool any() const { return m_at > 0; }
     std::uint8_t last() const { return m_last; }
     bool complete() const { return m_at == m_total; }
+    std::uint32_t adler() const { return std::uint32_t(m_adlerB << 16 | m_adlerA); }
 
 private:
     const std::size_t m_stride;
@@ -181,6 +188,8 @@ private:
     std::size_t m_at = 0;
     std::size_t m_column = 0;
     std::uint8_t m_last = 0;
+    std::uint64_t m_adlerA = 1;
+    std::uint64_t m_adlerB = 0;
 };
 
 bool inflateRuns(const std::uint8_t* data, std::size_t size, RunSink& sink)
@@ -324,8 +333,12 @@ bool inflateRuns(const std::uint8_t* data, std::size_t size, RunSink& sink)
         }
         if (bits.overrun)
             return false;
-        if (final)
-            return sink.complete();
+        if (final) {
+            // The stream's Adler-32 follows at the next byte boundary, most significant first.
+            bits.get(bits.count % 8);
+            const std::size_t end = bits.at - std::size_t(bits.count / 8);
+            return sink.complete() && end + 4 <= bits.size && be32(bits.data + end) == sink.adler();
+        }
     }
 }
 
