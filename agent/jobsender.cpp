@@ -90,12 +90,14 @@ SendOutcome JobSender::send(const std::string& jobFolder, const std::string& nam
             "The agent cannot create its folder " + m_outboxFolder + ": " + std::strerror(errno)
                 + ".",
             {} };
-    const std::string fileName = hostFileName(name);
     // The packed file keeps its temporary name: nobody but this send ever looks for it.
     std::string file;
+    std::string extension;
     std::string error;
-    if (!packJobFile(jobFolder, m_outboxFolder + "/" + jobFileStem(fileName), file, error))
+    if (!packJobFile(jobFolder, m_outboxFolder + "/" + jobFileStem(name), file, extension, error))
         return { 500, error, {} };
+    // The host stores it under the extension of the printer's own format.
+    const std::string fileName = hostFileName(name, extension);
     SendOutcome outcome
         = uploadJobFile(ip, port, credentials, file, fileName, m_canceller, m_limits);
     std::remove(file.c_str());

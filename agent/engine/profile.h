@@ -29,6 +29,8 @@ struct Printer {
     std::string port; // "port"
     std::string model; // printer class, written to the job file
     bool local = true; // built-in printers: jobs are saved as files, never sent
+    std::string maker; // "maker": e.g. "Elegoo"; empty for generic printers
+    std::string format; // "format": the job file it reads ("sl1", "goo", "pwmb", ...; empty: "sl1")
     std::vector<Profile> profiles;
 };
 

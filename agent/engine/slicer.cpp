@@ -286,6 +286,7 @@ private:
         d.printerIp = m_plate.printer.ip;
         d.printerPort = m_plate.printer.port;
         d.printerLocal = m_plate.printer.local;
+        d.format = m_plate.printer.format;
         d.layerCount = m_plate.layerCount;
         d.depthUm = m_profile.depthUm;
         d.pixelsX = m_profile.pixelsX;
