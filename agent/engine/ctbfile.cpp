@@ -3,10 +3,12 @@
 #include "ctbfile.h"
 #include "greyruns.h"
 #include "lebytes.h"
+#include "previewcolour.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 
 using namespace lebytes;
 
@@ -585,3 +587,168 @@ bool CtbReader::readLayer(int index, std::vector<std::uint8_t>& grey, std::strin
     }
     return true;
 }
+
+namespace {
+
+std::vector<std::uint16_t> previewWords(
+    const PreviewSource& previews, PreviewView view, int width, int height)
+{
+    RgbImage image;
+    if (previews)
+        image = previews(view, width, height);
+    if (image.width != width || image.height != height
+        || image.rgb.size() != std::size_t(width) * std::size_t(height) * 3)
+        return std::vector<std::uint16_t>(std::size_t(width) * std::size_t(height), 0);
+    return toRgb15(image.rgb.data(), width, height);
+}
+
+// "yyyy-MM-ddTHH:mm:ssZ" in minutes since 1970; 0 when it is not such a time.
+std::uint32_t minutesOf(const std::string& iso)
+{
+    std::tm t {};
+    if (std::sscanf(iso.c_str(), "%d-%d-%dT%d:%d:%d", &t.tm_year, &t.tm_mon, &t.tm_mday, &t.tm_hour,
+            &t.tm_min, &t.tm_sec)
+        != 6)
+        return 0;
+    t.tm_year -= 1900;
+    t.tm_mon -= 1;
+    return std::uint32_t(std::max<std::time_t>(0, timegm(&t)) / 60);
+}
+
+// The keystream's seed: never 0 (some boards refuse plain layers), and the same for the same job,
+// so that one job packed twice gives the same bytes.
+std::uint32_t keyOf(const JobSettings& s)
+{
+    std::uint32_t hash = 2166136261u; // FNV-1a
+    for (const std::string* text : { &s.jobName, &s.created }) {
+        for (const char c : *text)
+            hash = (hash ^ std::uint8_t(c)) * 16777619u;
+    }
+    return hash ? hash : 1;
+}
+
+class CtbJobWriter : public JobWriter {
+public:
+    explicit CtbJobWriter(const JobFormat& format)
+        : m_version(format.version)
+    {
+    }
+
+    bool begin(std::FILE* file, const JobSettings& s, const PreviewSource& previews,
+        std::string& error) override
+    {
+        CtbHeader h;
+        h.version = m_version;
+        h.machineName = s.printerName;
+        h.pixelsX = s.pixelsX;
+        h.pixelsY = s.pixelsY;
+        h.displayWidthMm = float(s.pixelsX * s.pixelUmX / 1000.0);
+        h.displayHeightMm = float(s.pixelsY * s.pixelUmY / 1000.0);
+        h.buildHeightMm = float(s.maxHeightMm);
+        h.layerHeightMm = float(s.layerHeightMm);
+        h.exposureS = float(s.exposureS);
+        h.bottomExposureS = float(s.bottomExposureS);
+        h.lightOffDelayS = float(s.waitBeforeExposureS);
+        h.bottomLightOffDelayS = float(s.bottomWaitBeforeExposureS);
+        h.bottomLayers = s.bottomLayers;
+        h.liftHeightMm = float(s.liftMm);
+        h.liftSpeedMmMin = float(s.liftSpeed);
+        h.bottomLiftHeightMm = float(s.bottomLiftMm);
+        h.bottomLiftSpeedMmMin = float(s.bottomLiftSpeed);
+        h.retractSpeedMmMin = float(s.retractSpeed);
+        h.volumeMl = float(s.volumeMl);
+        h.printTimeS = std::uint32_t(std::max(0.0, s.printTimeS));
+        h.mirrored = s.mirrorX || s.mirrorY;
+        h.lightPwm = std::clamp(s.lightPwm, 0, 255);
+        h.bottomLightPwm = std::clamp(s.bottomLightPwm, 0, 255);
+        h.timestampMinutes = minutesOf(s.created);
+        h.key = keyOf(s);
+        h.largePreview = previewWords(
+            previews, PreviewView::Angled, kCtbLargePreviewWidth, kCtbLargePreviewHeight);
+        h.smallPreview = previewWords(
+            previews, PreviewView::Top, kCtbSmallPreviewWidth, kCtbSmallPreviewHeight);
+        h.layerCount = s.layerCount;
+        return m_writer.begin(file, h, error);
+    }
+
+    bool addLayer(const JobLayer& layer, std::string& error) override
+    {
+        return m_writer.addLayer(layer.pixels, error);
+    }
+
+    bool finish(std::string& error) override { return m_writer.finish(error); }
+
+private:
+    int m_version;
+    CtbWriter m_writer;
+};
+
+class CtbJobReader : public JobReader {
+public:
+    bool open(const std::string& path, std::string& error) override
+    {
+        if (!m_reader.open(path, error))
+            return false;
+        const CtbHeader& h = m_reader.header();
+        JobSettings& s = m_settings;
+        s.printerName = h.machineName;
+        s.pixelsX = h.pixelsX;
+        s.pixelsY = h.pixelsY;
+        s.pixelUmX = h.displayWidthMm * 1000.0 / h.pixelsX;
+        s.pixelUmY = h.displayHeightMm * 1000.0 / h.pixelsY;
+        s.mirrorX = h.mirrored; // the file says "mirrored", and LCD printers mirror left-right
+        s.mirrorY = false;
+        s.maxHeightMm = h.buildHeightMm;
+        s.layerHeightMm = h.layerHeightMm;
+        s.layerCount = h.layerCount;
+        s.bottomLayers = h.bottomLayers;
+        s.exposureS = h.exposureS;
+        s.bottomExposureS = h.bottomExposureS;
+        s.bottomLiftMm = h.bottomLiftHeightMm;
+        s.bottomLiftSpeed = h.bottomLiftSpeedMmMin;
+        s.liftMm = h.liftHeightMm;
+        s.liftSpeed = h.liftSpeedMmMin;
+        s.bottomRetractSpeed = s.retractSpeed = h.retractSpeedMmMin;
+        s.waitBeforeExposureS = h.lightOffDelayS;
+        s.bottomWaitBeforeExposureS = h.bottomLightOffDelayS;
+        s.lightPwm = h.lightPwm;
+        s.bottomLightPwm = h.bottomLightPwm;
+        s.antiAliasing = 1;
+        s.printTimeS = h.printTimeS;
+        s.volumeMl = h.volumeMl;
+        return true;
+    }
+
+    const JobSettings& settings() const override { return m_settings; }
+
+    std::vector<RgbImage> previews() const override
+    {
+        const CtbHeader& h = m_reader.header();
+        std::vector<RgbImage> images;
+        if (!h.smallPreview.empty())
+            images.push_back(
+                { kCtbSmallPreviewWidth, kCtbSmallPreviewHeight, fromRgb15(h.smallPreview) });
+        if (!h.largePreview.empty())
+            images.push_back(
+                { kCtbLargePreviewWidth, kCtbLargePreviewHeight, fromRgb15(h.largePreview) });
+        return images;
+    }
+
+    bool readLayer(int index, std::vector<std::uint8_t>& pixels, std::string& error) override
+    {
+        return m_reader.readLayer(index, pixels, error);
+    }
+
+private:
+    CtbReader m_reader;
+    JobSettings m_settings;
+};
+
+} // namespace
+
+std::unique_ptr<JobWriter> makeCtbWriter(const JobFormat& format)
+{
+    return std::make_unique<CtbJobWriter>(format);
+}
+
+std::unique_ptr<JobReader> makeCtbReader() { return std::make_unique<CtbJobReader>(); }

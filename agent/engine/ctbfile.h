@@ -3,6 +3,8 @@
 #ifndef AGENT_ENGINE_CTBFILE_H
 #define AGENT_ENGINE_CTBFILE_H
 
+#include "jobformat.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -132,5 +134,10 @@ private:
     std::vector<CtbLayer> m_layers;
     std::vector<std::uint8_t> m_coded;
 };
+
+// The job-file interface over these: a writer for the "ctb" format of version 2 or 3, and a
+// reader.
+std::unique_ptr<JobWriter> makeCtbWriter(const JobFormat& format);
+std::unique_ptr<JobReader> makeCtbReader();
 
 #endif

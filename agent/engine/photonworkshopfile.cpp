@@ -3,6 +3,7 @@
 #include "photonworkshopfile.h"
 #include "greyruns.h"
 #include "lebytes.h"
+#include "previewcolour.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -655,4 +656,188 @@ bool PhotonWorkshopReader::readLayer(int index, std::vector<std::uint8_t>& grey,
         return false;
     }
     return true;
+}
+
+namespace {
+
+// Per file extension: the machine name printers of the family know, and the file versions their
+// firmware takes.
+struct Machine {
+    const char* id;
+    const char* name;
+    std::initializer_list<int> versions;
+};
+
+const Machine kMachines[] = {
+    { "pwmo", "Photon Mono", { 1, 515, 516 } },
+    { "pwms", "Photon Mono SE", { 1, 515, 516 } },
+    { "pwmx", "Photon Mono X", { 1, 515, 516 } },
+    { "pmsq", "Photon Mono SQ", { 1, 515, 516 } },
+    { "dlp", "Photon Ultra", { 1, 515, 516 } },
+    { "pwma", "Photon Mono 4K", { 515, 516 } },
+    { "pm3", "Photon M3", { 515, 516 } },
+    { "pm3m", "Photon M3 Max", { 515, 516 } },
+    { "pwmb", "Photon Mono X 6K", { 515, 516, 517 } },
+    { "dl2p", "Photon D2", { 515, 516, 517 } },
+    { "pmx2", "Photon Mono X2", { 515, 516, 517 } },
+    { "pm3r", "Photon M3 Premium", { 515, 516, 517 } },
+    { "pm3n", "Photon Mono 2", { 516, 517 } },
+    { "pm5", "Photon Mono M5", { 517 } },
+    { "px6s", "Photon Mono X 6Ks", { 517 } },
+    { "pm5s", "Photon Mono M5s", { 518 } },
+    { "m5sp", "Photon Mono M5s Pro", { 518 } },
+    { "pm4n", "Photon Mono 4", { 1, 515, 516, 517, 518 } },
+    { "pw0", "Photon Zero", { 1 } },
+    { "pwx", "Photon X", { 1 } },
+};
+
+std::vector<std::uint16_t> previewWords(
+    const PreviewSource& previews, PreviewView view, int width, int height)
+{
+    RgbImage image;
+    if (previews)
+        image = previews(view, width, height);
+    if (image.width != width || image.height != height
+        || image.rgb.size() != std::size_t(width) * std::size_t(height) * 3)
+        return std::vector<std::uint16_t>(std::size_t(width) * std::size_t(height), 0);
+    return toRgb565(image.rgb.data(), width, height);
+}
+
+class PhotonWorkshopJobWriter : public JobWriter {
+public:
+    explicit PhotonWorkshopJobWriter(const JobFormat& format)
+        : m_format(format)
+    {
+    }
+
+    bool begin(std::FILE* file, const JobSettings& s, const PreviewSource& previews,
+        std::string& error) override
+    {
+        const Machine* machine = nullptr;
+        for (const Machine& m : kMachines) {
+            if (m_format.id == m.id)
+                machine = &m;
+        }
+        const int version = m_format.version;
+        if (!machine
+            || std::find(machine->versions.begin(), machine->versions.end(), version)
+                == machine->versions.end()) {
+            error = "Printers that read " + m_format.extension + " files do not take version "
+                + std::to_string(version) + " of them.";
+            return false;
+        }
+        PhotonWorkshopHeader h;
+        h.version = version;
+        h.machineName = machine->name;
+        h.pixelsX = s.pixelsX;
+        h.pixelsY = s.pixelsY;
+        h.pixelUmX = float(s.pixelUmX);
+        h.pixelUmY = float(s.pixelUmY);
+        h.displayWidthMm = float(s.pixelsX * s.pixelUmX / 1000.0);
+        h.displayHeightMm = float(s.pixelsY * s.pixelUmY / 1000.0);
+        h.buildHeightMm = float(s.maxHeightMm);
+        h.layerHeightMm = float(s.layerHeightMm);
+        h.exposureS = float(s.exposureS);
+        h.lightOffDelayS = float(s.waitBeforeExposureS);
+        h.bottomExposureS = float(s.bottomExposureS);
+        h.bottomLayers = s.bottomLayers;
+        // One set of motion values: the file's layers all lift alike. Speeds in mm/s here.
+        h.liftHeightMm = float(s.liftMm);
+        h.liftSpeedMmS = float(s.liftSpeed / 60.0);
+        h.retractSpeedMmS = float(s.retractSpeed / 60.0);
+        h.volumeMl = float(s.volumeMl);
+        h.printTimeS = std::uint32_t(std::max(0.0, s.printTimeS));
+        h.softwareName = "Corvane";
+        h.softwareVersion = CORVANE_VERSION;
+        // The larger picture is the one printers show big: the plate at an angle.
+        if (version == 518) {
+            h.preview = previewWords(previews, PreviewView::Top, kPhotonWorkshopPreviewWidth,
+                kPhotonWorkshopPreviewHeight);
+            h.preview2 = previewWords(previews, PreviewView::Angled, kPhotonWorkshopPreview2Width,
+                kPhotonWorkshopPreview2Height);
+        } else {
+            h.preview = previewWords(previews, PreviewView::Angled, kPhotonWorkshopPreviewWidth,
+                kPhotonWorkshopPreviewHeight);
+        }
+        h.layerCount = s.layerCount;
+        return m_writer.begin(file, h, error);
+    }
+
+    bool addLayer(const JobLayer& layer, std::string& error) override
+    {
+        return m_writer.addLayer(layer.pixels, error);
+    }
+
+    bool finish(std::string& error) override { return m_writer.finish(error); }
+
+private:
+    JobFormat m_format;
+    PhotonWorkshopWriter m_writer;
+};
+
+class PhotonWorkshopJobReader : public JobReader {
+public:
+    bool open(const std::string& path, std::string& error) override
+    {
+        if (!m_reader.open(path, error))
+            return false;
+        const PhotonWorkshopHeader& h = m_reader.header();
+        JobSettings& s = m_settings;
+        s.printerName = h.machineName;
+        s.pixelsX = h.pixelsX;
+        s.pixelsY = h.pixelsY;
+        s.pixelUmX = h.pixelUmX;
+        s.pixelUmY = h.pixelUmY;
+        s.mirrorX = true; // the family's printers all take images mirrored left-right
+        s.mirrorY = false;
+        s.maxHeightMm = h.buildHeightMm;
+        s.layerHeightMm = h.layerHeightMm;
+        s.layerCount = h.layerCount;
+        s.bottomLayers = h.bottomLayers;
+        s.exposureS = h.exposureS;
+        s.bottomExposureS = h.bottomExposureS;
+        s.bottomLiftMm = s.liftMm = h.liftHeightMm;
+        s.bottomLiftSpeed = s.liftSpeed = h.liftSpeedMmS * 60.0;
+        s.bottomRetractSpeed = s.retractSpeed = h.retractSpeedMmS * 60.0;
+        s.bottomWaitBeforeExposureS = s.waitBeforeExposureS = h.lightOffDelayS;
+        s.antiAliasing = 1;
+        s.printTimeS = h.printTimeS;
+        s.volumeMl = h.volumeMl;
+        return true;
+    }
+
+    const JobSettings& settings() const override { return m_settings; }
+
+    std::vector<RgbImage> previews() const override
+    {
+        const PhotonWorkshopHeader& h = m_reader.header();
+        std::vector<RgbImage> images;
+        images.push_back(
+            { kPhotonWorkshopPreviewWidth, kPhotonWorkshopPreviewHeight, fromRgb565(h.preview) });
+        if (!h.preview2.empty())
+            images.push_back({ kPhotonWorkshopPreview2Width, kPhotonWorkshopPreview2Height,
+                fromRgb565(h.preview2) });
+        return images;
+    }
+
+    bool readLayer(int index, std::vector<std::uint8_t>& pixels, std::string& error) override
+    {
+        return m_reader.readLayer(index, pixels, error);
+    }
+
+private:
+    PhotonWorkshopReader m_reader;
+    JobSettings m_settings;
+};
+
+} // namespace
+
+std::unique_ptr<JobWriter> makePhotonWorkshopWriter(const JobFormat& format)
+{
+    return std::make_unique<PhotonWorkshopJobWriter>(format);
+}
+
+std::unique_ptr<JobReader> makePhotonWorkshopReader()
+{
+    return std::make_unique<PhotonWorkshopJobReader>();
 }

@@ -3,6 +3,8 @@
 #ifndef AGENT_ENGINE_PHOTONWORKSHOPFILE_H
 #define AGENT_ENGINE_PHOTONWORKSHOPFILE_H
 
+#include "jobformat.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -119,5 +121,10 @@ private:
     std::vector<PhotonWorkshopLayer> m_layers;
     std::vector<std::uint8_t> m_coded;
 };
+
+// The job-file interface over these: a writer for a format id of the Photon Workshop family
+// ("pwmb", "pm3n", ...) and its version, and a reader of any of them.
+std::unique_ptr<JobWriter> makePhotonWorkshopWriter(const JobFormat& format);
+std::unique_ptr<JobReader> makePhotonWorkshopReader();
 
 #endif

@@ -37,3 +37,36 @@ std::vector<std::uint16_t> toRgb15(const std::uint8_t* rgb, int width, int heigh
 {
     return convert(rgb, width, height, rgb15);
 }
+
+namespace {
+
+std::uint8_t widen(unsigned value, int bits)
+{
+    return std::uint8_t(value << (8 - bits) | value >> (2 * bits - 8));
+}
+
+} // namespace
+
+std::vector<std::uint8_t> fromRgb565(const std::vector<std::uint16_t>& words)
+{
+    std::vector<std::uint8_t> rgb;
+    rgb.reserve(3 * words.size());
+    for (const std::uint16_t w : words) {
+        rgb.push_back(widen(w >> 11, 5));
+        rgb.push_back(widen((w >> 5) & 0x3F, 6));
+        rgb.push_back(widen(w & 0x1F, 5));
+    }
+    return rgb;
+}
+
+std::vector<std::uint8_t> fromRgb15(const std::vector<std::uint16_t>& words)
+{
+    std::vector<std::uint8_t> rgb;
+    rgb.reserve(3 * words.size());
+    for (const std::uint16_t w : words) {
+        rgb.push_back(widen(w >> 11, 5));
+        rgb.push_back(widen((w >> 6) & 0x1F, 5));
+        rgb.push_back(widen(w & 0x1F, 5));
+    }
+    return rgb;
+}

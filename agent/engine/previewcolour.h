@@ -18,4 +18,8 @@ std::vector<std::uint16_t> toRgb565(const std::uint8_t* rgb, int width, int heig
 std::uint16_t rgb15(std::uint8_t r, std::uint8_t g, std::uint8_t b);
 std::vector<std::uint16_t> toRgb15(const std::uint8_t* rgb, int width, int height);
 
+// Back to 8-bit RGB (3 bytes a pixel), each channel's top bits repeated below to fill it.
+std::vector<std::uint8_t> fromRgb565(const std::vector<std::uint16_t>& words);
+std::vector<std::uint8_t> fromRgb15(const std::vector<std::uint16_t>& words);
+
 #endif

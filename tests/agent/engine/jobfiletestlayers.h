@@ -4,8 +4,17 @@
 #define TESTS_AGENT_ENGINE_JOBFILETESTLAYERS_H
 
 // Layer images and bytes shared by the tests of the binary job files.
-#include <QByteArray>
+#include "enginetestutil.h"
+#include "jobfile.h"
+#include "plate.h"
+#include "platedocument.h"
+#include "slicer.h"
 
+#include <QByteArray>
+#include <QDir>
+#include <QImage>
+
+#include <atomic>
 #include <cstdint>
 #include <vector>
 
@@ -42,6 +51,49 @@ inline QByteArray workedExample()
     image += QByteArray(4, char(255)) + QByteArray(4, char(0));
     image += QByteArray::fromHex("ff8088ff") + QByteArray(10, char(0));
     return image;
+}
+
+// Slices a small box for a printer that reads `format`, its images mirrored left-right, pixels
+// 50 x pixelUmY micrometres; the job folder, or an empty string with the slicer's sentence.
+inline QString sliceTestJob(
+    const QString& folder, const std::string& format, double pixelUmY, std::string& error)
+{
+    QDir().mkpath(folder + QStringLiteral("/layers"));
+    const QString stl = folder + QStringLiteral("/part.stl");
+    writeFile(stl, binaryStl(box(-6, -2, 0, 2, 3, 0.6f) + box(3, -5, 0.2f, 5, 5, 0.5f)));
+    Profile profile = testProfile(1);
+    profile.mirrorX = true;
+    profile.pixelUmY = pixelUmY;
+    Printer printer;
+    printer.name = "Test printer";
+    printer.model = "TEST";
+    printer.format = format;
+    Plate plate;
+    std::atomic<bool> cancel { false };
+    if (!loadPlate("part", printer, { { stl.toStdString(), profile } }, plate, error)
+        || !slicePlate(
+            plate, (folder + QStringLiteral("/layers")).toStdString(), {}, cancel, error))
+        return QString();
+    return folder + QStringLiteral("/layers");
+}
+
+// The job folder's layer images, as the slicer wrote them, bottom layer first.
+inline std::vector<std::vector<std::uint8_t>> jobLayers(const QString& jobDir)
+{
+    PlateDocument d;
+    std::string error;
+    std::vector<std::vector<std::uint8_t>> layers;
+    if (!readPlateDocument((jobDir + QStringLiteral("/plate.json")).toStdString(), d, error))
+        return layers;
+    for (const std::string& name : d.layers) {
+        const QImage image = QImage(jobDir + QLatin1Char('/') + QString::fromStdString(name))
+                                 .convertToFormat(QImage::Format_Grayscale8);
+        std::vector<std::uint8_t> grey;
+        for (int y = 0; y < image.height(); ++y)
+            grey.insert(grey.end(), image.constScanLine(y), image.constScanLine(y) + image.width());
+        layers.push_back(grey);
+    }
+    return layers;
 }
 
 #endif

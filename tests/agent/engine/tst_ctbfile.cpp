@@ -7,6 +7,8 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <algorithm>
 #include <QtEndian>
 
 namespace {
@@ -85,6 +87,7 @@ private slots:
     void roundTrip();
     void damaged_data();
     void damaged();
+    void packedJob();
 };
 
 void TestCtbFile::layerCoding_data()
@@ -298,6 +301,47 @@ void TestCtbFile::damaged()
     QVERIFY(!ok);
     QVERIFY2(QString::fromStdString(error).contains(sentence), error.c_str());
     QVERIFY(error.back() == '.');
+}
+
+void TestCtbFile::packedJob()
+{
+    QTemporaryDir dir;
+    std::string error;
+    const QString job = sliceTestJob(dir.path(), "ctb", 40, error);
+    QVERIFY2(!job.isEmpty(), error.c_str());
+    const std::string out = dir.filePath(QStringLiteral("part.ctb")).toStdString();
+    QVERIFY2(writeJobFile(job.toStdString(), out, error), error.c_str());
+
+    CtbReader file;
+    QVERIFY2(file.open(out, error), error.c_str());
+    QVERIFY(file.header().key != 0); // layers scrambled, as the maker's own files are
+    QCOMPARE(file.header().version, 3);
+    QCOMPARE(file.header().machineName, std::string("Test printer"));
+
+    std::unique_ptr<JobReader> reader = makeJobReader(out);
+    QVERIFY(reader);
+    QVERIFY2(reader->open(out, error), error.c_str());
+    const JobSettings& s = reader->settings();
+    QCOMPARE(s.pixelsX, 400);
+    QCOMPARE(s.pixelsY, 300);
+    QCOMPARE(float(s.pixelUmX), 50.0f);
+    QCOMPARE(float(s.pixelUmY), 40.0f);
+    QVERIFY(s.mirrorX);
+    QCOMPARE(s.exposureS, 3.0);
+    QCOMPARE(s.bottomExposureS, 21.0);
+    QCOMPARE(int(reader->previews().size()), 2);
+    const std::vector<std::vector<std::uint8_t>> layers = jobLayers(job);
+    QCOMPARE(s.layerCount, int(layers.size()));
+    QVERIFY(s.layerCount > 3);
+    QVERIFY(std::count(layers[0].begin(), layers[0].end(), 255) > 1000); // the parts are there
+    for (int i = 0; i < s.layerCount; ++i) {
+        std::vector<std::uint8_t> grey;
+        QVERIFY2(reader->readLayer(i, grey, error), error.c_str());
+        std::vector<std::uint8_t> expected = layers[std::size_t(i)];
+        for (std::uint8_t& g : expected)
+            g = std::uint8_t(g >> 1 ? (g >> 1) << 1 | 1 : 0);
+        QVERIFY(grey == expected);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestCtbFile)

@@ -8,6 +8,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
+
 namespace {
 
 constexpr int kWidth = 40;
@@ -101,6 +103,8 @@ private slots:
     void roundTrip();
     void damaged_data();
     void damaged();
+    void packedJob_data();
+    void packedJob();
 };
 
 void TestPhotonWorkshopFile::layerCoding_data()
@@ -280,6 +284,56 @@ void TestPhotonWorkshopFile::damaged()
     QVERIFY(!ok);
     QVERIFY2(QString::fromStdString(error).contains(sentence), error.c_str());
     QVERIFY(error.back() == '.');
+}
+
+void TestPhotonWorkshopFile::packedJob_data()
+{
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<int>("version");
+    QTest::addColumn<double>("pixelUmY");
+    QTest::newRow("pwmb") << QStringLiteral("pwmb") << 516 << 50.0;
+    QTest::newRow("px6s") << QStringLiteral("px6s") << 517 << 50.0;
+    // Only version 518 keeps unequal pixel sizes apart.
+    QTest::newRow("pm5s, unequal pixels") << QStringLiteral("pm5s") << 518 << 40.0;
+}
+
+void TestPhotonWorkshopFile::packedJob()
+{
+    QFETCH(QString, format);
+    QFETCH(int, version);
+    QFETCH(double, pixelUmY);
+    QTemporaryDir dir;
+    std::string error;
+    const QString job = sliceTestJob(dir.path(), format.toStdString(), pixelUmY, error);
+    QVERIFY2(!job.isEmpty(), error.c_str());
+    const std::string out = dir.filePath(QStringLiteral("part.") + format).toStdString();
+    QVERIFY2(writeJobFile(job.toStdString(), out, error), error.c_str());
+
+    std::unique_ptr<JobReader> reader = makeJobReader(out);
+    QVERIFY(reader);
+    QVERIFY2(reader->open(out, error), error.c_str());
+    const JobSettings& s = reader->settings();
+    QCOMPARE(s.pixelsX, 400);
+    QCOMPARE(s.pixelsY, 300);
+    QCOMPARE(s.pixelUmX, 50.0);
+    QCOMPARE(s.pixelUmY, pixelUmY);
+    QVERIFY(s.mirrorX);
+    QCOMPARE(s.exposureS, 3.0);
+    QCOMPARE(s.bottomExposureS, 21.0);
+    QCOMPARE(s.printerName.empty(), version < 516);
+    QCOMPARE(int(reader->previews().size()), version == 518 ? 2 : 1);
+    const std::vector<std::vector<std::uint8_t>> layers = jobLayers(job);
+    QCOMPARE(s.layerCount, int(layers.size()));
+    QVERIFY(s.layerCount > 3);
+    QVERIFY(std::count(layers[0].begin(), layers[0].end(), 255) > 1000); // the parts are there
+    for (int i = 0; i < s.layerCount; ++i) {
+        std::vector<std::uint8_t> grey;
+        QVERIFY2(reader->readLayer(i, grey, error), error.c_str());
+        std::vector<std::uint8_t> expected = layers[std::size_t(i)];
+        for (std::uint8_t& g : expected)
+            g = std::uint8_t((g >> 4) * 17);
+        QVERIFY(grey == expected);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestPhotonWorkshopFile)
