@@ -3,6 +3,7 @@
 #include "ctbfile.h"
 #include "greyruns.h"
 #include "lebytes.h"
+#include "pngreader.h"
 #include "previewcolour.h"
 
 #include <algorithm>
@@ -94,6 +95,19 @@ void encodeCtbLayer(const std::uint8_t* grey, std::size_t count, std::vector<std
         const std::size_t end = levelRunEnd(grey, at, count, 1);
         emitRun(out, std::uint8_t(grey[at] >> 1), end - at);
         at = end;
+    }
+}
+
+void encodeCtbRuns(const GreyRun* runs, std::size_t count, std::vector<std::uint8_t>& out)
+{
+    std::size_t i = 0;
+    while (i < count) {
+        // Neighbouring runs whose greys share their top seven bits are one stored run.
+        const std::uint8_t level = runs[i].grey >> 1;
+        std::size_t length = 0;
+        for (; i < count && runs[i].grey >> 1 == level; ++i)
+            length += runs[i].length;
+        emitRun(out, level, length);
     }
 }
 
@@ -322,6 +336,27 @@ bool CtbWriter::begin(std::FILE* file, const CtbHeader& header, std::string& err
 
 bool CtbWriter::addLayer(const std::uint8_t* grey, std::string& error)
 {
+    m_coded.clear();
+    encodeCtbLayer(grey, std::size_t(m_header.pixelsX) * std::size_t(m_header.pixelsY), m_coded);
+    return writeCoded(error);
+}
+
+bool CtbWriter::addLayer(const std::vector<GreyRun>& runs, std::string& error)
+{
+    std::uint64_t pixels = 0;
+    for (const GreyRun& run : runs)
+        pixels += run.length;
+    if (pixels != std::uint64_t(m_header.pixelsX) * std::uint64_t(m_header.pixelsY)) {
+        error = "A layer image is not the size of the display.";
+        return false;
+    }
+    m_coded.clear();
+    encodeCtbRuns(runs.data(), runs.size(), m_coded);
+    return writeCoded(error);
+}
+
+bool CtbWriter::writeCoded(std::string& error)
+{
     if (m_layers.size() >= std::size_t(m_header.layerCount)) {
         error = "The job has more layers than its CTB file was begun with.";
         return false;
@@ -329,8 +364,6 @@ bool CtbWriter::addLayer(const std::uint8_t* grey, std::string& error)
     const CtbHeader& h = m_header;
     const std::size_t index = m_layers.size();
     const bool bottom = int(index) < h.bottomLayers;
-    m_coded.clear();
-    encodeCtbLayer(grey, std::size_t(h.pixelsX) * std::size_t(h.pixelsY), m_coded);
     ctbKeystream(h.key, std::uint32_t(index), m_coded.data(), m_coded.size());
 
     CtbLayer layer;
@@ -668,12 +701,28 @@ public:
         h.smallPreview = previewWords(
             previews, PreviewView::Top, kCtbSmallPreviewWidth, kCtbSmallPreviewHeight);
         h.layerCount = s.layerCount;
+        m_pixelsX = s.pixelsX;
+        m_pixelsY = s.pixelsY;
         return m_writer.begin(file, h, error);
     }
 
+    // The slicer's PNGs are read straight into runs where they allow it, else decoded whole.
+    bool takesPng() const override { return true; }
+
     bool addLayer(const JobLayer& layer, std::string& error) override
     {
-        return m_writer.addLayer(layer.pixels, error);
+        if (!layer.png)
+            return m_writer.addLayer(layer.pixels, error);
+        if (m_runs.decode(layer.png, layer.pngSize, m_pixelsX, m_pixelsY))
+            return m_writer.addLayer(m_runs.runs(), error);
+        std::string why;
+        if (!m_png.decode(layer.png, layer.pngSize, why) || m_png.channels() != 1
+            || m_png.width() != m_pixelsX || m_png.height() != m_pixelsY) {
+            error = "A layer image of the job cannot be read"
+                + (why.empty() ? std::string(" as the display's image") : ": " + why) + ".";
+            return false;
+        }
+        return m_writer.addLayer(m_png.pixels().data(), error);
     }
 
     bool finish(std::string& error) override { return m_writer.finish(error); }
@@ -681,6 +730,10 @@ public:
 private:
     int m_version;
     CtbWriter m_writer;
+    int m_pixelsX = 0;
+    int m_pixelsY = 0;
+    PngRunReader m_runs;
+    PngReader m_png;
 };
 
 class CtbJobReader : public JobReader {

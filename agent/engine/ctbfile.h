@@ -4,6 +4,7 @@
 #define AGENT_ENGINE_CTBFILE_H
 
 #include "jobformat.h"
+#include "pngruns.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -72,6 +73,8 @@ struct CtbLayer {
 // Layer coding: greys kept as g >> 1; a code byte (top bit: a length follows) then a length of 1
 // to 4 bytes, most significant first. Runs continue from one row into the next. Appends to out.
 void encodeCtbLayer(const std::uint8_t* grey, std::size_t count, std::vector<std::uint8_t>& out);
+// The same from an image given as runs (their lengths adding up to the display's pixels).
+void encodeCtbRuns(const GreyRun* runs, std::size_t count, std::vector<std::uint8_t>& out);
 // Decodes exactly `count` pixels (0, or (g7 << 1) | 1) or fails with a sentence.
 bool decodeCtbLayer(const std::uint8_t* data, std::size_t size, std::uint8_t* grey,
     std::size_t count, std::string& error);
@@ -95,9 +98,11 @@ class CtbWriter {
 public:
     bool begin(std::FILE* file, const CtbHeader& header, std::string& error);
     bool addLayer(const std::uint8_t* grey, std::string& error);
+    bool addLayer(const std::vector<GreyRun>& runs, std::string& error);
     bool finish(std::string& error);
 
 private:
+    bool writeCoded(std::string& error);
     bool write(const std::vector<std::uint8_t>& bytes, std::string& error);
 
     std::FILE* m_file = nullptr;

@@ -3,6 +3,7 @@
 #include "photonworkshopfile.h"
 #include "greyruns.h"
 #include "lebytes.h"
+#include "pngreader.h"
 #include "previewcolour.h"
 
 #include <algorithm>
@@ -306,6 +307,23 @@ std::uint32_t encodePw0(const std::uint8_t* grey, std::size_t count, std::vector
     return nonZero;
 }
 
+std::uint32_t encodePw0Runs(const GreyRun* runs, std::size_t count, std::vector<std::uint8_t>& out)
+{
+    std::uint32_t nonZero = 0;
+    std::size_t i = 0;
+    while (i < count) {
+        // Neighbouring runs whose greys share their top four bits are one stored run.
+        const int code = runs[i].grey >> 4;
+        std::size_t length = 0;
+        for (; i < count && runs[i].grey >> 4 == code; ++i)
+            length += runs[i].length;
+        emitRun(out, code, length);
+        if (code != 0)
+            nonZero += std::uint32_t(length);
+    }
+    return nonZero;
+}
+
 bool decodePw0(const std::uint8_t* data, std::size_t size, std::uint8_t* grey, std::size_t count,
     std::string& error)
 {
@@ -374,15 +392,34 @@ bool PhotonWorkshopWriter::begin(
 
 bool PhotonWorkshopWriter::addLayer(const std::uint8_t* grey, std::string& error)
 {
+    m_coded.clear();
+    const std::uint32_t nonZero
+        = encodePw0(grey, std::size_t(m_header.pixelsX) * std::size_t(m_header.pixelsY), m_coded);
+    return writeCoded(nonZero, error);
+}
+
+bool PhotonWorkshopWriter::addLayer(const std::vector<GreyRun>& runs, std::string& error)
+{
+    std::uint64_t pixels = 0;
+    for (const GreyRun& run : runs)
+        pixels += run.length;
+    if (pixels != std::uint64_t(m_header.pixelsX) * std::uint64_t(m_header.pixelsY)) {
+        error = "A layer image is not the size of the display.";
+        return false;
+    }
+    m_coded.clear();
+    return writeCoded(encodePw0Runs(runs.data(), runs.size(), m_coded), error);
+}
+
+bool PhotonWorkshopWriter::writeCoded(std::uint32_t nonZeroPixels, std::string& error)
+{
     if (m_layers.size() >= std::size_t(m_header.layerCount)) {
         error = "The job has more layers than its Photon Workshop file was begun with.";
         return false;
     }
     const std::size_t index = m_layers.size();
-    m_coded.clear();
     PhotonWorkshopLayer layer;
-    layer.nonZeroPixels
-        = encodePw0(grey, std::size_t(m_header.pixelsX) * std::size_t(m_header.pixelsY), m_coded);
+    layer.nonZeroPixels = nonZeroPixels;
     if (m_offset + m_coded.size() > 0xFFFFFFFFull) {
         error = "The job file would exceed 4 GiB, more than a Photon Workshop file can hold.";
         return false;
@@ -760,12 +797,28 @@ public:
                 kPhotonWorkshopPreviewHeight);
         }
         h.layerCount = s.layerCount;
+        m_pixelsX = s.pixelsX;
+        m_pixelsY = s.pixelsY;
         return m_writer.begin(file, h, error);
     }
 
+    // The slicer's PNGs are read straight into runs where they allow it, else decoded whole.
+    bool takesPng() const override { return true; }
+
     bool addLayer(const JobLayer& layer, std::string& error) override
     {
-        return m_writer.addLayer(layer.pixels, error);
+        if (!layer.png)
+            return m_writer.addLayer(layer.pixels, error);
+        if (m_runs.decode(layer.png, layer.pngSize, m_pixelsX, m_pixelsY))
+            return m_writer.addLayer(m_runs.runs(), error);
+        std::string why;
+        if (!m_png.decode(layer.png, layer.pngSize, why) || m_png.channels() != 1
+            || m_png.width() != m_pixelsX || m_png.height() != m_pixelsY) {
+            error = "A layer image of the job cannot be read"
+                + (why.empty() ? std::string(" as the display's image") : ": " + why) + ".";
+            return false;
+        }
+        return m_writer.addLayer(m_png.pixels().data(), error);
     }
 
     bool finish(std::string& error) override { return m_writer.finish(error); }
@@ -773,6 +826,10 @@ public:
 private:
     JobFormat m_format;
     PhotonWorkshopWriter m_writer;
+    int m_pixelsX = 0;
+    int m_pixelsY = 0;
+    PngRunReader m_runs;
+    PngReader m_png;
 };
 
 class PhotonWorkshopJobReader : public JobReader {
