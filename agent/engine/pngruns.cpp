@@ -29,15 +29,35 @@ public:
         , m_end(data + size)
     {
     }
-    std::uint32_t peek(int n)
+    // At least 56 bits in the buffer from here on (zeros past the end).
+    void refill()
     {
-        while (m_count < n) {
+        if (m_end - m_at >= 8) {
+            std::uint64_t word;
+            std::memcpy(&word, m_at, 8); // little-endian machines, as the build targets
+            m_buffer |= word << m_count;
+            m_at += (63 - m_count) >> 3;
+            m_count |= 56;
+            return;
+        }
+        while (m_count <= 56) {
             m_buffer |= std::uint64_t(m_at < m_end ? *m_at : 0) << m_count;
             m_pastEnd += m_at >= m_end;
             ++m_at;
             m_count += 8;
         }
+    }
+    std::uint32_t peek(int n)
+    {
+        if (m_count < n)
+            refill();
         return std::uint32_t(m_buffer & ((1ull << n) - 1));
+    }
+    std::uint64_t peekBits(int n) // n up to 56
+    {
+        if (m_count < n)
+            refill();
+        return m_buffer & ((1ull << n) - 1);
     }
     void drop(int n)
     {
@@ -83,6 +103,7 @@ public:
                 return false;
         }
         m_table.assign(std::size_t(1) << m_maxLength, 0);
+        m_codes.assign(std::size_t(count), 0);
         for (int symbol = 0; symbol < count; ++symbol) {
             const int length = lengths[symbol];
             if (length == 0)
@@ -93,10 +114,18 @@ public:
             int reversed = 0;
             for (int k = 0; k < length; ++k)
                 reversed |= ((c >> k) & 1) << (length - 1 - k);
+            m_codes[std::size_t(symbol)] = std::uint32_t(reversed << 4 | length);
             for (int fill = reversed; fill < (1 << m_maxLength); fill += 1 << length)
                 m_table[std::size_t(fill)] = std::uint16_t(symbol << 4 | length);
         }
         return true;
+    }
+    // The bits of a symbol's code as they lie in the stream, and how many; 0 bits when the
+    // symbol has no code.
+    int codeOf(int symbol, std::uint32_t& bits) const
+    {
+        bits = m_codes[std::size_t(symbol)] >> 4;
+        return m_codes[std::size_t(symbol)] & 15;
     }
     // The next symbol, or -1 for bits that are no code.
     int decode(Bits& bits) const
@@ -110,6 +139,7 @@ public:
 
 private:
     std::vector<std::uint16_t> m_table;
+    std::vector<std::uint32_t> m_codes; // per symbol: its bits as they lie in the stream, length
     int m_maxLength = 1;
 };
 
@@ -272,7 +302,30 @@ bool PngRunReader::inflateRuns(int width, int height)
         if (!literals.build(lengths, literalCount)
             || !distances.build(lengths + 288, distanceCount))
             return false;
+        // A long run is a literal and then copies of 258 bytes at distance 1, each the same few
+        // bits: as many of those as fit in 56 bits are recognised with one comparison.
+        std::uint32_t copyCode = 0, distanceCode = 0;
+        const int copyLength = literals.codeOf(285, copyCode);
+        const int distanceLength = distances.codeOf(0, distanceCode);
+        const int pairBits = copyLength + distanceLength;
+        const int pairs = copyLength && distanceLength ? 56 / pairBits : 0;
+        std::uint64_t pattern = 0;
+        std::uint8_t wholePairs[64]; // pairs before the first differing bit, without a division
+        for (int k = 0; k < pairs; ++k)
+            pattern |= std::uint64_t(copyCode | distanceCode << copyLength) << (k * pairBits);
+        for (int bit = 0; bit < 64; ++bit)
+            wholePairs[bit] = std::uint8_t(pairs ? std::min(pairs, bit / pairBits) : 0);
         for (;;) {
+            if (pairs > 1 && sink.any()) {
+                const std::uint64_t differ = bits.peekBits(pairs * pairBits) ^ pattern;
+                const int same = differ ? wholePairs[__builtin_ctzll(differ)] : pairs;
+                if (same > 0) {
+                    bits.drop(same * pairBits);
+                    if (!sink.put(sink.last(), 258 * std::size_t(same)))
+                        return false;
+                    continue;
+                }
+            }
             const int symbol = literals.decode(bits);
             if (symbol < 0 || bits.overran())
                 return false;

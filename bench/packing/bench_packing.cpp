@@ -37,6 +37,7 @@ struct Run {
     bool ok = false;
     double seconds = 0;
     double peakMiB = 0;
+    double cpuSeconds = 0; // user + system: less disturbed than wall time on a shared machine
 };
 
 Run runChild(const std::vector<std::string>& command)
@@ -61,6 +62,8 @@ Run runChild(const std::vector<std::string>& command)
         return run;
     run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     run.peakMiB = usage.ru_maxrss / 1024.0; // kilobytes on Linux
+    run.cpuSeconds = double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
+        + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
     run.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
     return run;
 }
@@ -184,7 +187,7 @@ int main(int argc, char** argv)
     const double slicePeak = median(slicePeaks);
     std::printf("slicing: peak memory %.1f MiB (median)\n", slicePeak);
 
-    std::map<std::string, std::vector<double>> times, peaks;
+    std::map<std::string, std::vector<double>> times, peaks, cpu;
     std::map<std::string, qint64> sizes;
     std::map<std::string, std::string> files;
     for (const std::string& format : formats) {
@@ -211,14 +214,15 @@ int main(int argc, char** argv)
             }
             times[format].push_back(run.seconds);
             peaks[format].push_back(run.peakMiB);
+            cpu[format].push_back(run.cpuSeconds);
             sizes[format] = QFileInfo(QString::fromStdString(files[format])).size();
         }
     }
     const double sl1Time = times.count("sl1") ? median(times["sl1"]) : 0;
     for (const std::string& format : formats) {
-        std::printf("%-5s packed in %.3f s (median of %d)%s, peak memory %.1f MiB (%+.1f MiB "
-                    "against slicing), %.1f MiB file\n",
-            format.c_str(), median(times[format]), rounds,
+        std::printf("%-5s packed in %.3f s (median of %d; CPU %.3f s)%s, peak memory %.1f MiB "
+                    "(%+.1f MiB against slicing), %.1f MiB file\n",
+            format.c_str(), median(times[format]), rounds, median(cpu[format]),
             sl1Time > 0 && format != "sl1" ? (" = "
                 + std::to_string(median(times[format]) / sl1Time).substr(0, 4) + "x the SL1 zip's")
                                                  .c_str()
