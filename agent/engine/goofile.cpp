@@ -201,11 +201,13 @@ public:
             error = "A GOO job file holds at most 65,535 pixels across and down.";
             return false;
         }
+        // The file list shows the small picture (from above), the job's page the big one.
         const int sizes[2] = { kSmallPreview, kBigPreview };
         for (int k = 0; k < 2; ++k) {
             RgbImage image;
             if (previews)
-                image = previews(PreviewView::Top, sizes[k], sizes[k]);
+                image
+                    = previews(k == 0 ? PreviewView::Top : PreviewView::Angled, sizes[k], sizes[k]);
             if (image.width != sizes[k] || image.height != sizes[k]) {
                 image.width = image.height = sizes[k];
                 image.rgb.assign(std::size_t(sizes[k]) * std::size_t(sizes[k]) * 3, 0);

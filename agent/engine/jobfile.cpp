@@ -339,12 +339,16 @@ bool writeLayers(
 std::unique_ptr<JobWriter> makeSl1Writer(const JobFormat&) { return std::make_unique<Sl1Writer>(); }
 std::unique_ptr<JobReader> makeSl1Reader() { return nullptr; }
 
-JobFormat jobFormatOf(const std::string& formatId)
+bool jobFormatOf(const std::string& formatId, int version, JobFormat& format, std::string& error)
 {
-    JobFormat format;
-    if (!findJobFormat(formatId.empty() ? std::string("sl1") : formatId, format))
-        findJobFormat("sl1", format);
-    return format;
+    const std::string id = formatId.empty() ? std::string("sl1") : formatId;
+    if (!findJobFormat(id, format)) {
+        error = "The agent cannot write the " + id + " job files this printer reads.";
+        return false;
+    }
+    if (version > 0)
+        format.version = version;
+    return true;
 }
 
 bool writeJobFile(const std::string& jobDir, const std::string& outPath, std::string& error)
@@ -367,9 +371,15 @@ bool packJobFile(const std::string& jobDir, const std::string& outPath, std::str
     PlateDocument d;
     if (!readPlateDocument(jobDir + "/plate.json", d, error))
         return false;
-    const JobFormat format = jobFormatOf(d.format);
+    JobFormat format;
+    if (!jobFormatOf(d.format, d.formatVersion, format, error))
+        return false;
     extension = format.extension;
     std::unique_ptr<JobWriter> writer = makeJobWriter(format);
+    if (!writer) {
+        error = "The agent cannot write the " + format.title + " job files this printer reads yet.";
+        return false;
+    }
     JobSettings settings = settingsOf(d);
     std::vector<std::uint8_t> plate;
     if (!readWholeFile(jobDir + "/plate.json", plate, error))

@@ -15,8 +15,9 @@ constexpr int kMostJobFileLayers = 65535 - 5;
 std::unique_ptr<JobWriter> makeSl1Writer(const JobFormat& format);
 std::unique_ptr<JobReader> makeSl1Reader(); // none yet: nullptr
 
-// The format a job's printer reads ("sl1" when it names none we write).
-JobFormat jobFormatOf(const std::string& formatId);
+// The format a job's printer reads (an empty id is "sl1"), in the given file version (0: the
+// format's usual one); false with a sentence when the agent does not write it.
+bool jobFormatOf(const std::string& formatId, int version, JobFormat& format, std::string& error);
 
 // Packs the sliced job in jobDir (which holds "plate.json") into one job file at outPath, in the
 // format its printer reads (SL1 zip: config.ini, prusaslicer.ini, layer PNGs named jobDir + five

@@ -69,6 +69,8 @@ const Entry kEntries[] = {
     { "pwx", ".pwx", 1, "Photon Workshop (Photon X)", makePhotonWorkshopWriter,
         makePhotonWorkshopReader },
     { "ctb", ".ctb", 3, "CTB", makeCtbWriter, makeCtbReader },
+    // The first Photons' 1-bit layer planes are not written.
+    { "pws", ".pws", 1, "Photon Workshop (Photon S)", nullptr, nullptr },
 };
 
 JobFormat formatOf(const Entry& entry)
@@ -101,7 +103,7 @@ std::unique_ptr<JobWriter> makeJobWriter(const JobFormat& format)
 {
     for (const Entry& entry : kEntries) {
         if (format.id == entry.id)
-            return entry.writer(format);
+            return entry.writer ? entry.writer(format) : nullptr;
     }
     return nullptr;
 }
@@ -114,7 +116,8 @@ std::unique_ptr<JobReader> makeJobReader(const std::string& path)
     for (const Entry& entry : kEntries) {
         const std::string extension = entry.extension;
         if (lower.size() > extension.size()
-            && lower.compare(lower.size() - extension.size(), extension.size(), extension) == 0)
+            && lower.compare(lower.size() - extension.size(), extension.size(), extension) == 0
+            && entry.reader)
             return entry.reader();
     }
     return nullptr;

@@ -109,6 +109,7 @@ struct JobFormat {
 // The format with this id, with its default version filled in; false when we do not write it.
 bool findJobFormat(const std::string& id, JobFormat& format);
 std::vector<JobFormat> jobFormats();
+// The format's writer; nullptr when the agent knows the format but cannot write it yet.
 std::unique_ptr<JobWriter> makeJobWriter(const JobFormat& format);
 // A reader for the file at path, chosen by its extension; nullptr when no format uses it.
 std::unique_ptr<JobReader> makeJobReader(const std::string& path);

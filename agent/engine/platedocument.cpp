@@ -33,6 +33,7 @@ bool writePlateDocument(const PlateDocument& d, const std::string& path, std::st
     printer.insert(QStringLiteral("port"), qs(d.printerPort));
     printer.insert(QStringLiteral("local"), d.printerLocal);
     printer.insert(QStringLiteral("format"), qs(d.format));
+    printer.insert(QStringLiteral("formatVersion"), d.formatVersion);
 
     QJsonArray items;
     for (const PlateDocument::Item& item : d.items) {
@@ -119,6 +120,7 @@ bool readPlateDocument(const std::string& path, PlateDocument& d, std::string& e
     read.printerPort = ss(printer.value(QStringLiteral("port")));
     read.printerLocal = printer.value(QStringLiteral("local")).toBool(true);
     read.format = ss(printer.value(QStringLiteral("format")));
+    read.formatVersion = printer.value(QStringLiteral("formatVersion")).toInt();
     read.layerCount = root.value(QStringLiteral("layerCount")).toInt();
     read.depthUm = root.value(QStringLiteral("depth")).toInt();
     read.pixelsX = root.value(QStringLiteral("pixelsX")).toInt();

@@ -31,6 +31,7 @@ struct Printer {
     bool local = true; // built-in printers: jobs are saved as files, never sent
     std::string maker; // "maker": e.g. "Elegoo"; empty for generic printers
     std::string format; // "format": the job file it reads ("sl1", "goo", "pwmb", ...; empty: "sl1")
+    int formatVersion = 0; // "formatVersion": the file version, for formats with several; 0: usual
     std::vector<Profile> profiles;
 };
 
