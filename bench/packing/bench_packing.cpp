@@ -6,10 +6,14 @@
 // same way. Prints medians over the rounds.
 //
 //   bench_packing [--rounds N] [--keep DIR] [format ...]   (formats: sl1 pwmb px6s pm5s ctb ...)
+//   bench_packing --greys DIR [format ...]
+// The second form writes a small job of every grey level (DIR/job) and packs it into each format
+// (DIR/greys.<extension>), for a reader of those files to compare with the job's images.
 #include "jobfile.h"
 #include "jobformat.h"
 #include "plate.h"
 #include "platedocument.h"
+#include "pngwriter.h"
 #include "slicer.h"
 #include "spherestl.h"
 
@@ -130,6 +134,82 @@ bool jobFor(const QString& jobDir, const QString& folder, const std::string& for
     return writePlateDocument(d, (folder + QStringLiteral("/plate.json")).toStdString(), error);
 }
 
+// Five layers of 256 x 64 pixels: every grey in every row, bands that cross row ends, a white
+// block that climbs; each layer shifted so that no two are alike.
+bool greyJob(const QString& dir, const std::vector<std::string>& formats)
+{
+    const int width = 256, height = 64, layers = 5;
+    const QString jobDir = dir + QStringLiteral("/job");
+    QDir(jobDir).removeRecursively();
+    QDir().mkpath(jobDir);
+    PlateDocument d;
+    d.name = d.jobDir = "greys";
+    d.printerName = "grey levels";
+    d.printerModel = "bench";
+    d.layerCount = layers;
+    d.depthUm = 50;
+    d.pixelsX = width;
+    d.pixelsY = height;
+    d.pixelUmX = 50;
+    d.pixelUmY = 40;
+    d.mirrorX = true;
+    d.maxHeightMm = 100;
+    d.exposureS = 2;
+    d.bottomExposureS = 20;
+    d.bottomLayers = 2;
+    d.created = "2026-12-09T04:00:00Z";
+    PlateDocument::Item item;
+    item.profile.title = "grey levels";
+    item.profile.profileId = 1;
+    item.profile.depthUm = d.depthUm;
+    item.profile.pixelsX = width;
+    item.profile.pixelsY = height;
+    item.profile.pixelUmX = d.pixelUmX;
+    item.profile.pixelUmY = d.pixelUmY;
+    item.profile.exposureS = d.exposureS;
+    item.profile.bottomExposureS = d.bottomExposureS;
+    item.profile.bottomLayers = d.bottomLayers;
+    item.profile.mirrorX = true;
+    item.profile.maxHeightMm = d.maxHeightMm;
+    d.items.push_back(item);
+    std::string error;
+    PngWriter png;
+    for (int layer = 0; layer < layers; ++layer) {
+        std::vector<std::uint8_t> rows;
+        for (int y = 0; y < height; ++y) {
+            rows.push_back(0); // unfiltered
+            for (int x = 0; x < width; ++x) {
+                int grey = (x + 7 * layer + y) % 256;
+                if (y % 8 == 3)
+                    grey = x > width - 20 ? 255 : 0; // white from here into the next row
+                if (y % 8 == 4)
+                    grey = x < 30 ? 255 : grey;
+                if (y >= 10 + 5 * layer && y < 30 + 5 * layer && x >= 100 && x < 180)
+                    grey = 255;
+                rows.push_back(std::uint8_t(grey));
+            }
+        }
+        const std::string name = "greys" + std::to_string(10000 + layer).substr(1) + ".png";
+        if (!png.encode(rows.data(), width, height, 1)
+            || !png.save((jobDir + QLatin1Char('/')).toStdString() + name, error))
+            return false;
+        d.layers.push_back(name);
+        d.curedPixels.push_back(0);
+    }
+    for (const std::string& format : formats) {
+        JobFormat f;
+        d.format = format;
+        if (!findJobFormat(format, f)
+            || !writePlateDocument(d, (jobDir + QStringLiteral("/plate.json")).toStdString(), error)
+            || !writeJobFile(jobDir.toStdString(),
+                (dir + QStringLiteral("/greys")).toStdString() + f.extension, error)) {
+            std::fprintf(stderr, "%s: %s\n", format.c_str(), error.c_str());
+            return false;
+        }
+    }
+    return true;
+}
+
 double median(std::vector<double> values)
 {
     std::sort(values.begin(), values.end());
@@ -148,7 +228,7 @@ int main(int argc, char** argv)
 
     QCoreApplication app(argc, argv);
     int rounds = 5;
-    QString keep;
+    QString keep, greys;
     std::vector<std::string> formats;
     const QStringList args = app.arguments();
     for (int i = 1; i < args.size(); ++i) {
@@ -156,11 +236,15 @@ int main(int argc, char** argv)
             rounds = std::max(1, args[++i].toInt());
         else if (args[i] == QLatin1String("--keep") && i + 1 < args.size())
             keep = args[++i];
+        else if (args[i] == QLatin1String("--greys") && i + 1 < args.size())
+            greys = args[++i];
         else
             formats.push_back(args[i].toStdString());
     }
     if (formats.empty())
         formats = { "sl1", "goo", "pwmb", "px6s", "pm5s", "ctb" };
+    if (!greys.isEmpty())
+        return greyJob(greys, formats) ? 0 : 1;
 
     QTemporaryDir temporary;
     const QString work = keep.isEmpty() ? temporary.path() : keep;
