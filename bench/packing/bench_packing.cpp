@@ -6,9 +6,10 @@
 // same way. Prints medians over the rounds.
 //
 //   bench_packing [--rounds N] [--keep DIR] [format ...]   (formats: sl1 pwmb px6s pm5s ctb ...)
-//   bench_packing --greys DIR [format ...]
+//   bench_packing --greys DIR [format[:version] ...]
 // The second form writes a small job of every grey level (DIR/job) and packs it into each format
-// (DIR/greys.<extension>), for a reader of those files to compare with the job's images.
+// (DIR/greys-<format>[-<version>].<extension>), for a reader of those files to compare with the
+// job's images.
 #include "jobfile.h"
 #include "jobformat.h"
 #include "plate.h"
@@ -26,6 +27,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <cstdio>
 #include <map>
 #include <string>
@@ -196,14 +198,19 @@ bool greyJob(const QString& dir, const std::vector<std::string>& formats)
         d.layers.push_back(name);
         d.curedPixels.push_back(0);
     }
-    for (const std::string& format : formats) {
+    // "id" or "id:version", e.g. "pwmx:515".
+    for (const std::string& spec : formats) {
+        const std::size_t colon = spec.find(':');
+        d.format = spec.substr(0, colon);
+        d.formatVersion = colon == std::string::npos ? 0 : std::atoi(spec.c_str() + colon + 1);
         JobFormat f;
-        d.format = format;
-        if (!findJobFormat(format, f)
+        std::string name = spec;
+        std::replace(name.begin(), name.end(), ':', '-');
+        if (!findJobFormat(d.format, f)
             || !writePlateDocument(d, (jobDir + QStringLiteral("/plate.json")).toStdString(), error)
             || !writeJobFile(jobDir.toStdString(),
-                (dir + QStringLiteral("/greys")).toStdString() + f.extension, error)) {
-            std::fprintf(stderr, "%s: %s\n", format.c_str(), error.c_str());
+                (dir + QStringLiteral("/greys-")).toStdString() + name + f.extension, error)) {
+            std::fprintf(stderr, "%s: %s\n", spec.c_str(), error.c_str());
             return false;
         }
     }
