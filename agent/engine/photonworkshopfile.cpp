@@ -273,11 +273,17 @@ std::vector<std::uint8_t> tables(const PhotonWorkshopHeader& h, const Layout& l)
 void emitRun(std::vector<std::uint8_t>& out, int code, std::size_t length)
 {
     if (code == 0 || code == 15) {
-        while (length > 0) {
-            const std::uint32_t run = std::uint32_t(std::min<std::size_t>(length, kMostWhiteRun));
-            out.push_back(std::uint8_t(code << 4 | run >> 8));
-            out.push_back(std::uint8_t(run));
-            length -= run;
+        // Whole runs of the longest length first, written in one go: blank areas are many.
+        const std::size_t whole = length / kMostWhiteRun;
+        const std::size_t at = out.size();
+        out.resize(at + 2 * whole);
+        for (std::size_t i = 0; i < whole; ++i) {
+            out[at + 2 * i] = std::uint8_t(code << 4 | kMostWhiteRun >> 8);
+            out[at + 2 * i + 1] = std::uint8_t(kMostWhiteRun & 0xFF);
+        }
+        if (const std::size_t rest = length % kMostWhiteRun) {
+            out.push_back(std::uint8_t(code << 4 | rest >> 8));
+            out.push_back(std::uint8_t(rest));
         }
     } else {
         while (length > 0) {

@@ -171,7 +171,7 @@ public:
                 && m_runs.back().length <= 0xFFFFFFFFu - n)
                 m_runs.back().length += std::uint32_t(n);
             else
-                m_runs.push_back({ value, std::uint32_t(n) });
+                addRun(value, std::uint32_t(n));
             m_column += n;
             count -= n;
             if (m_column == m_stride)
@@ -180,6 +180,13 @@ public:
         return true;
     }
     bool any() const { return m_any; }
+    // Field by field: a whole run built on the stack and copied costs a stalled load each time.
+    void addRun(std::uint8_t value, std::uint32_t length)
+    {
+        m_runs.emplace_back();
+        m_runs.back().grey = value;
+        m_runs.back().length = length;
+    }
     std::uint8_t last() const { return m_last; }
     void started() { m_any = true; }
     bool complete() const { return m_rowsLeft == 0 && m_column == 0; }
