@@ -433,13 +433,13 @@ bool CtbReader::readAt(std::uint64_t address, std::size_t size, std::vector<std:
     const std::string& what, std::string& error)
 {
     if (address > m_size || size > m_size - address) {
-        error = "The file ends inside its " + what + ".";
+        error = "The job file " + m_path + " is damaged: it ends inside its " + what + ".";
         return false;
     }
     bytes.resize(size);
     if (fseeko(m_file, off_t(address), SEEK_SET) != 0
         || std::fread(bytes.data(), 1, size, m_file) != size) {
-        error = "Cannot read its " + what + ".";
+        error = "Cannot read the " + what + " of the job file " + m_path + ".";
         return false;
     }
     return true;
@@ -447,9 +447,10 @@ bool CtbReader::readAt(std::uint64_t address, std::size_t size, std::vector<std:
 
 bool CtbReader::open(const std::string& path, std::string& error)
 {
+    m_path = path;
     m_file = std::fopen(path.c_str(), "rb");
     if (!m_file || fseeko(m_file, 0, SEEK_END) != 0) {
-        error = std::string("Cannot open it: ") + std::strerror(errno) + ".";
+        error = "Cannot open the job file " + m_path + ": " + std::strerror(errno) + ".";
         return false;
     }
     m_size = std::uint64_t(ftello(m_file));
@@ -459,16 +460,19 @@ bool CtbReader::open(const std::string& path, std::string& error)
         return false;
     const std::uint32_t magic = u32(&b[0]);
     if (magic == 0x12FD0107) {
-        error = "It is an encrypted CTB file, which only its maker's programs can read.";
+        error = "The job file " + m_path
+            + " is an encrypted CTB file, which only its maker's programs can read.";
         return false;
     }
     if (magic != kCtbMagic) {
-        error = "It is not a CTB file of version 2 or 3: its first bytes are not the CTB mark.";
+        error = "The job file " + m_path
+            + " is not a CTB file of version 2 or 3: its first bytes are not the CTB mark.";
         return false;
     }
     h.version = int(u32(&b[4]));
     if (h.version != 2 && h.version != 3) {
-        error = "Its CTB version " + std::to_string(u32(&b[4])) + " is not one we read (2 or 3).";
+        error = "The job file " + m_path + " is of CTB version " + std::to_string(u32(&b[4]))
+            + ", which we do not read (2 or 3).";
         return false;
     }
     h.displayWidthMm = f32(&b[0x08]);
@@ -496,12 +500,15 @@ bool CtbReader::open(const std::string& path, std::string& error)
     const std::uint32_t slicerInfoSize = u32(&b[0x6C]);
     if (u32(&b[0x34]) == 0 || u32(&b[0x38]) == 0
         || std::uint64_t(u32(&b[0x34])) * u32(&b[0x38]) > kMostPixels) {
-        error = "Its display of " + std::to_string(u32(&b[0x34])) + " x "
-            + std::to_string(u32(&b[0x38])) + " pixels is not one a printer has.";
+        error = "The job file " + m_path + " is damaged: its display of "
+            + std::to_string(u32(&b[0x34])) + " x " + std::to_string(u32(&b[0x38]))
+            + " pixels is not one a printer has.";
         return false;
     }
     if (parametersSize != kPrintParametersSize || slicerInfoSize != kSlicerInfoSize) {
-        error = "Its header gives its print parameters or slicer info a size CTB files of version "
+        error = "The job file " + m_path
+            + " is damaged: its header gives its print parameters or slicer info a size CTB files "
+              "of version "
             + std::to_string(h.version) + " do not have.";
         return false;
     }
@@ -519,7 +526,7 @@ bool CtbReader::open(const std::string& path, std::string& error)
         if (!readAt(u32(&b[8]), u32(&b[12]), b, what, error))
             return false;
         if (!decodeCtbPreview(b.data(), b.size(), std::size_t(width) * height, words, why)) {
-            error = std::string("Its ") + what + " is damaged: " + why + ".";
+            error = "The job file " + m_path + " is damaged: in its " + what + ", " + why + ".";
             return false;
         }
         return true;
@@ -549,7 +556,8 @@ bool CtbReader::open(const std::string& path, std::string& error)
     h.timestampMinutes = u32(&b[40]);
     h.transitionLayers = u32(&b[60]);
     if (nameLength > kMostMachineName) {
-        error = "Its machine name is damaged.";
+        error = "The job file " + m_path + " is damaged: its machine name is said to be "
+            + std::to_string(nameLength) + " bytes long.";
         return false;
     }
     if (!readAt(nameAt, nameLength, b, "machine name", error))
@@ -557,7 +565,8 @@ bool CtbReader::open(const std::string& path, std::string& error)
     h.machineName.assign(b.begin(), b.end());
 
     if (layers > (m_size - std::min<std::uint64_t>(m_size, tableAt)) / kEntrySize) {
-        error = "Its layer table lies beyond the end of the file.";
+        error = "The job file " + m_path
+            + " is damaged: its layer table lies beyond the end of the file.";
         return false;
     }
     h.layerCount = int(layers);
@@ -575,12 +584,14 @@ bool CtbReader::open(const std::string& path, std::string& error)
         layer.address = std::uint64_t(u32(e + 20)) << 32 | u32(e + 12);
         layer.length = u32(e + 16);
         if (layer.address > m_size || layer.length > m_size - layer.address) {
-            error = "Its " + layerName(i) + " lies beyond the end of the file.";
+            error = "The job file " + m_path + " is damaged: its " + layerName(i)
+                + " lies beyond the end of the file.";
             return false;
         }
         // Version 2 writers put 0 or 36 here; version 3 needs its extended entries.
         if (h.version == 3 && u32(e + 24) != entrySize) {
-            error = "Its layer table is damaged at " + layerName(i) + ".";
+            error = "The job file " + m_path + " is damaged: its layer table gives " + layerName(i)
+                + " the entry size of another CTB version.";
             return false;
         }
         if (h.version == 3) {
@@ -590,7 +601,8 @@ bool CtbReader::open(const std::string& path, std::string& error)
                 return false;
             if (std::memcmp(b.data(), e, kEntrySize) != 0
                 || u32(&b[36]) != kExtendedEntrySize + layer.length) {
-                error = "Its " + layerName(i) + "'s extended entry disagrees with its layer table.";
+                error = "The job file " + m_path + " is damaged: its " + layerName(i)
+                    + "'s extended entry disagrees with its layer table.";
                 return false;
             }
             layer.liftHeightMm = f32(&b[40]);
@@ -604,7 +616,7 @@ bool CtbReader::open(const std::string& path, std::string& error)
 bool CtbReader::readLayer(int index, std::vector<std::uint8_t>& grey, std::string& error)
 {
     if (index < 0 || std::size_t(index) >= m_layers.size()) {
-        error = "It has no layer " + std::to_string(index + 1ll) + ".";
+        error = "The job file " + m_path + " has no layer " + std::to_string(index + 1ll) + ".";
         return false;
     }
     const CtbLayer& layer = m_layers[std::size_t(index)];
@@ -615,7 +627,7 @@ bool CtbReader::readLayer(int index, std::vector<std::uint8_t>& grey, std::strin
     grey.resize(std::size_t(m_header.pixelsX) * std::size_t(m_header.pixelsY));
     std::string why;
     if (!decodeCtbLayer(m_coded.data(), m_coded.size(), grey.data(), grey.size(), why)) {
-        error = "Its " + name + " is damaged: " + why + ".";
+        error = "The job file " + m_path + " is damaged: in its " + name + ", " + why + ".";
         return false;
     }
     return true;

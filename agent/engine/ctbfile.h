@@ -115,7 +115,7 @@ private:
 };
 
 // Reads a file's header and tables at open() and any layer on request, refusing (false, one
-// sentence) a file whose parts do not hold together.
+// sentence naming the file and what is wrong) a file whose parts do not hold together.
 class CtbReader {
 public:
     CtbReader() = default;
@@ -133,6 +133,7 @@ private:
     bool readAt(std::uint64_t address, std::size_t size, std::vector<std::uint8_t>& bytes,
         const std::string& what, std::string& error);
 
+    std::string m_path;
     std::FILE* m_file = nullptr;
     std::uint64_t m_size = 0;
     CtbHeader m_header;

@@ -488,13 +488,13 @@ bool PhotonWorkshopReader::readAt(std::uint64_t address, std::size_t size,
     std::vector<std::uint8_t>& bytes, const char* what, std::string& error)
 {
     if (address > m_size || size > m_size - address) {
-        error = std::string("The file ends inside its ") + what + ".";
+        error = "The job file " + m_path + " is damaged: it ends inside its " + what + ".";
         return false;
     }
     bytes.resize(size);
     if (fseeko(m_file, off_t(address), SEEK_SET) != 0
         || std::fread(bytes.data(), 1, size, m_file) != size) {
-        error = std::string("Cannot read its ") + what + ".";
+        error = "Cannot read the " + std::string(what) + " of the job file " + m_path + ".";
         return false;
     }
     return true;
@@ -502,9 +502,10 @@ bool PhotonWorkshopReader::readAt(std::uint64_t address, std::size_t size,
 
 bool PhotonWorkshopReader::open(const std::string& path, std::string& error)
 {
+    m_path = path;
     m_file = std::fopen(path.c_str(), "rb");
     if (!m_file || fseeko(m_file, 0, SEEK_END) != 0) {
-        error = std::string("Cannot open it: ") + std::strerror(errno) + ".";
+        error = "Cannot open the job file " + m_path + ": " + std::strerror(errno) + ".";
         return false;
     }
     m_size = std::uint64_t(ftello(m_file));
@@ -513,19 +514,21 @@ bool PhotonWorkshopReader::open(const std::string& path, std::string& error)
     if (!readAt(0, 20, b, "file mark", error))
         return false;
     if (std::memcmp(b.data(), "ANYCUBIC\0\0\0\0", 12) != 0) {
-        error = "It is not a Photon Workshop file: it does not start with ANYCUBIC.";
+        error = "The job file " + m_path
+            + " is not a Photon Workshop file: it does not start with ANYCUBIC.";
         return false;
     }
     h.version = int(u32(&b[12]));
     const int v = h.version;
     if (!knownVersion(v)) {
-        error = "Its file version " + std::to_string(u32(&b[12]))
-            + " is not one we read (1 or 515 to 518).";
+        error = "The job file " + m_path + " has file version " + std::to_string(u32(&b[12]))
+            + ", which we do not read (1 or 515 to 518).";
         return false;
     }
     if (u32(&b[16]) != tableCount(v)) {
-        error = "Its file mark lists " + std::to_string(u32(&b[16])) + " tables where version "
-            + std::to_string(v) + " has " + std::to_string(tableCount(v)) + ".";
+        error = "The job file " + m_path + " is damaged: its file mark lists "
+            + std::to_string(u32(&b[16])) + " tables where version " + std::to_string(v) + " has "
+            + std::to_string(tableCount(v)) + ".";
         return false;
     }
     if (!readAt(0, markSize(v), b, "file mark", error))
@@ -552,7 +555,8 @@ bool PhotonWorkshopReader::open(const std::string& path, std::string& error)
               if (!readAt(address, size, b, name, error))
                   return false;
               if (text(b.data(), 12) != name || u32(&b[12]) != length) {
-                  error = std::string("Its ") + name + " table is damaged.";
+                  error = "The job file " + m_path + " is damaged: its " + name
+                      + " table has the wrong name or length.";
                   return false;
               }
               return true;
@@ -578,8 +582,9 @@ bool PhotonWorkshopReader::open(const std::string& path, std::string& error)
     h.transitionLayers = u32(&b[88]);
     if (u32(&b[60]) == 0 || u32(&b[64]) == 0 || u32(&b[60]) > 0xFFFF || u32(&b[64]) > 0xFFFF
         || std::uint64_t(h.pixelsX) * std::uint64_t(h.pixelsY) > kMostPixels) {
-        error = "Its display of " + std::to_string(u32(&b[60])) + " x "
-            + std::to_string(u32(&b[64])) + " pixels is not one a printer has.";
+        error = "The job file " + m_path + " is damaged: its display of "
+            + std::to_string(u32(&b[60])) + " x " + std::to_string(u32(&b[64]))
+            + " pixels is not one a printer has.";
         return false;
     }
 
@@ -591,7 +596,7 @@ bool PhotonWorkshopReader::open(const std::string& path, std::string& error)
         || (previewLength != 28 + kPreviewBytes && previewLength != 12 + kPreviewBytes)
         || u32(&b[16]) != kPhotonWorkshopPreviewWidth
         || u32(&b[24]) != kPhotonWorkshopPreviewHeight) {
-        error = "Its PREVIEW table is damaged.";
+        error = "The job file " + m_path + " is damaged: its PREVIEW table has the wrong size.";
         return false;
     }
     h.preview.resize(kPreviewBytes / 2);
@@ -603,7 +608,8 @@ bool PhotonWorkshopReader::open(const std::string& path, std::string& error)
     const std::uint32_t layers = u32(&b[16]);
     if (text(b.data(), 12) != "LAYERDEF" || layers > (m_size - l.layerDef) / 32
         || u32(&b[12]) != 4 + 32ull * layers) {
-        error = "Its LAYERDEF table is damaged.";
+        error = "The job file " + m_path
+            + " is damaged: its LAYERDEF table has the wrong name or length.";
         return false;
     }
     h.layerCount = int(layers);
@@ -621,7 +627,8 @@ bool PhotonWorkshopReader::open(const std::string& path, std::string& error)
         layer.layerHeightMm = f32(e + 20);
         layer.nonZeroPixels = u32(e + 24);
         if (std::uint64_t(layer.address) + layer.length > m_size) {
-            error = "Its " + layerName(i) + " lies beyond the end of the file.";
+            error = "The job file " + m_path + " is damaged: its " + layerName(i)
+                + " lies beyond the end of the file.";
             return false;
         }
     }
@@ -643,7 +650,8 @@ bool PhotonWorkshopReader::open(const std::string& path, std::string& error)
         if (!readAt(l.software, kSoftwareTableSize, b, "software table", error))
             return false;
         if (u32(&b[32]) != kSoftwareTableSize) {
-            error = "Its software table is damaged.";
+            error = "The job file " + m_path
+                + " is damaged: its software table has the wrong length.";
             return false;
         }
         h.softwareName = text(&b[0], 32);
@@ -663,8 +671,9 @@ bool PhotonWorkshopReader::open(const std::string& path, std::string& error)
             const std::uint8_t* e = &b[24 + 44 * std::size_t(i)];
             if (u32(&b[16]) != layers || u32(e) != m_layers[i].address
                 || u32(e + 4) != m_layers[i].length || u32(e + 8) != m_layers[i].nonZeroPixels) {
-                error = "Its SUBIMGS table disagrees with its LAYERDEF table at " + layerName(i)
-                    + ".";
+                error = "The job file " + m_path
+                    + " is damaged: its SUBIMGS table disagrees with its LAYERDEF table at "
+                    + layerName(i) + ".";
                 return false;
             }
         }
@@ -672,7 +681,8 @@ bool PhotonWorkshopReader::open(const std::string& path, std::string& error)
             return false;
         if (u32(&b[16]) != kPhotonWorkshopPreview2Width
             || u32(&b[24]) != kPhotonWorkshopPreview2Height) {
-            error = "Its PREVIEW2 table is damaged.";
+            error
+                = "The job file " + m_path + " is damaged: its PREVIEW2 table has the wrong size.";
             return false;
         }
         h.preview2.resize(kPreview2Bytes / 2);
@@ -685,7 +695,7 @@ bool PhotonWorkshopReader::open(const std::string& path, std::string& error)
 bool PhotonWorkshopReader::readLayer(int index, std::vector<std::uint8_t>& grey, std::string& error)
 {
     if (index < 0 || std::size_t(index) >= m_layers.size()) {
-        error = "It has no layer " + std::to_string(index + 1ll) + ".";
+        error = "The job file " + m_path + " has no layer " + std::to_string(index + 1ll) + ".";
         return false;
     }
     const PhotonWorkshopLayer& layer = m_layers[std::size_t(index)];
@@ -695,7 +705,7 @@ bool PhotonWorkshopReader::readLayer(int index, std::vector<std::uint8_t>& grey,
     grey.resize(std::size_t(m_header.pixelsX) * std::size_t(m_header.pixelsY));
     std::string why;
     if (!decodePw0(m_coded.data(), m_coded.size(), grey.data(), grey.size(), why)) {
-        error = "Its " + name + " is damaged: " + why + ".";
+        error = "The job file " + m_path + " is damaged: in its " + name + ", " + why + ".";
         return false;
     }
     return true;

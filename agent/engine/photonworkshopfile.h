@@ -101,8 +101,8 @@ private:
     std::vector<std::uint8_t> m_coded;
 };
 
-// Reads a file's tables at open() and any layer on request, refusing (false, one sentence) a file
-// whose tables or layers do not hold together.
+// Reads a file's tables at open() and any layer on request, refusing (false, one sentence naming
+// the file and what is wrong) a file whose tables or layers do not hold together.
 class PhotonWorkshopReader {
 public:
     PhotonWorkshopReader() = default;
@@ -120,6 +120,7 @@ private:
     bool readAt(std::uint64_t address, std::size_t size, std::vector<std::uint8_t>& bytes,
         const char* what, std::string& error);
 
+    std::string m_path;
     std::FILE* m_file = nullptr;
     std::uint64_t m_size = 0;
     PhotonWorkshopHeader m_header;

@@ -246,12 +246,12 @@ void TestPhotonWorkshopFile::damaged_data()
     QTest::addColumn<QString>("sentence");
 
     QTest::newRow("not ours") << 0 << int('X') << QStringLiteral("does not start with ANYCUBIC");
-    QTest::newRow("unknown version") << 13 << 1 << QStringLiteral("version 260 is not one we read");
-    QTest::newRow("header length") << 52 + 12 << 83 << QStringLiteral("HEADER table is damaged");
+    QTest::newRow("unknown version") << 13 << 1 << QStringLiteral("has file version 260, which we do not read");
+    QTest::newRow("header length") << 52 + 12 << 83 << QStringLiteral("its HEADER table has the wrong name or length");
     QTest::newRow("cut short") << -3 << 0 << QStringLiteral("layer 5 lies beyond the end");
     // The first layer's first run made longer than the display.
     QTest::newRow("run past the image")
-        << -1000 << 0x0F << QStringLiteral("layer 1 is damaged: its runs cover more pixels");
+        << -1000 << 0x0F << QStringLiteral("is damaged: in its layer 1, its runs cover more pixels");
 }
 
 void TestPhotonWorkshopFile::damaged()
@@ -283,6 +283,7 @@ void TestPhotonWorkshopFile::damaged()
         ok = reader.readLayer(i, grey, error);
     QVERIFY(!ok);
     QVERIFY2(QString::fromStdString(error).contains(sentence), error.c_str());
+    QVERIFY2(QString::fromStdString(error).contains(path), error.c_str()); // names the file
     QVERIFY(error.back() == '.');
 }
 
