@@ -246,10 +246,7 @@ std::vector<std::uint8_t> tables(const PhotonWorkshopHeader& h, const Layout& l)
         putText(out, "", 32); // no OpenGL behind our pictures
 
         putName(out, "MODEL", kModelTableSize);
-        for (float v3 : h.modelMin)
-            putF32(out, v3);
-        for (float v3 : h.modelMax)
-            putF32(out, v3);
+        putZeros(out, 6 * 4); // the box around the lit pixels, measured as the layers come
         putU32(out, 0); // supports
         putF32(out, 0); // support density
     }
@@ -392,6 +389,8 @@ bool PhotonWorkshopWriter::begin(
     const Layout layout = layoutFor(v, std::uint32_t(header.layerCount));
     m_layerDefAddress = layout.layerDef;
     m_subImagesAddress = layout.subImages;
+    m_modelAddress = layout.model;
+    m_firstLayer = m_lastLayer = -1;
     m_offset = 0;
     return write(tables(header, layout), error);
 }
@@ -437,8 +436,38 @@ bool PhotonWorkshopWriter::writeCoded(std::uint32_t nonZeroPixels, std::string& 
     layer.exposureS
         = int(index) < m_header.bottomLayers ? m_header.bottomExposureS : m_header.exposureS;
     layer.layerHeightMm = m_header.layerHeightMm;
+    if (nonZeroPixels > 0)
+        measure();
     m_layers.push_back(layer);
     return write(m_coded, error);
+}
+
+void PhotonWorkshopWriter::measure()
+{
+    // Walks the coded runs, which are far fewer than the pixels.
+    const std::size_t width = std::size_t(m_header.pixelsX);
+    std::size_t at = 0;
+    for (std::size_t i = 0; i < m_coded.size();) {
+        const int code = m_coded[i] >> 4;
+        std::size_t run = m_coded[i] & 0x0F;
+        if (code == 0 || code == 15)
+            run = run << 8 | m_coded[i + 1];
+        i += code == 0 || code == 15 ? 2 : 1;
+        if (code != 0) {
+            const long top = long(at / width), bottom = long((at + run - 1) / width);
+            const long left = top == bottom ? long(at % width) : 0;
+            const long right = top == bottom ? long((at + run - 1) % width) : long(width) - 1;
+            const bool first = m_firstLayer < 0;
+            m_left = first ? left : std::min(m_left, left);
+            m_right = first ? right : std::max(m_right, right);
+            m_top = first ? top : std::min(m_top, top);
+            m_bottom = first ? bottom : std::max(m_bottom, bottom);
+            if (first)
+                m_firstLayer = int(m_layers.size());
+            m_lastLayer = int(m_layers.size());
+        }
+        at += run;
+    }
 }
 
 bool PhotonWorkshopWriter::finish(std::string& error)
@@ -454,6 +483,19 @@ bool PhotonWorkshopWriter::finish(std::string& error)
     const std::uint64_t end = m_offset;
     if (fseeko(m_file, off_t(m_layerDefAddress + 20), SEEK_SET) != 0 || !write(entries, error))
         return false;
+    if (m_header.version >= 517 && m_firstLayer >= 0) {
+        const PhotonWorkshopHeader& h = m_header;
+        const double mmX = h.pixelUmX / 1000.0, mmY = h.pixelUmY / 1000.0;
+        entries.clear();
+        putF32(entries, float((m_left - h.pixelsX / 2.0) * mmX));
+        putF32(entries, float((h.pixelsY / 2.0 - (m_bottom + 1)) * mmY));
+        putF32(entries, float(m_firstLayer * double(h.layerHeightMm)));
+        putF32(entries, float((m_right + 1 - h.pixelsX / 2.0) * mmX));
+        putF32(entries, float((h.pixelsY / 2.0 - m_top) * mmY));
+        putF32(entries, float((m_lastLayer + 1) * double(h.layerHeightMm)));
+        if (fseeko(m_file, off_t(m_modelAddress + 16), SEEK_SET) != 0 || !write(entries, error))
+            return false;
+    }
     if (m_header.version == 518) {
         entries.clear();
         for (const PhotonWorkshopLayer& layer : m_layers)

@@ -47,7 +47,10 @@ struct PhotonWorkshopHeader {
     std::uint32_t transitionLayers = 0;
     std::string softwareName; // software table, v517+
     std::string softwareVersion;
-    float modelMin[3] = { 0, 0, 0 }; // MODEL, v517+: mm, x and y from the display centre
+    // MODEL, v517+: the box around every lit pixel, in mm; x to the right and y up from the
+    // display's centre as the images show it, z from the plate. The writer measures it from the
+    // layers (what is given here is not stored); the reader gives it back.
+    float modelMin[3] = { 0, 0, 0 };
     float modelMax[3] = { 0, 0, 0 };
     std::vector<std::uint16_t> preview; // 224 x 168 RGB565 words, rows top first
     std::vector<std::uint16_t> preview2; // 330 x 190, version 518 only
@@ -90,6 +93,7 @@ public:
 
 private:
     bool writeCoded(std::uint32_t nonZeroPixels, std::string& error);
+    void measure(); // grows the lit box by the layer just coded
     bool write(const std::vector<std::uint8_t>& bytes, std::string& error);
 
     std::FILE* m_file = nullptr;
@@ -97,6 +101,11 @@ private:
     std::uint64_t m_offset = 0;
     std::uint32_t m_layerDefAddress = 0;
     std::uint32_t m_subImagesAddress = 0;
+    std::uint32_t m_modelAddress = 0;
+    // Lit pixels so far: columns, rows (from the top) and layers, first and last; none yet when
+    // m_firstLayer < 0.
+    long m_left = 0, m_right = 0, m_top = 0, m_bottom = 0;
+    int m_firstLayer = -1, m_lastLayer = -1;
     std::vector<PhotonWorkshopLayer> m_layers;
     std::vector<std::uint8_t> m_coded;
 };

@@ -104,6 +104,9 @@ def read_pw(data):
         model_at = mark[8]
         need(table_name(data, model_at) == "MODEL", "MODEL name")
         need(struct.unpack_from("<I", data, model_at + 12)[0] == 48, "MODEL length")
+        box = struct.unpack_from("<6f", data, model_at + 16)
+        need(box[0] <= box[3] and box[1] <= box[4] and box[2] <= box[5], "MODEL box")
+        info["model_box_mm"] = tuple(round(v, 3) for v in box)
     if version == 518:
         sub_at, preview2_at = mark[9], mark[10]
         need(table_name(data, sub_at) == "SUBIMGS", "SUBIMGS name")

@@ -43,10 +43,6 @@ PhotonWorkshopHeader testHeader(int version)
     h.transitionLayers = 3;
     h.softwareName = "Corvane";
     h.softwareVersion = "1.2.3";
-    for (int k = 0; k < 3; ++k) {
-        h.modelMin[k] = -1.5f * (k + 1);
-        h.modelMax[k] = 2.25f * (k + 1);
-    }
     h.preview.resize(kPhotonWorkshopPreviewWidth * kPhotonWorkshopPreviewHeight);
     for (std::size_t i = 0; i < h.preview.size(); ++i)
         h.preview[i] = std::uint16_t(i * 7);
@@ -70,8 +66,6 @@ PhotonWorkshopHeader readable(PhotonWorkshopHeader h)
     if (h.version < 517) {
         h.softwareName.clear();
         h.softwareVersion.clear();
-        for (int k = 0; k < 3; ++k)
-            h.modelMin[k] = h.modelMax[k] = 0;
     }
     return h;
 }
@@ -207,9 +201,29 @@ void TestPhotonWorkshopFile::roundTrip()
     QCOMPARE(r.transitionLayers, w.transitionLayers);
     QCOMPARE(r.softwareName, w.softwareName);
     QCOMPARE(r.softwareVersion, w.softwareVersion);
-    for (int k = 0; k < 3; ++k) {
-        QCOMPARE(r.modelMin[k], w.modelMin[k]);
-        QCOMPARE(r.modelMax[k], w.modelMax[k]);
+    if (version >= 517) {
+        // The box around every lit pixel of every layer, from the display's centre.
+        int left = kWidth, right = -1, top = kHeight, bottom = -1;
+        for (int i = 0; i < kLayers; ++i) {
+            const std::vector<std::uint8_t> image = testLayer(kWidth, kHeight, i);
+            for (int y = 0; y < kHeight; ++y) {
+                for (int x = 0; x < kWidth; ++x) {
+                    if (image[std::size_t(y * kWidth + x)] >> 4) {
+                        left = std::min(left, x);
+                        right = std::max(right, x);
+                        top = std::min(top, y);
+                        bottom = std::max(bottom, y);
+                    }
+                }
+            }
+        }
+        const double mmX = w.pixelUmX / 1000.0, mmY = w.pixelUmY / 1000.0;
+        QCOMPARE(r.modelMin[0], float((left - kWidth / 2.0) * mmX));
+        QCOMPARE(r.modelMax[0], float((right + 1 - kWidth / 2.0) * mmX));
+        QCOMPARE(r.modelMin[1], float((kHeight / 2.0 - bottom - 1) * mmY));
+        QCOMPARE(r.modelMax[1], float((kHeight / 2.0 - top) * mmY));
+        QCOMPARE(r.modelMin[2], 0.0f);
+        QCOMPARE(r.modelMax[2], float(kLayers * double(w.layerHeightMm)));
     }
     QVERIFY(r.preview == w.preview);
     QVERIFY(r.preview2 == w.preview2);
@@ -246,12 +260,15 @@ void TestPhotonWorkshopFile::damaged_data()
     QTest::addColumn<QString>("sentence");
 
     QTest::newRow("not ours") << 0 << int('X') << QStringLiteral("does not start with ANYCUBIC");
-    QTest::newRow("unknown version") << 13 << 1 << QStringLiteral("has file version 260, which we do not read");
-    QTest::newRow("header length") << 52 + 12 << 83 << QStringLiteral("its HEADER table has the wrong name or length");
+    QTest::newRow("unknown version")
+        << 13 << 1 << QStringLiteral("has file version 260, which we do not read");
+    QTest::newRow("header length")
+        << 52 + 12 << 83 << QStringLiteral("its HEADER table has the wrong name or length");
     QTest::newRow("cut short") << -3 << 0 << QStringLiteral("layer 5 lies beyond the end");
     // The first layer's first run made longer than the display.
     QTest::newRow("run past the image")
-        << -1000 << 0x0F << QStringLiteral("is damaged: in its layer 1, its runs cover more pixels");
+        << -1000 << 0x0F
+        << QStringLiteral("is damaged: in its layer 1, its runs cover more pixels");
 }
 
 void TestPhotonWorkshopFile::damaged()
