@@ -256,12 +256,14 @@ void TestCtbFile::damaged_data()
     QTest::addColumn<QString>("sentence");
 
     QTest::newRow("encrypted") << 0 << 0x12FD0107 << QStringLiteral("an encrypted CTB file");
-    QTest::newRow("version 4") << 4 << 4 << QStringLiteral("of CTB version 4, which we do not read");
+    QTest::newRow("version 4") << 4 << 4
+                               << QStringLiteral("of CTB version 4, which we do not read");
     QTest::newRow("no display") << 0x34 << 0 << QStringLiteral("display of 0 x 30 pixels");
     QTest::newRow("cut short") << -3 << 0 << QStringLiteral("layer 5 lies beyond the end");
     // The first layer's first code given a length longer than the display.
     QTest::newRow("run past the image")
-        << -1000 << 0x0F << QStringLiteral("is damaged: in its layer 1, its runs cover more pixels");
+        << -1000 << 0x0F
+        << QStringLiteral("is damaged: in its layer 1, its runs cover more pixels");
     QTest::newRow("extended entry")
         << -1001 << 0x0F << QStringLiteral("layer 1's extended entry disagrees");
 }
