@@ -3,7 +3,6 @@
 #include "ctbfile.h"
 #include "greyruns.h"
 #include "lebytes.h"
-#include "pngreader.h"
 #include "previewcolour.h"
 
 #include <algorithm>
@@ -98,7 +97,7 @@ void encodeCtbLayer(const std::uint8_t* grey, std::size_t count, std::vector<std
     }
 }
 
-void encodeCtbRuns(const GreyRun* runs, std::size_t count, std::vector<std::uint8_t>& out)
+void encodeCtbRuns(const LayerRun* runs, std::size_t count, std::vector<std::uint8_t>& out)
 {
     std::size_t i = 0;
     while (i < count) {
@@ -341,17 +340,17 @@ bool CtbWriter::addLayer(const std::uint8_t* grey, std::string& error)
     return writeCoded(error);
 }
 
-bool CtbWriter::addLayer(const std::vector<GreyRun>& runs, std::string& error)
+bool CtbWriter::addLayer(const LayerRun* runs, std::size_t count, std::string& error)
 {
     std::uint64_t pixels = 0;
-    for (const GreyRun& run : runs)
-        pixels += run.length;
+    for (std::size_t i = 0; i < count; ++i)
+        pixels += runs[i].length;
     if (pixels != std::uint64_t(m_header.pixelsX) * std::uint64_t(m_header.pixelsY)) {
         error = "A layer image is not the size of the display.";
         return false;
     }
     m_coded.clear();
-    encodeCtbRuns(runs.data(), runs.size(), m_coded);
+    encodeCtbRuns(runs, count, m_coded);
     return writeCoded(error);
 }
 
@@ -713,28 +712,15 @@ public:
         h.smallPreview = previewWords(
             previews, PreviewView::Top, kCtbSmallPreviewWidth, kCtbSmallPreviewHeight);
         h.layerCount = s.layerCount;
-        m_pixelsX = s.pixelsX;
-        m_pixelsY = s.pixelsY;
         return m_writer.begin(file, h, error);
     }
 
-    // The slicer's PNGs are read straight into runs where they allow it, else decoded whole.
-    bool takesPng() const override { return true; }
+    bool takesRuns() const override { return true; }
 
     bool addLayer(const JobLayer& layer, std::string& error) override
     {
-        if (!layer.png)
-            return m_writer.addLayer(layer.pixels, error);
-        if (m_runs.decode(layer.png, layer.pngSize, m_pixelsX, m_pixelsY))
-            return m_writer.addLayer(m_runs.runs(), error);
-        std::string why;
-        if (!m_png.decode(layer.png, layer.pngSize, why) || m_png.channels() != 1
-            || m_png.width() != m_pixelsX || m_png.height() != m_pixelsY) {
-            error = "A layer image of the job cannot be read"
-                + (why.empty() ? std::string(" as the display's image") : ": " + why) + ".";
-            return false;
-        }
-        return m_writer.addLayer(m_png.pixels().data(), error);
+        return layer.runs ? m_writer.addLayer(layer.runs, layer.runCount, error)
+                          : m_writer.addLayer(layer.pixels, error);
     }
 
     bool finish(std::string& error) override { return m_writer.finish(error); }
@@ -742,10 +728,6 @@ public:
 private:
     int m_version;
     CtbWriter m_writer;
-    int m_pixelsX = 0;
-    int m_pixelsY = 0;
-    PngRunReader m_runs;
-    PngReader m_png;
 };
 
 class CtbJobReader : public JobReader {

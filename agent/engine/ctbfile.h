@@ -4,7 +4,6 @@
 #define AGENT_ENGINE_CTBFILE_H
 
 #include "jobformat.h"
-#include "pngruns.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -74,7 +73,7 @@ struct CtbLayer {
 // to 4 bytes, most significant first. Runs continue from one row into the next. Appends to out.
 void encodeCtbLayer(const std::uint8_t* grey, std::size_t count, std::vector<std::uint8_t>& out);
 // The same from an image given as runs (their lengths adding up to the display's pixels).
-void encodeCtbRuns(const GreyRun* runs, std::size_t count, std::vector<std::uint8_t>& out);
+void encodeCtbRuns(const LayerRun* runs, std::size_t count, std::vector<std::uint8_t>& out);
 // Decodes exactly `count` pixels (0, or (g7 << 1) | 1) or fails with a sentence.
 bool decodeCtbLayer(const std::uint8_t* data, std::size_t size, std::uint8_t* grey,
     std::size_t count, std::string& error);
@@ -98,7 +97,7 @@ class CtbWriter {
 public:
     bool begin(std::FILE* file, const CtbHeader& header, std::string& error);
     bool addLayer(const std::uint8_t* grey, std::string& error);
-    bool addLayer(const std::vector<GreyRun>& runs, std::string& error);
+    bool addLayer(const LayerRun* runs, std::size_t count, std::string& error);
     bool finish(std::string& error);
 
 private:

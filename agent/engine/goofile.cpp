@@ -190,6 +190,8 @@ std::size_t runLength(const std::uint8_t* pixels, std::size_t limit)
 
 class GooWriter : public JobWriter {
 public:
+    bool takesRuns() const override { return true; }
+
     bool begin(std::FILE* file, const JobSettings& settings, const PreviewSource& previews,
         std::string& error) override
     {
@@ -221,7 +223,15 @@ public:
     {
         const std::size_t count = std::size_t(m_settings.pixelsX) * std::size_t(m_settings.pixelsY);
         m_chunks.clear();
-        encodeGooLayer(layer.pixels, count, m_chunks);
+        if (layer.runs) {
+            if (encodeGooRuns(layer.runs, layer.runCount, m_chunks) != count) {
+                error = "Layer " + std::to_string(m_layers + 1)
+                    + " does not cover the display exactly.";
+                return false;
+            }
+        } else {
+            encodeGooLayer(layer.pixels, count, m_chunks);
+        }
         const LayerMotion m = motionOf(m_settings, m_layers < m_settings.bottomLayers);
         Out o;
         o.bytes.swap(m_record);
@@ -462,25 +472,49 @@ private:
 std::unique_ptr<JobWriter> makeGooWriter(const JobFormat&) { return std::make_unique<GooWriter>(); }
 std::unique_ptr<JobReader> makeGooReader() { return std::make_unique<GooReader>(); }
 
+namespace {
+
+// The chunks of one run, in pieces of at most 0x0FFFFFFF pixels.
+void encodeRun(std::uint8_t grey, std::size_t n, std::vector<std::uint8_t>& out)
+{
+    while (n > 0) {
+        const std::uint32_t take = std::uint32_t(std::min<std::size_t>(n, kLongestChunk));
+        const unsigned kind = grey == 0 ? 0u : grey == 255 ? 3u : 1u;
+        const unsigned size = take <= 0xF ? 0 : take <= 0xFFF ? 1 : take <= 0xFFFFF ? 2 : 3;
+        out.push_back(std::uint8_t(kind << 6 | size << 4 | (take & 0xF)));
+        if (kind == 1)
+            out.push_back(grey);
+        for (unsigned k = size; k > 0; --k)
+            out.push_back(std::uint8_t(take >> (4 + 8 * (k - 1))));
+        n -= take;
+    }
+}
+
+} // namespace
+
 void encodeGooLayer(const std::uint8_t* pixels, std::size_t count, std::vector<std::uint8_t>& out)
 {
     std::size_t at = 0;
     while (at < count) {
-        const std::uint8_t grey = pixels[at];
-        std::size_t n = runLength(pixels + at, count - at);
+        const std::size_t n = runLength(pixels + at, count - at);
+        encodeRun(pixels[at], n, out);
         at += n;
-        while (n > 0) {
-            const std::uint32_t take = std::uint32_t(std::min<std::size_t>(n, kLongestChunk));
-            const unsigned kind = grey == 0 ? 0u : grey == 255 ? 3u : 1u;
-            const unsigned size = take <= 0xF ? 0 : take <= 0xFFF ? 1 : take <= 0xFFFFF ? 2 : 3;
-            out.push_back(std::uint8_t(kind << 6 | size << 4 | (take & 0xF)));
-            if (kind == 1)
-                out.push_back(grey);
-            for (unsigned k = size; k > 0; --k)
-                out.push_back(std::uint8_t(take >> (4 + 8 * (k - 1))));
-            n -= take;
-        }
     }
+}
+
+std::size_t encodeGooRuns(const LayerRun* runs, std::size_t count, std::vector<std::uint8_t>& out)
+{
+    std::size_t pixels = 0;
+    for (std::size_t i = 0; i < count;) {
+        // Runs of one grey that follow each other make one run.
+        std::size_t n = runs[i].length;
+        const std::uint8_t grey = runs[i].grey;
+        while (++i < count && runs[i].grey == grey)
+            n += runs[i].length;
+        encodeRun(grey, n, out);
+        pixels += n;
+    }
+    return pixels;
 }
 
 std::uint8_t gooChecksum(const std::uint8_t* chunks, std::size_t size)

@@ -13,6 +13,8 @@ std::unique_ptr<JobReader> makeGooReader();
 // The run-length chunks of one layer image (count pixels, row-major). Runs continue across
 // rows; each chunk holds at most 0x0FFFFFFF pixels; greys 0 and 255 have chunk kinds of their own.
 void encodeGooLayer(const std::uint8_t* pixels, std::size_t count, std::vector<std::uint8_t>& out);
+// The same from runs (adjacent runs of one grey may come apart); returns the pixels they cover.
+std::size_t encodeGooRuns(const LayerRun* runs, std::size_t count, std::vector<std::uint8_t>& out);
 // The inverted byte sum a layer record carries after its chunks.
 std::uint8_t gooChecksum(const std::uint8_t* chunks, std::size_t size);
 // Decodes chunks into exactly count pixels; false with the reason (a phrase) when they do not

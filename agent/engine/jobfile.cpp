@@ -3,6 +3,7 @@
 #include "jobfile.h"
 #include "platedocument.h"
 #include "pngreader.h"
+#include "pngruns.h"
 #include "pngwriter.h"
 #include "zipwriter.h"
 
@@ -11,6 +12,8 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include <sys/stat.h>
@@ -305,31 +308,74 @@ PreviewSource previewsOf(const std::string& jobDir, const PlateDocument& d)
     };
 }
 
+// One layer read from the job folder: its PNG, and its runs when they could be read from it.
+struct ReadLayer {
+    std::vector<std::uint8_t> bytes;
+    std::vector<LayerRun> runs;
+    bool haveRuns = false;
+    std::string error;
+};
+
+// Layers are read (and, for writers that take runs, turned into runs) a batch at a time by two
+// threads, then handed to the writer in order: memory holds one batch whatever the layer count.
+constexpr int kBatchLayers = 16;
+
 bool writeLayers(
     JobWriter& writer, const PlateDocument& d, const std::string& jobDir, std::string& error)
 {
-    std::vector<std::uint8_t> bytes;
+    std::vector<ReadLayer> batch(kBatchLayers);
     PngReader png;
-    for (int layer = 0; layer < d.layerCount; ++layer) {
-        const std::string path = jobDir + "/" + d.layers[std::size_t(layer)];
-        if (!readWholeFile(path, bytes, error))
-            return false;
-        JobLayer input;
-        if (writer.takesPng()) {
-            input.png = bytes.data();
-            input.pngSize = bytes.size();
-        } else {
-            std::string why;
-            if (!png.decode(bytes.data(), bytes.size(), why) || png.channels() != 1
-                || png.width() != d.pixelsX || png.height() != d.pixelsY) {
-                error = "The layer image " + path + " cannot be read"
-                    + (why.empty() ? std::string(" as the display's image") : ": " + why) + ".";
+    const bool runs = writer.takesRuns() && !writer.takesPng();
+    const auto read = [&](int first, int count, int from, int step) {
+        for (int k = from; k < count; k += step) {
+            ReadLayer& layer = batch[std::size_t(k)];
+            layer.error.clear();
+            const std::string path = jobDir + "/" + d.layers[std::size_t(first + k)];
+            if (readWholeFile(path, layer.bytes, layer.error))
+                layer.haveRuns = runs
+                    && pngLayerRuns(
+                        layer.bytes.data(), layer.bytes.size(), d.pixelsX, d.pixelsY, layer.runs);
+        }
+    };
+    for (int first = 0; first < d.layerCount; first += kBatchLayers) {
+        const int count = std::min(kBatchLayers, d.layerCount - first);
+        std::thread helper;
+        if (runs) {
+            try {
+                helper = std::thread(read, first, count, 1, 2);
+            } catch (const std::system_error&) { // no thread to be had: this one reads them all
+            }
+        }
+        read(first, count, 0, helper.joinable() ? 2 : 1);
+        if (helper.joinable())
+            helper.join();
+        for (int k = 0; k < count; ++k) {
+            ReadLayer& layer = batch[std::size_t(k)];
+            if (!layer.error.empty()) {
+                error = layer.error;
                 return false;
             }
-            input.pixels = png.pixels().data();
+            JobLayer input;
+            if (writer.takesPng()) {
+                input.png = layer.bytes.data();
+                input.pngSize = layer.bytes.size();
+            } else if (layer.haveRuns) {
+                input.runs = layer.runs.data();
+                input.runCount = layer.runs.size();
+            } else {
+                const std::string path = jobDir + "/" + d.layers[std::size_t(first + k)];
+                std::string why;
+                if (!png.decode(layer.bytes.data(), layer.bytes.size(), why) || png.channels() != 1
+                    || png.width() != d.pixelsX || png.height() != d.pixelsY) {
+                    error = "The layer image " + path + " cannot be read"
+                        + (why.empty() ? std::string(" as the display's image") : ": " + why) + ".";
+                    return false;
+                }
+                input.pixels = png.pixels().data();
+            }
+            if (!writer.addLayer(input, error))
+                return false;
         }
-        if (!writer.addLayer(input, error))
-            return false;
     }
     return true;
 }

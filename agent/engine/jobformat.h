@@ -62,13 +62,24 @@ struct RgbImage {
 enum class PreviewView { Top, Angled };
 using PreviewSource = std::function<RgbImage(PreviewView view, int width, int height)>;
 
-// One layer as a writer receives it. `pixels` always holds width x height greys, row 0 on top
+// A run of `length` pixels of one grey.
+struct LayerRun {
+    std::uint32_t length;
+    std::uint8_t grey;
+};
+
+// One layer as a writer receives it. `pixels` holds width x height greys, row 0 on top
 // (0 = dark, 255 = cured). A writer that copies PNGs (the SL1 zip) may ask for `png` instead by
 // answering takesPng(); it then gets the slicer's own PNG of the layer and `pixels` may be null.
+// A writer that answers takesRuns() may get the image as `runs` instead (row-major, continuing
+// across rows, adding up to width x height), `pixels` then being null; it must still take
+// `pixels` when `runs` is null.
 struct JobLayer {
     const std::uint8_t* pixels = nullptr;
     const std::uint8_t* png = nullptr;
     std::size_t pngSize = 0;
+    const LayerRun* runs = nullptr;
+    std::size_t runCount = 0;
 };
 
 // Writes one job file, streaming: begin, then each layer bottom first, then finish. Memory stays
@@ -78,6 +89,7 @@ class JobWriter {
 public:
     virtual ~JobWriter() = default;
     virtual bool takesPng() const { return false; }
+    virtual bool takesRuns() const { return false; }
     virtual bool begin(std::FILE* file, const JobSettings& settings, const PreviewSource& previews,
         std::string& error)
         = 0;

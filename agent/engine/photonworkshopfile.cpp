@@ -3,7 +3,6 @@
 #include "photonworkshopfile.h"
 #include "greyruns.h"
 #include "lebytes.h"
-#include "pngreader.h"
 #include "previewcolour.h"
 
 #include <algorithm>
@@ -15,7 +14,7 @@ using namespace lebytes;
 namespace {
 
 constexpr std::uint32_t kMostWhiteRun = 4095; // 12 bits, for black and white
-constexpr std::uint32_t kMostGreyRun = 15; // 4 bits, for the 14 greys between
+constexpr std::uint32_t kMostLayerRun = 15; // 4 bits, for the 14 greys between
 constexpr std::size_t kPreviewBytes
     = 2 * std::size_t(kPhotonWorkshopPreviewWidth) * kPhotonWorkshopPreviewHeight;
 constexpr std::size_t kPreview2Bytes
@@ -284,7 +283,7 @@ void emitRun(std::vector<std::uint8_t>& out, int code, std::size_t length)
         }
     } else {
         while (length > 0) {
-            const std::uint32_t run = std::uint32_t(std::min<std::size_t>(length, kMostGreyRun));
+            const std::uint32_t run = std::uint32_t(std::min<std::size_t>(length, kMostLayerRun));
             out.push_back(std::uint8_t(code << 4 | run));
             length -= run;
         }
@@ -310,7 +309,7 @@ std::uint32_t encodePw0(const std::uint8_t* grey, std::size_t count, std::vector
     return nonZero;
 }
 
-std::uint32_t encodePw0Runs(const GreyRun* runs, std::size_t count, std::vector<std::uint8_t>& out)
+std::uint32_t encodePw0Runs(const LayerRun* runs, std::size_t count, std::vector<std::uint8_t>& out)
 {
     std::uint32_t nonZero = 0;
     std::size_t i = 0;
@@ -403,17 +402,17 @@ bool PhotonWorkshopWriter::addLayer(const std::uint8_t* grey, std::string& error
     return writeCoded(nonZero, error);
 }
 
-bool PhotonWorkshopWriter::addLayer(const std::vector<GreyRun>& runs, std::string& error)
+bool PhotonWorkshopWriter::addLayer(const LayerRun* runs, std::size_t count, std::string& error)
 {
     std::uint64_t pixels = 0;
-    for (const GreyRun& run : runs)
-        pixels += run.length;
+    for (std::size_t i = 0; i < count; ++i)
+        pixels += runs[i].length;
     if (pixels != std::uint64_t(m_header.pixelsX) * std::uint64_t(m_header.pixelsY)) {
         error = "A layer image is not the size of the display.";
         return false;
     }
     m_coded.clear();
-    return writeCoded(encodePw0Runs(runs.data(), runs.size(), m_coded), error);
+    return writeCoded(encodePw0Runs(runs, count, m_coded), error);
 }
 
 bool PhotonWorkshopWriter::writeCoded(std::uint32_t nonZeroPixels, std::string& error)
@@ -855,28 +854,15 @@ public:
                 kPhotonWorkshopPreviewHeight);
         }
         h.layerCount = s.layerCount;
-        m_pixelsX = s.pixelsX;
-        m_pixelsY = s.pixelsY;
         return m_writer.begin(file, h, error);
     }
 
-    // The slicer's PNGs are read straight into runs where they allow it, else decoded whole.
-    bool takesPng() const override { return true; }
+    bool takesRuns() const override { return true; }
 
     bool addLayer(const JobLayer& layer, std::string& error) override
     {
-        if (!layer.png)
-            return m_writer.addLayer(layer.pixels, error);
-        if (m_runs.decode(layer.png, layer.pngSize, m_pixelsX, m_pixelsY))
-            return m_writer.addLayer(m_runs.runs(), error);
-        std::string why;
-        if (!m_png.decode(layer.png, layer.pngSize, why) || m_png.channels() != 1
-            || m_png.width() != m_pixelsX || m_png.height() != m_pixelsY) {
-            error = "A layer image of the job cannot be read"
-                + (why.empty() ? std::string(" as the display's image") : ": " + why) + ".";
-            return false;
-        }
-        return m_writer.addLayer(m_png.pixels().data(), error);
+        return layer.runs ? m_writer.addLayer(layer.runs, layer.runCount, error)
+                          : m_writer.addLayer(layer.pixels, error);
     }
 
     bool finish(std::string& error) override { return m_writer.finish(error); }
@@ -884,10 +870,6 @@ public:
 private:
     JobFormat m_format;
     PhotonWorkshopWriter m_writer;
-    int m_pixelsX = 0;
-    int m_pixelsY = 0;
-    PngRunReader m_runs;
-    PngReader m_png;
 };
 
 class PhotonWorkshopJobReader : public JobReader {

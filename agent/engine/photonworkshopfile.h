@@ -4,7 +4,6 @@
 #define AGENT_ENGINE_PHOTONWORKSHOPFILE_H
 
 #include "jobformat.h"
-#include "pngruns.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -74,7 +73,8 @@ struct PhotonWorkshopLayer {
 std::uint32_t encodePw0(
     const std::uint8_t* grey, std::size_t count, std::vector<std::uint8_t>& out);
 // The same from an image given as runs (their lengths adding up to the display's pixels).
-std::uint32_t encodePw0Runs(const GreyRun* runs, std::size_t count, std::vector<std::uint8_t>& out);
+std::uint32_t encodePw0Runs(
+    const LayerRun* runs, std::size_t count, std::vector<std::uint8_t>& out);
 // Decodes exactly `count` pixels (each 17 x its 4-bit code) or fails with a sentence.
 bool decodePw0(const std::uint8_t* data, std::size_t size, std::uint8_t* grey, std::size_t count,
     std::string& error);
@@ -88,7 +88,7 @@ class PhotonWorkshopWriter {
 public:
     bool begin(std::FILE* file, const PhotonWorkshopHeader& header, std::string& error);
     bool addLayer(const std::uint8_t* grey, std::string& error);
-    bool addLayer(const std::vector<GreyRun>& runs, std::string& error);
+    bool addLayer(const LayerRun* runs, std::size_t count, std::string& error);
     bool finish(std::string& error);
 
 private:

@@ -3,31 +3,15 @@
 #ifndef AGENT_ENGINE_PNGRUNS_H
 #define AGENT_ENGINE_PNGRUNS_H
 
-#include <cstddef>
-#include <cstdint>
-#include <vector>
+#include "jobformat.h"
 
-// A stretch of equal greys in a layer image, row-major and continuing from one row into the next.
-struct GreyRun {
-    std::uint8_t grey;
-    std::uint32_t length;
-};
-
-// Reads an 8-bit greyscale PNG straight into runs, without the image: the layer images the slicer
-// writes are runs of one byte value (a literal, then copies one byte back), so decoding only the
-// code words gives the runs at a small part of the cost of inflating every pixel. Takes only what
-// it can do that way: width x height, every row unfiltered, copies at distance 1. Anything else
-// (or a damaged stream) gives false, and the caller decodes the image the ordinary way.
-class PngRunReader {
-public:
-    bool decode(const std::uint8_t* png, std::size_t size, int width, int height);
-    const std::vector<GreyRun>& runs() const { return m_runs; }
-
-private:
-    bool inflateRuns(int width, int height);
-
-    std::vector<std::uint8_t> m_stream;
-    std::vector<GreyRun> m_runs;
-};
+// The runs of an 8-bit greyscale layer PNG read straight from its compressed data, without
+// unpacking its pixels: the slicer's layer images are runs of one byte copied at distance 1, so
+// each run costs a few Huffman codes instead of thousands of bytes. Runs are row-major and
+// continue across rows; adjacent runs have different greys. False when the image is not one this
+// reads (another size, a row filter other than none, copies at other distances, damage): then
+// decode it the ordinary way.
+bool pngLayerRuns(
+    const std::uint8_t* png, std::size_t size, int width, int height, std::vector<LayerRun>& runs);
 
 #endif

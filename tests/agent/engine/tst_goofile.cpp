@@ -3,6 +3,9 @@
 #include "goofile.h"
 #include "jobfile.h"
 #include "plate.h"
+#include "pngreader.h"
+#include "pngruns.h"
+#include "pngwriter.h"
 #include "printermodels.h"
 #include "slicer.h"
 #include "enginetestutil.h"
@@ -153,6 +156,53 @@ private slots:
             why.c_str());
         QVERIFY(std::equal(back.begin(), back.end(), pixels.constBegin(),
             [](std::uint8_t a, char b) { return a == std::uint8_t(b); }));
+    }
+
+    void layerRunsComeStraightFromThePng_data()
+    {
+        QTest::addColumn<int>("width");
+        QTest::addColumn<int>("height");
+        QTest::addColumn<int>("pattern");
+        QTest::newRow("blank") << 300 << 7 << 0;
+        QTest::newRow("all cured") << 300 << 7 << 1;
+        QTest::newRow("runs longer than a copy, across rows") << 700 << 9 << 2;
+        QTest::newRow("grey levels") << 37 << 23 << 3;
+    }
+
+    void layerRunsComeStraightFromThePng()
+    {
+        QFETCH(int, width);
+        QFETCH(int, height);
+        QFETCH(int, pattern);
+        std::vector<std::uint8_t> rows;
+        for (int y = 0; y < height; ++y) {
+            rows.push_back(0);
+            for (int x = 0; x < width; ++x) {
+                const int i = y * width + x;
+                rows.push_back(std::uint8_t(pattern == 0 ? 0
+                        : pattern == 1                   ? 255
+                        : pattern == 2                   ? (i / 611 % 2 ? 255 : 0)
+                                                         : (i * 7) % 256));
+            }
+        }
+        PngWriter writer;
+        QVERIFY(writer.encode(rows.data(), width, height, 1));
+        std::vector<LayerRun> runs;
+        QVERIFY(pngLayerRuns(writer.data().data(), writer.data().size(), width, height, runs));
+        PngReader reader;
+        std::string why;
+        QVERIFY2(reader.decode(writer.data().data(), writer.data().size(), why), why.c_str());
+        std::vector<std::uint8_t> expanded;
+        for (const LayerRun& run : runs)
+            expanded.insert(expanded.end(), run.length, run.grey);
+        QVERIFY(expanded == reader.pixels());
+        // The GOO chunks are the same from runs as from pixels.
+        std::vector<std::uint8_t> fromRuns, fromPixels;
+        QCOMPARE(encodeGooRuns(runs.data(), runs.size(), fromRuns), expanded.size());
+        encodeGooLayer(reader.pixels().data(), reader.pixels().size(), fromPixels);
+        QVERIFY(fromRuns == fromPixels);
+        // Another size is no image of this display.
+        QVERIFY(!pngLayerRuns(writer.data().data(), writer.data().size(), width + 1, height, runs));
     }
 
     void checksumIsTheInvertedSum()
