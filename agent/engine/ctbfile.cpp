@@ -25,6 +25,8 @@ constexpr std::size_t kMostPreviewRun = 4096;
 constexpr std::uint16_t kPreviewRunFlag = 0x0020;
 constexpr std::uint32_t kSoftwareVersion = 0x01060300; // "1.6.3", what printers know
 constexpr std::uint64_t kMostPixels = 1ull << 30;
+// More layers than any print has (10 m at 10 micrometres): keeps the tables well below 4 GiB.
+constexpr int kMostLayers = 1000000;
 constexpr std::size_t kMostMachineName = 1024;
 
 std::string layerName(std::size_t index) { return "layer " + std::to_string(index + 1); }
@@ -233,7 +235,7 @@ bool CtbWriter::begin(std::FILE* file, const CtbHeader& header, std::string& err
         return false;
     }
     if (header.pixelsX <= 0 || header.pixelsY <= 0 || header.layerCount < 0
-        || std::uint64_t(header.layerCount) * kEntrySize > 0x7FFFFFFFull) {
+        || header.layerCount > kMostLayers) {
         error = "The job's display or layer count does not fit a CTB file.";
         return false;
     }

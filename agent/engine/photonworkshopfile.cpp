@@ -25,6 +25,8 @@ constexpr int kSoftwareTableSize = 164;
 constexpr int kModelTableSize = 48;
 constexpr int kExtraTableSize = 72;
 constexpr int kColourTableSize = 28;
+// More layers than any print has (10 m at 10 micrometres): keeps every table well below 4 GiB.
+constexpr int kMostLayers = 1000000;
 // A display larger than any printer's: a reader guards its buffers with it.
 constexpr std::uint64_t kMostPixels = 1ull << 30;
 
@@ -370,8 +372,7 @@ bool PhotonWorkshopWriter::begin(
         return false;
     }
     if (header.pixelsX <= 0 || header.pixelsY <= 0 || header.pixelsX > 0xFFFF
-        || header.pixelsY > 0xFFFF || header.layerCount < 0
-        || std::uint64_t(header.layerCount) > (0xFFFFFFFFull - 4) / 44) {
+        || header.pixelsY > 0xFFFF || header.layerCount < 0 || header.layerCount > kMostLayers) {
         error = "The job's display or layer count does not fit a Photon Workshop file.";
         return false;
     }
@@ -610,7 +611,8 @@ bool PhotonWorkshopReader::open(const std::string& path, std::string& error)
     h.exposureS = f32(&b[24]);
     h.lightOffDelayS = f32(&b[28]);
     h.bottomExposureS = f32(&b[32]);
-    h.bottomLayers = int(f32(&b[36]));
+    const float bottomLayers = f32(&b[36]); // a count, stored as a float
+    h.bottomLayers = bottomLayers >= 0 && bottomLayers <= kMostLayers ? int(bottomLayers) : 0;
     h.liftHeightMm = f32(&b[40]);
     h.liftSpeedMmS = f32(&b[44]);
     h.retractSpeedMmS = f32(&b[48]);
