@@ -8,6 +8,7 @@
 #include "jobfile.h"
 #include "plate.h"
 #include "platedocument.h"
+#include "printermodels.h"
 #include "slicer.h"
 
 #include <QByteArray>
@@ -15,6 +16,7 @@
 #include <QImage>
 
 #include <atomic>
+#include <cstdio>
 #include <cstdint>
 #include <vector>
 
@@ -75,6 +77,33 @@ inline QString sliceTestJob(
             plate, (folder + QStringLiteral("/layers")).toStdString(), {}, cancel, error))
         return QString();
     return folder + QStringLiteral("/layers");
+}
+
+// Slices the same small parts for the catalogue printer of that name with its first profile, in a
+// folder of its own; the job folder and the extension its file takes, or an empty string.
+inline QString sliceCatalogueJob(const QString& folder, const std::string& printerName,
+    const std::string& out, std::string& extension, std::string& error)
+{
+    for (const Printer& printer : catalogPrinters()) {
+        if (printer.name != printerName)
+            continue;
+        QDir().mkpath(folder + QStringLiteral("/layers"));
+        const QString stl = folder + QStringLiteral("/part.stl");
+        writeFile(stl, binaryStl(box(-6, -2, 0, 2, 3, 0.2f) + box(3, -5, 0.05f, 5, 5, 0.15f)));
+        Plate plate;
+        std::atomic<bool> cancel { false };
+        const std::string jobDir = (folder + QStringLiteral("/layers")).toStdString();
+        std::string temporary;
+        if (!loadPlate(
+                "part", printer, { { stl.toStdString(), printer.profiles.front() } }, plate, error)
+            || !slicePlate(plate, jobDir, {}, cancel, error)
+            || !packJobFile(jobDir, out, temporary, extension, error)
+            || std::rename(temporary.c_str(), out.c_str()) != 0)
+            return QString();
+        return QString::fromStdString(jobDir);
+    }
+    error = "no catalogue printer " + printerName;
+    return QString();
 }
 
 // The job folder's layer images, as the slicer wrote them, bottom layer first.

@@ -88,6 +88,7 @@ private slots:
     void damaged_data();
     void damaged();
     void packedJob();
+    void cataloguePrinter();
 };
 
 void TestCtbFile::layerCoding_data()
@@ -340,6 +341,38 @@ void TestCtbFile::packedJob()
     for (int i = 0; i < s.layerCount; ++i) {
         std::vector<std::uint8_t> grey;
         QVERIFY2(reader->readLayer(i, grey, error), error.c_str());
+        std::vector<std::uint8_t> expected = layers[std::size_t(i)];
+        for (std::uint8_t& g : expected)
+            g = std::uint8_t(g >> 1 ? (g >> 1) << 1 | 1 : 0);
+        QVERIFY(grey == expected);
+    }
+}
+
+void TestCtbFile::cataloguePrinter()
+{
+    QTemporaryDir dir;
+    std::string error, extension;
+    const std::string out = dir.filePath(QStringLiteral("part.ctb")).toStdString();
+    const QString job
+        = sliceCatalogueJob(dir.path(), "Phrozen Sonic Mini 4K", out, extension, error);
+    QVERIFY2(!job.isEmpty(), error.c_str());
+    QCOMPARE(extension, std::string(".ctb"));
+    CtbReader reader;
+    QVERIFY2(reader.open(out, error), error.c_str());
+    const CtbHeader& h = reader.header();
+    QCOMPARE(h.version, 3);
+    QCOMPARE(h.machineName, std::string("Phrozen Sonic Mini 4K"));
+    QCOMPARE(h.pixelsX, 3840);
+    QCOMPARE(h.pixelsY, 2160);
+    QCOMPARE(h.displayWidthMm, 134.4f);
+    QCOMPARE(h.displayHeightMm, 75.6f);
+    QCOMPARE(h.buildHeightMm, 130.0f);
+    QVERIFY(h.mirrored);
+    const std::vector<std::vector<std::uint8_t>> layers = jobLayers(job);
+    QCOMPARE(h.layerCount, int(layers.size()));
+    for (int i = 0; i < h.layerCount; ++i) {
+        std::vector<std::uint8_t> grey;
+        QVERIFY2(reader.readLayer(i, grey, error), error.c_str());
         std::vector<std::uint8_t> expected = layers[std::size_t(i)];
         for (std::uint8_t& g : expected)
             g = std::uint8_t(g >> 1 ? (g >> 1) << 1 | 1 : 0);

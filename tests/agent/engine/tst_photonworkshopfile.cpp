@@ -99,6 +99,7 @@ private slots:
     void damaged();
     void packedJob_data();
     void packedJob();
+    void cataloguePrinter();
 };
 
 void TestPhotonWorkshopFile::layerCoding_data()
@@ -347,6 +348,37 @@ void TestPhotonWorkshopFile::packedJob()
     for (int i = 0; i < s.layerCount; ++i) {
         std::vector<std::uint8_t> grey;
         QVERIFY2(reader->readLayer(i, grey, error), error.c_str());
+        std::vector<std::uint8_t> expected = layers[std::size_t(i)];
+        for (std::uint8_t& g : expected)
+            g = std::uint8_t((g >> 4) * 17);
+        QVERIFY(grey == expected);
+    }
+}
+
+void TestPhotonWorkshopFile::cataloguePrinter()
+{
+    QTemporaryDir dir;
+    std::string error, extension;
+    const std::string out = dir.filePath(QStringLiteral("part.pm3n")).toStdString();
+    const QString job
+        = sliceCatalogueJob(dir.path(), "Anycubic Photon Mono 2", out, extension, error);
+    QVERIFY2(!job.isEmpty(), error.c_str());
+    QCOMPARE(extension, std::string(".pm3n"));
+    PhotonWorkshopReader reader;
+    QVERIFY2(reader.open(out, error), error.c_str());
+    const PhotonWorkshopHeader& h = reader.header();
+    QCOMPARE(h.version, 517);
+    QCOMPARE(h.machineName, std::string("Photon Mono 2"));
+    QCOMPARE(h.pixelsX, 4096);
+    QCOMPARE(h.pixelsY, 2560);
+    QCOMPARE(h.pixelUmX, 35.0f);
+    QCOMPARE(h.displayWidthMm, 143.36f);
+    QCOMPARE(h.buildHeightMm, 165.0f);
+    const std::vector<std::vector<std::uint8_t>> layers = jobLayers(job);
+    QCOMPARE(h.layerCount, int(layers.size()));
+    for (int i = 0; i < h.layerCount; ++i) {
+        std::vector<std::uint8_t> grey;
+        QVERIFY2(reader.readLayer(i, grey, error), error.c_str());
         std::vector<std::uint8_t> expected = layers[std::size_t(i)];
         for (std::uint8_t& g : expected)
             g = std::uint8_t((g >> 4) * 17);
