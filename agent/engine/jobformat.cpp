@@ -1,8 +1,10 @@
 // SPDX-FileCopyrightText: 2026 Corvane developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "jobformat.h"
+#include "ctbfile.h"
 #include "goofile.h"
 #include "jobfile.h"
+#include "photonworkshopfile.h"
 
 #include <algorithm>
 #include <cctype>
@@ -25,29 +27,50 @@ const Entry kEntries[] = {
     { "sl1s", ".sl1s", 0, "SL1S zip", makeSl1Writer, makeSl1Reader },
     { "goo", ".goo", 3, "GOO", makeGooWriter, makeGooReader },
     { "prz", ".prz", 3, "GOO (Phrozen .prz)", makeGooWriter, makeGooReader },
-    // Formats whose writer and reader are still to come: known, so printers can name them.
-    { "ctb", ".ctb", 3, "CTB", nullptr, nullptr },
-    { "pwmo", ".pwmo", 516, "Photon Workshop (Photon Mono)", nullptr, nullptr },
-    { "pwms", ".pwms", 516, "Photon Workshop (Photon Mono SE)", nullptr, nullptr },
-    { "pwmx", ".pwmx", 516, "Photon Workshop (Photon Mono X)", nullptr, nullptr },
-    { "pmsq", ".pmsq", 516, "Photon Workshop (Photon Mono SQ)", nullptr, nullptr },
-    { "dlp", ".dlp", 516, "Photon Workshop (Photon Ultra)", nullptr, nullptr },
-    { "pwma", ".pwma", 516, "Photon Workshop (Photon Mono 4K)", nullptr, nullptr },
-    { "pm3", ".pm3", 516, "Photon Workshop (Photon M3)", nullptr, nullptr },
-    { "pm3m", ".pm3m", 516, "Photon Workshop (Photon M3 Max)", nullptr, nullptr },
-    { "pwmb", ".pwmb", 516, "Photon Workshop (Photon Mono X 6K / M3 Plus)", nullptr, nullptr },
-    { "dl2p", ".dl2p", 517, "Photon Workshop (Photon D2)", nullptr, nullptr },
-    { "pmx2", ".pmx2", 517, "Photon Workshop (Photon Mono X2)", nullptr, nullptr },
-    { "pm3r", ".pm3r", 517, "Photon Workshop (Photon M3 Premium)", nullptr, nullptr },
-    { "pm3n", ".pm3n", 517, "Photon Workshop (Photon Mono 2)", nullptr, nullptr },
-    { "pm5", ".pm5", 517, "Photon Workshop (Photon Mono M5)", nullptr, nullptr },
-    { "px6s", ".px6s", 517, "Photon Workshop (Photon Mono X 6Ks)", nullptr, nullptr },
-    { "pm5s", ".pm5s", 518, "Photon Workshop (Photon Mono M5s)", nullptr, nullptr },
-    { "m5sp", ".m5sp", 518, "Photon Workshop (Photon Mono M5s Pro)", nullptr, nullptr },
-    { "pm4n", ".pm4n", 516, "Photon Workshop (Photon Mono 4)", nullptr, nullptr },
+    // The Photon Workshop container: the extension names the printer, the version its firmware.
+    { "pwmo", ".pwmo", 516, "Photon Workshop (Photon Mono)", makePhotonWorkshopWriter,
+        makePhotonWorkshopReader },
+    { "pwms", ".pwms", 516, "Photon Workshop (Photon Mono SE)", makePhotonWorkshopWriter,
+        makePhotonWorkshopReader },
+    { "pwmx", ".pwmx", 516, "Photon Workshop (Photon Mono X)", makePhotonWorkshopWriter,
+        makePhotonWorkshopReader },
+    { "pmsq", ".pmsq", 516, "Photon Workshop (Photon Mono SQ)", makePhotonWorkshopWriter,
+        makePhotonWorkshopReader },
+    { "dlp", ".dlp", 516, "Photon Workshop (Photon Ultra)", makePhotonWorkshopWriter,
+        makePhotonWorkshopReader },
+    { "pwma", ".pwma", 516, "Photon Workshop (Photon Mono 4K)", makePhotonWorkshopWriter,
+        makePhotonWorkshopReader },
+    { "pm3", ".pm3", 516, "Photon Workshop (Photon M3)", makePhotonWorkshopWriter,
+        makePhotonWorkshopReader },
+    { "pm3m", ".pm3m", 516, "Photon Workshop (Photon M3 Max)", makePhotonWorkshopWriter,
+        makePhotonWorkshopReader },
+    { "pwmb", ".pwmb", 516, "Photon Workshop (Photon Mono X 6K, M3 Plus)", makePhotonWorkshopWriter,
+        makePhotonWorkshopReader },
+    { "dl2p", ".dl2p", 517, "Photon Workshop (Photon D2)", makePhotonWorkshopWriter,
+        makePhotonWorkshopReader },
+    { "pmx2", ".pmx2", 517, "Photon Workshop (Photon Mono X2)", makePhotonWorkshopWriter,
+        makePhotonWorkshopReader },
+    { "pm3r", ".pm3r", 517, "Photon Workshop (Photon M3 Premium)", makePhotonWorkshopWriter,
+        makePhotonWorkshopReader },
+    { "pm3n", ".pm3n", 517, "Photon Workshop (Photon Mono 2)", makePhotonWorkshopWriter,
+        makePhotonWorkshopReader },
+    { "pm5", ".pm5", 517, "Photon Workshop (Photon Mono M5)", makePhotonWorkshopWriter,
+        makePhotonWorkshopReader },
+    { "px6s", ".px6s", 517, "Photon Workshop (Photon Mono X 6Ks)", makePhotonWorkshopWriter,
+        makePhotonWorkshopReader },
+    { "pm5s", ".pm5s", 518, "Photon Workshop (Photon Mono M5s)", makePhotonWorkshopWriter,
+        makePhotonWorkshopReader },
+    { "m5sp", ".m5sp", 518, "Photon Workshop (Photon Mono M5s Pro)", makePhotonWorkshopWriter,
+        makePhotonWorkshopReader },
+    { "pm4n", ".pm4n", 516, "Photon Workshop (Photon Mono 4)", makePhotonWorkshopWriter,
+        makePhotonWorkshopReader },
+    { "pw0", ".pw0", 1, "Photon Workshop (Photon Zero)", makePhotonWorkshopWriter,
+        makePhotonWorkshopReader },
+    { "pwx", ".pwx", 1, "Photon Workshop (Photon X)", makePhotonWorkshopWriter,
+        makePhotonWorkshopReader },
+    { "ctb", ".ctb", 3, "CTB", makeCtbWriter, makeCtbReader },
+    // The first Photons' 1-bit layer planes are not written.
     { "pws", ".pws", 1, "Photon Workshop (Photon S)", nullptr, nullptr },
-    { "pw0", ".pw0", 1, "Photon Workshop (Photon Zero)", nullptr, nullptr },
-    { "pwx", ".pwx", 1, "Photon Workshop (Photon X)", nullptr, nullptr },
 };
 
 JobFormat formatOf(const Entry& entry)

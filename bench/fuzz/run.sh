@@ -20,10 +20,12 @@ declare -A sources
 sources[fuzz_stl]="bench/fuzz/fuzz_stl.cpp meshio/stl.cpp"
 sources[fuzz_obj]="bench/fuzz/fuzz_obj.cpp meshio/obj.cpp"
 sources[fuzz_3mf]="bench/fuzz/fuzz_3mf.cpp meshio/threemf.cpp meshio/xmlscanner.cpp meshio/zippart.cpp"
+sources[fuzz_jobfiles]="bench/fuzz/fuzz_jobfiles.cpp agent/engine/photonworkshopfile.cpp agent/engine/ctbfile.cpp agent/engine/previewcolour.cpp"
 sources[fuzz_form]="bench/fuzz/fuzz_form.cpp agent/form.cpp agent/slicerequest.cpp agent/requestguard.cpp agent/requesthead.cpp"
 # Compiler and linker flags a target needs beyond the sources (the 3MF reader uses Qt and zlib).
 declare -A flags
 flags[fuzz_3mf]="$(pkg-config --cflags --libs Qt5Core zlib 2>/dev/null || true) -fPIC"
+flags[fuzz_jobfiles]="-DCORVANE_VERSION=\"fuzz\""
 
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
