@@ -485,13 +485,15 @@ void AgentServer::handleDownload(const httplib::Request& request, httplib::Respo
     // The file gets its name only once it is whole: a download cut short by the agent's end
     // leaves only a temporary file, which the next start removes.
     std::string temporary;
+    std::string extension;
     std::string file;
     std::string error;
-    if (!packJobFile(folder, m_downloadsFolder + "/" + jobFileStem(jobName), temporary, error)) {
+    if (!packJobFile(
+            folder, m_downloadsFolder + "/" + jobFileStem(jobName), temporary, extension, error)) {
         answerError(response, 500, error);
         return;
     }
-    if (!publishJobFile(temporary, m_downloadsFolder, jobName, file, error)) {
+    if (!publishJobFile(temporary, m_downloadsFolder, jobName, extension, file, error)) {
         std::remove(temporary.c_str());
         answerError(response, 500, error);
         return;

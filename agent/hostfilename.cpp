@@ -5,9 +5,8 @@
 namespace {
 
 constexpr std::size_t longestName = 200;
-const std::string_view extension = ".sl1";
 
-bool endsWithExtension(std::string_view name)
+bool endsWithExtension(std::string_view name, std::string_view extension)
 {
     if (name.size() < extension.size())
         return false;
@@ -22,14 +21,14 @@ bool endsWithExtension(std::string_view name)
 
 } // namespace
 
-std::string hostFileName(std::string_view jobName)
+std::string hostFileName(std::string_view jobName, std::string_view extension)
 {
     std::string stem;
     for (const char c : jobName) {
         const auto byte = static_cast<unsigned char>(c);
         stem += (c == '/' || c == '\\' || byte < 0x20 || byte == 0x7f) ? '_' : c;
     }
-    if (endsWithExtension(stem))
+    if (endsWithExtension(stem, extension))
         stem.resize(stem.size() - extension.size());
     // Hosts hide names that start with a dot, and an empty stem would be only the extension.
     if (stem.empty() || stem.front() == '.')

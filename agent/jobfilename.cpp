@@ -23,12 +23,12 @@ std::string jobFileStem(std::string_view jobName)
 }
 
 bool publishJobFile(const std::string& temporaryPath, const std::string& folder,
-    std::string_view jobName, std::string& path, std::string& error)
+    std::string_view jobName, const std::string& extension, std::string& path, std::string& error)
 {
     const std::string stem = folder + "/" + jobFileStem(jobName);
     constexpr int attempts = 10000;
     for (int number = 1; number <= attempts; ++number) {
-        path = stem + (number == 1 ? std::string() : "-" + std::to_string(number)) + ".sl1";
+        path = stem + (number == 1 ? std::string() : "-" + std::to_string(number)) + extension;
         if (link(temporaryPath.c_str(), path.c_str()) == 0) {
             unlink(temporaryPath.c_str());
             return true;

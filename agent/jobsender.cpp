@@ -47,12 +47,18 @@ std::string jobMismatch(
         && std::abs(job.pixelUmX - profile.pixelUmX) < 1e-6
         && std::abs(job.pixelUmY - profile.pixelUmY) < 1e-6 && job.mirrorX == profile.mirrorX
         && job.mirrorY == profile.mirrorY && job.depthUm == profile.depthUm;
-    if (same)
+    if (!same)
+        return "The job was sliced for " + std::to_string(job.pixelsX) + " x "
+            + std::to_string(job.pixelsY) + " pixels in layers of " + std::to_string(job.depthUm)
+            + " µm, which the profile \"" + profile.title + "\" of " + printer.name
+            + " does not print; slice it again for this printer.";
+    // The job is packed in the file its own printer reads, which must be this printer's too.
+    const std::string jobFormat = job.format.empty() ? "sl1" : job.format;
+    const std::string printerFormat = printer.format.empty() ? "sl1" : printer.format;
+    if (jobFormat == printerFormat)
         return {};
-    return "The job was sliced for " + std::to_string(job.pixelsX) + " x "
-        + std::to_string(job.pixelsY) + " pixels in layers of " + std::to_string(job.depthUm)
-        + " µm, which the profile \"" + profile.title + "\" of " + printer.name
-        + " does not print; slice it again for this printer.";
+    return "The job was sliced for a printer that reads " + jobFormat + " job files, but "
+        + printer.name + " reads " + printerFormat + " files; slice it again for this printer.";
 }
 
 JobSender::JobSender(std::string outboxFolder, int maxAtOnce, UploadLimits limits)
@@ -90,12 +96,14 @@ SendOutcome JobSender::send(const std::string& jobFolder, const std::string& nam
             "The agent cannot create its folder " + m_outboxFolder + ": " + std::strerror(errno)
                 + ".",
             {} };
-    const std::string fileName = hostFileName(name);
     // The packed file keeps its temporary name: nobody but this send ever looks for it.
     std::string file;
+    std::string extension;
     std::string error;
-    if (!packJobFile(jobFolder, m_outboxFolder + "/" + jobFileStem(fileName), file, error))
+    if (!packJobFile(jobFolder, m_outboxFolder + "/" + jobFileStem(name), file, extension, error))
         return { 500, error, {} };
+    // The host stores it under the extension of the printer's own format.
+    const std::string fileName = hostFileName(name, extension);
     SendOutcome outcome
         = uploadJobFile(ip, port, credentials, file, fileName, m_canceller, m_limits);
     std::remove(file.c_str());

@@ -1,11 +1,14 @@
 // SPDX-FileCopyrightText: 2026 Corvane developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "printercatalog.h"
+#include "printermodels.h"
 
 PrinterCatalog loadPrinterCatalog(const std::string& printersFile)
 {
     PrinterCatalog catalog;
     catalog.printers = builtinPrinters();
+    for (Printer& printer : catalogPrinters())
+        catalog.printers.push_back(std::move(printer));
     std::vector<Printer> configured;
     if (readPrintersFile(printersFile, configured, catalog.fileError)) {
         catalog.fileError.clear();

@@ -8,7 +8,8 @@
 #include <string>
 #include <vector>
 
-// Every printer the agent knows: the built-in printer classes, then the printer hosts configured in
+// Every printer the agent knows: the built-in printer classes, the built-in printers people own
+// by name (printermodels.h), then the printer hosts configured in
 // the printers file of the data folder. The file is read afresh for each request, so an edit takes
 // effect without restarting the agent.
 struct PrinterCatalog {

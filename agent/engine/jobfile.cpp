@@ -2,12 +2,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "jobfile.h"
 #include "platedocument.h"
+#include "pngreader.h"
+#include "pngruns.h"
+#include "pngwriter.h"
 #include "zipwriter.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include <sys/stat.h>
@@ -46,54 +52,52 @@ std::string line(const char* key, std::string value)
     return std::string(key) + " = " + value + "\n";
 }
 
-std::string configIni(const PlateDocument& d)
+std::string configIni(const JobSettings& s)
 {
-    const std::string profile = d.items.front().profile.title;
     std::string ini;
     ini += line("action", "print");
-    ini += line("jobDir", d.jobDir);
-    ini += line("expTime", decimal(d.exposureS));
-    ini += line("expTimeFirst", decimal(d.bottomExposureS));
-    ini += line("fileCreationTimestamp", creationStamp(d.created));
+    ini += line("jobDir", s.jobName);
+    ini += line("expTime", decimal(s.exposureS));
+    ini += line("expTimeFirst", decimal(s.bottomExposureS));
+    ini += line("fileCreationTimestamp", creationStamp(s.created));
     ini += line("hollow", "0");
-    ini += line("layerHeight", decimal(d.depthUm / 1000.0));
+    ini += line("layerHeight", decimal(s.layerHeightMm));
     ini += line("materialName", "Generic resin");
     // Bottom layers: readers of this layout take the count of the longer-exposed first layers
     // from numFade. Every layer is a fast (non-tilting) layer.
-    ini += line("numFade", std::to_string(d.bottomLayers));
-    ini += line("numFast", std::to_string(d.layerCount));
+    ini += line("numFade", std::to_string(s.bottomLayers));
+    ini += line("numFast", std::to_string(s.layerCount));
     ini += line("numSlow", "0");
-    ini += line("printProfile", profile);
-    ini += line("printTime", decimal(d.printTimeS));
-    ini += line("printerModel", d.printerModel);
-    ini += line("printerProfile", d.printerName);
+    ini += line("printProfile", s.profileName);
+    ini += line("printTime", decimal(s.printTimeS));
+    ini += line("printerModel", s.printerModel);
+    ini += line("printerProfile", s.printerName);
     ini += line("printerVariant", "default");
-    ini += line("usedMaterial", decimal(d.usedMaterialMl));
+    ini += line("usedMaterial", decimal(s.volumeMl));
     return ini;
 }
 
-std::string printerIni(const PlateDocument& d)
+std::string printerIni(const JobSettings& s)
 {
-    const std::string profile = d.items.front().profile.title;
     std::string ini;
     ini += line("printer_technology", "SLA");
-    ini += line("printer_model", d.printerModel);
-    ini += line("printer_settings_id", d.printerName);
-    ini += line("sla_print_settings_id", profile);
-    ini += line("layer_height", decimal(d.depthUm / 1000.0));
-    ini += line("initial_layer_height", decimal(d.depthUm / 1000.0));
-    ini += line("exposure_time", decimal(d.exposureS));
-    ini += line("initial_exposure_time", decimal(d.bottomExposureS));
-    ini += line("faded_layers", std::to_string(d.bottomLayers));
-    ini += line("display_width", decimal(d.pixelsX * d.pixelUmX / 1000.0));
-    ini += line("display_height", decimal(d.pixelsY * d.pixelUmY / 1000.0));
-    ini += line("display_pixels_x", std::to_string(d.pixelsX));
-    ini += line("display_pixels_y", std::to_string(d.pixelsY));
+    ini += line("printer_model", s.printerModel);
+    ini += line("printer_settings_id", s.printerName);
+    ini += line("sla_print_settings_id", s.profileName);
+    ini += line("layer_height", decimal(s.layerHeightMm));
+    ini += line("initial_layer_height", decimal(s.layerHeightMm));
+    ini += line("exposure_time", decimal(s.exposureS));
+    ini += line("initial_exposure_time", decimal(s.bottomExposureS));
+    ini += line("faded_layers", std::to_string(s.bottomLayers));
+    ini += line("display_width", decimal(s.pixelsX * s.pixelUmX / 1000.0));
+    ini += line("display_height", decimal(s.pixelsY * s.pixelUmY / 1000.0));
+    ini += line("display_pixels_x", std::to_string(s.pixelsX));
+    ini += line("display_pixels_y", std::to_string(s.pixelsY));
     // The layer images are display_pixels_x wide and display_pixels_y high, never turned.
     ini += line("display_orientation", "landscape");
-    ini += line("display_mirror_x", d.mirrorX ? "1" : "0");
-    ini += line("display_mirror_y", d.mirrorY ? "1" : "0");
-    ini += line("max_print_height", decimal(d.maxHeightMm));
+    ini += line("display_mirror_x", s.mirrorX ? "1" : "0");
+    ini += line("display_mirror_y", s.mirrorY ? "1" : "0");
+    ini += line("max_print_height", decimal(s.maxHeightMm));
     ini += line("thumbnails", "400x400,800x480");
     return ini;
 }
@@ -125,43 +129,279 @@ bool addText(ZipWriter& zip, const char* name, const std::string& text, std::str
         name, reinterpret_cast<const std::uint8_t*>(text.data()), text.size(), true, error);
 }
 
-bool addFile(ZipWriter& zip, const std::string& name, const std::string& path, bool deflate,
-    std::vector<std::uint8_t>& buffer, std::string& error)
+// "yyyy-MM-ddTHH:mm:ssZ" as a time, or the current time when it is not one.
+std::time_t timeOf(const std::string& iso)
 {
-    return readWholeFile(path, buffer, error)
-        && zip.add(name, buffer.data(), buffer.size(), deflate, error);
+    std::tm t {};
+    if (std::sscanf(iso.c_str(), "%d-%d-%dT%d:%d:%d", &t.tm_year, &t.tm_mon, &t.tm_mday, &t.tm_hour,
+            &t.tm_min, &t.tm_sec)
+        != 6)
+        return std::time(nullptr);
+    t.tm_year -= 1900;
+    t.tm_mon -= 1;
+    return timegm(&t);
 }
 
-bool writeArchive(
-    ZipWriter& zip, const PlateDocument& d, const std::string& jobDir, std::string& error)
-{
-    std::vector<std::uint8_t> buffer;
-    if (!addText(zip, "config.ini", configIni(d), error)
-        || !addText(zip, "prusaslicer.ini", printerIni(d), error))
-        return false;
-    for (const char* thumbnail :
-        { "thumbnail/thumbnail400x400.png", "thumbnail/thumbnail800x480.png" }) {
-        if (!addFile(zip, thumbnail, jobDir + "/" + thumbnail, false, buffer, error))
+class Sl1Writer : public JobWriter {
+public:
+    bool takesPng() const override { return true; }
+
+    bool begin(std::FILE* file, const JobSettings& settings, const PreviewSource& previews,
+        std::string& error) override
+    {
+        m_settings = settings;
+        m_layers = 0;
+        // The entries carry the time the job was made, not the time of packing: one job packed
+        // twice (saved, then sent) gives the same bytes.
+        m_zip = std::make_unique<ZipWriter>(file, timeOf(settings.created));
+        if (!addText(*m_zip, "config.ini", configIni(settings), error)
+            || !addText(*m_zip, "prusaslicer.ini", printerIni(settings), error))
             return false;
+        const struct {
+            const char* name;
+            PreviewView view;
+            int width, height;
+        } thumbnails[] = { { "thumbnail/thumbnail400x400.png", PreviewView::Top, 400, 400 },
+            { "thumbnail/thumbnail800x480.png", PreviewView::Angled, 800, 480 } };
+        PngWriter png;
+        for (const auto& t : thumbnails) {
+            RgbImage image;
+            if (previews)
+                image = previews(t.view, t.width, t.height);
+            if (image.width != t.width || image.height != t.height)
+                image.rgb.assign(std::size_t(t.width) * std::size_t(t.height) * 3, 0);
+            std::vector<std::uint8_t> rows;
+            rows.reserve(std::size_t(t.height) * (1 + std::size_t(t.width) * 3));
+            for (int y = 0; y < t.height; ++y) {
+                rows.push_back(0);
+                const auto row = image.rgb.begin() + std::ptrdiff_t(y) * t.width * 3;
+                rows.insert(rows.end(), row, row + t.width * 3);
+            }
+            if (!png.encode(rows.data(), t.width, t.height, 3)) {
+                error = "Cannot encode the job's thumbnail.";
+                return false;
+            }
+            // PNG data is compressed already: stored entries cost nothing to unpack.
+            if (!m_zip->add(t.name, png.data().data(), png.data().size(), false, error))
+                return false;
+        }
+        return true;
     }
-    // PNG data is compressed already: stored entries cost nothing to unpack.
-    for (int layer = 0; layer < d.layerCount; ++layer) {
+
+    bool addLayer(const JobLayer& layer, std::string& error) override
+    {
         char digits[16];
-        std::snprintf(digits, sizeof digits, "%05d", layer);
-        if (!addFile(zip, d.jobDir + digits + ".png", jobDir + "/" + d.layers[std::size_t(layer)],
-                false, buffer, error))
+        std::snprintf(digits, sizeof digits, "%05d", m_layers++);
+        if (layer.png)
+            return m_zip->add(
+                m_settings.jobName + digits + ".png", layer.png, layer.pngSize, false, error);
+        const int width = m_settings.pixelsX;
+        m_rows.resize(std::size_t(m_settings.pixelsY) * (std::size_t(width) + 1));
+        for (int y = 0; y < m_settings.pixelsY; ++y) {
+            m_rows[std::size_t(y) * (std::size_t(width) + 1)] = 0;
+            std::memcpy(m_rows.data() + std::size_t(y) * (std::size_t(width) + 1) + 1,
+                layer.pixels + std::size_t(y) * std::size_t(width), std::size_t(width));
+        }
+        if (!m_png.encode(m_rows.data(), width, m_settings.pixelsY, 1)) {
+            error = "Cannot encode a layer image.";
             return false;
+        }
+        return m_zip->add(m_settings.jobName + digits + ".png", m_png.data().data(),
+            m_png.data().size(), false, error);
     }
-    return addFile(zip, "plate.json", jobDir + "/plate.json", true, buffer, error)
-        && zip.finish(error);
+
+    bool finish(std::string& error) override
+    {
+        const std::string& plate = m_settings.plateJson;
+        return (plate.empty() || addText(*m_zip, "plate.json", plate, error))
+            && m_zip->finish(error);
+    }
+
+private:
+    JobSettings m_settings;
+    std::unique_ptr<ZipWriter> m_zip;
+    int m_layers = 0;
+    PngWriter m_png;
+    std::vector<std::uint8_t> m_rows;
+};
+
+// The job's settings as every format carries them.
+JobSettings settingsOf(const PlateDocument& d)
+{
+    JobSettings s;
+    s.printerName = d.printerName;
+    s.printerModel = d.printerModel;
+    s.profileName = d.items.empty() ? std::string() : d.items.front().profile.title;
+    s.jobName = d.jobDir;
+    s.created = d.created;
+    s.pixelsX = d.pixelsX;
+    s.pixelsY = d.pixelsY;
+    s.pixelUmX = d.pixelUmX;
+    s.pixelUmY = d.pixelUmY;
+    s.mirrorX = d.mirrorX;
+    s.mirrorY = d.mirrorY;
+    s.maxHeightMm = d.maxHeightMm;
+    s.layerHeightMm = d.depthUm / 1000.0;
+    s.layerCount = d.layerCount;
+    s.bottomLayers = d.bottomLayers;
+    s.exposureS = d.exposureS;
+    s.bottomExposureS = d.bottomExposureS;
+    s.printTimeS = d.printTimeS;
+    s.volumeMl = d.usedMaterialMl;
+    return s;
+}
+
+// Scales a picture to fit width x height, centred on the background colour of its corner.
+RgbImage fitted(const PngReader& png, int width, int height)
+{
+    RgbImage image;
+    image.width = width;
+    image.height = height;
+    image.rgb.resize(std::size_t(width) * std::size_t(height) * 3);
+    const std::uint8_t* source = png.pixels().data();
+    for (std::size_t i = 0; i < image.rgb.size(); ++i)
+        image.rgb[i] = source[i % 3];
+    const double scale
+        = std::min(double(width) / png.width(), double(height) / png.height()); // out per in
+    const int w = std::max(1, int(png.width() * scale));
+    const int h = std::max(1, int(png.height() * scale));
+    const int left = (width - w) / 2, top = (height - h) / 2;
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            // The mean of the source pixels this one covers.
+            const int x0 = int(x / scale), x1 = std::max(x0 + 1, int((x + 1) / scale));
+            const int y0 = int(y / scale), y1 = std::max(y0 + 1, int((y + 1) / scale));
+            unsigned sum[3] = {}, n = 0;
+            for (int sy = y0; sy < std::min(y1, png.height()); ++sy) {
+                for (int sx = x0; sx < std::min(x1, png.width()); ++sx) {
+                    const std::uint8_t* p = source
+                        + (std::size_t(sy) * std::size_t(png.width()) + std::size_t(sx)) * 3;
+                    for (int k = 0; k < 3; ++k)
+                        sum[k] += p[k];
+                    ++n;
+                }
+            }
+            std::uint8_t* out = image.rgb.data()
+                + (std::size_t(top + y) * std::size_t(width) + std::size_t(left + x)) * 3;
+            for (int k = 0; k < 3; ++k)
+                out[k] = std::uint8_t(n ? sum[k] / n : 0);
+        }
+    }
+    return image;
+}
+
+// The job folder's pictures (a top view and a view at an angle, rendered when the job was
+// sliced), in any size a format asks for.
+PreviewSource previewsOf(const std::string& jobDir, const PlateDocument& d)
+{
+    return [jobDir, d](PreviewView view, int width, int height) {
+        const std::size_t which = view == PreviewView::Top ? 0 : 1;
+        RgbImage none;
+        std::vector<std::uint8_t> bytes;
+        std::string ignored;
+        PngReader png;
+        if (which >= d.thumbnails.size()
+            || !readWholeFile(jobDir + "/" + d.thumbnails[which], bytes, ignored)
+            || !png.decode(bytes.data(), bytes.size(), ignored) || png.channels() != 3)
+            return none;
+        return fitted(png, width, height);
+    };
+}
+
+// One layer read from the job folder: its PNG, and its runs when they could be read from it.
+struct ReadLayer {
+    std::vector<std::uint8_t> bytes;
+    std::vector<LayerRun> runs;
+    bool haveRuns = false;
+    std::string error;
+};
+
+// Layers are read (and, for writers that take runs, turned into runs) a batch at a time by two
+// threads, then handed to the writer in order: memory holds one batch whatever the layer count.
+constexpr int kBatchLayers = 16;
+
+bool writeLayers(
+    JobWriter& writer, const PlateDocument& d, const std::string& jobDir, std::string& error)
+{
+    std::vector<ReadLayer> batch(kBatchLayers);
+    PngReader png;
+    const bool runs = writer.takesRuns() && !writer.takesPng();
+    const auto read = [&](int first, int count, int from, int step) {
+        for (int k = from; k < count; k += step) {
+            ReadLayer& layer = batch[std::size_t(k)];
+            layer.error.clear();
+            const std::string path = jobDir + "/" + d.layers[std::size_t(first + k)];
+            if (readWholeFile(path, layer.bytes, layer.error))
+                layer.haveRuns = runs
+                    && pngLayerRuns(
+                        layer.bytes.data(), layer.bytes.size(), d.pixelsX, d.pixelsY, layer.runs);
+        }
+    };
+    for (int first = 0; first < d.layerCount; first += kBatchLayers) {
+        const int count = std::min(kBatchLayers, d.layerCount - first);
+        std::thread helper;
+        if (runs) {
+            try {
+                helper = std::thread(read, first, count, 1, 2);
+            } catch (const std::system_error&) { // no thread to be had: this one reads them all
+            }
+        }
+        read(first, count, 0, helper.joinable() ? 2 : 1);
+        if (helper.joinable())
+            helper.join();
+        for (int k = 0; k < count; ++k) {
+            ReadLayer& layer = batch[std::size_t(k)];
+            if (!layer.error.empty()) {
+                error = layer.error;
+                return false;
+            }
+            JobLayer input;
+            if (writer.takesPng()) {
+                input.png = layer.bytes.data();
+                input.pngSize = layer.bytes.size();
+            } else if (layer.haveRuns) {
+                input.runs = layer.runs.data();
+                input.runCount = layer.runs.size();
+            } else {
+                const std::string path = jobDir + "/" + d.layers[std::size_t(first + k)];
+                std::string why;
+                if (!png.decode(layer.bytes.data(), layer.bytes.size(), why) || png.channels() != 1
+                    || png.width() != d.pixelsX || png.height() != d.pixelsY) {
+                    error = "The layer image " + path + " cannot be read"
+                        + (why.empty() ? std::string(" as the display's image") : ": " + why) + ".";
+                    return false;
+                }
+                input.pixels = png.pixels().data();
+            }
+            if (!writer.addLayer(input, error))
+                return false;
+        }
+    }
+    return true;
 }
 
 } // namespace
 
+std::unique_ptr<JobWriter> makeSl1Writer(const JobFormat&) { return std::make_unique<Sl1Writer>(); }
+std::unique_ptr<JobReader> makeSl1Reader() { return nullptr; }
+
+bool jobFormatOf(const std::string& formatId, int version, JobFormat& format, std::string& error)
+{
+    const std::string id = formatId.empty() ? std::string("sl1") : formatId;
+    if (!findJobFormat(id, format)) {
+        error = "The agent cannot write the " + id + " job files this printer reads.";
+        return false;
+    }
+    if (version > 0)
+        format.version = version;
+    return true;
+}
+
 bool writeJobFile(const std::string& jobDir, const std::string& outPath, std::string& error)
 {
     std::string temporaryPath;
-    if (!packJobFile(jobDir, outPath, temporaryPath, error))
+    std::string extension;
+    if (!packJobFile(jobDir, outPath, temporaryPath, extension, error))
         return false;
     if (std::rename(temporaryPath.c_str(), outPath.c_str()) != 0) {
         error = "Cannot write the job file " + outPath + ": " + std::strerror(errno) + ".";
@@ -172,11 +412,25 @@ bool writeJobFile(const std::string& jobDir, const std::string& outPath, std::st
 }
 
 bool packJobFile(const std::string& jobDir, const std::string& outPath, std::string& temporaryPath,
-    std::string& error)
+    std::string& extension, std::string& error)
 {
     PlateDocument d;
     if (!readPlateDocument(jobDir + "/plate.json", d, error))
         return false;
+    JobFormat format;
+    if (!jobFormatOf(d.format, d.formatVersion, format, error))
+        return false;
+    extension = format.extension;
+    std::unique_ptr<JobWriter> writer = makeJobWriter(format);
+    if (!writer) {
+        error = "The agent cannot write the " + format.title + " job files this printer reads yet.";
+        return false;
+    }
+    JobSettings settings = settingsOf(d);
+    std::vector<std::uint8_t> plate;
+    if (!readWholeFile(jobDir + "/plate.json", plate, error))
+        return false;
+    settings.plateJson.assign(plate.begin(), plate.end());
 
     // A temporary file beside the target, named at the end: the target is never half written.
     std::vector<char> temporary(outPath.begin(), outPath.end());
@@ -188,21 +442,15 @@ bool packJobFile(const std::string& jobDir, const std::string& outPath, std::str
         return false;
     }
     temporaryPath = temporary.data();
-    std::FILE* file = fdopen(descriptor, "wb");
+    std::FILE* file = fdopen(descriptor, "w+b");
     if (!file) {
         close(descriptor);
         std::remove(temporaryPath.c_str());
         error = "Cannot create the job file " + outPath + ": " + std::strerror(errno) + ".";
         return false;
     }
-    // The entries carry the time the job was finished, not the time of packing: one job packed
-    // twice (saved, then sent) gives the same bytes.
-    struct stat plateInfo;
-    const std::time_t finished = stat((jobDir + "/plate.json").c_str(), &plateInfo) == 0
-        ? plateInfo.st_mtime
-        : std::time(nullptr);
-    ZipWriter zip(file, finished);
-    bool ok = writeArchive(zip, d, jobDir, error);
+    bool ok = writer->begin(file, settings, previewsOf(jobDir, d), error)
+        && writeLayers(*writer, d, jobDir, error) && writer->finish(error);
     if (std::fflush(file) != 0 && ok) {
         error = "Cannot write the job file " + outPath + ": " + std::strerror(errno) + ".";
         ok = false;

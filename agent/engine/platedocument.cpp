@@ -32,6 +32,8 @@ bool writePlateDocument(const PlateDocument& d, const std::string& path, std::st
     printer.insert(QStringLiteral("ip"), qs(d.printerIp));
     printer.insert(QStringLiteral("port"), qs(d.printerPort));
     printer.insert(QStringLiteral("local"), d.printerLocal);
+    printer.insert(QStringLiteral("format"), qs(d.format));
+    printer.insert(QStringLiteral("formatVersion"), d.formatVersion);
 
     QJsonArray items;
     for (const PlateDocument::Item& item : d.items) {
@@ -117,6 +119,8 @@ bool readPlateDocument(const std::string& path, PlateDocument& d, std::string& e
     read.printerIp = ss(printer.value(QStringLiteral("ip")));
     read.printerPort = ss(printer.value(QStringLiteral("port")));
     read.printerLocal = printer.value(QStringLiteral("local")).toBool(true);
+    read.format = ss(printer.value(QStringLiteral("format")));
+    read.formatVersion = printer.value(QStringLiteral("formatVersion")).toInt();
     read.layerCount = root.value(QStringLiteral("layerCount")).toInt();
     read.depthUm = root.value(QStringLiteral("depth")).toInt();
     read.pixelsX = root.value(QStringLiteral("pixelsX")).toInt();

@@ -23,6 +23,8 @@ struct PlateDocument {
     std::string printerIp;
     std::string printerPort;
     bool printerLocal = true;
+    std::string format; // the job file the printer reads: "sl1", "goo", ... (empty: "sl1")
+    int formatVersion = 0; // its file version; 0: the format's usual one
     int layerCount = 0;
     int depthUm = 0;
     int pixelsX = 0;

@@ -1,6 +1,7 @@
 // SPDX-FileCopyrightText: 2026 Corvane developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "profile.h"
+#include "jobformat.h"
 #include "profile_p.h"
 
 #include <QFile>
@@ -130,6 +131,17 @@ QJsonObject printerRecord(const Printer& printer)
     record.insert(QStringLiteral("port"), qs(printer.port));
     record.insert(QStringLiteral("model"), qs(printer.model));
     record.insert(QStringLiteral("local"), printer.local);
+    if (!printer.maker.empty())
+        record.insert(QStringLiteral("maker"), qs(printer.maker));
+    // The job file the printer reads, so that a window can show it.
+    JobFormat format;
+    if (findJobFormat(printer.format.empty() ? std::string("sl1") : printer.format, format)) {
+        record.insert(QStringLiteral("fileExtension"), qs(format.extension));
+        record.insert(QStringLiteral("formatName"), qs(format.title));
+    }
+    record.insert(QStringLiteral("format"), qs(printer.format.empty() ? "sl1" : printer.format));
+    if (printer.formatVersion > 0)
+        record.insert(QStringLiteral("formatVersion"), printer.formatVersion);
     record.insert(QStringLiteral("profiles_array"), profiles);
     return record;
 }
@@ -281,6 +293,18 @@ bool readPrintersFile(const std::string& path, std::vector<Printer>& printers, s
         printer.model = record.value(QStringLiteral("model")).toString().toStdString();
         if (printer.model.empty())
             printer.model = printer.name;
+        printer.maker = record.value(QStringLiteral("maker")).toString().toStdString();
+        printer.format = record.value(QStringLiteral("format")).toString().toStdString();
+        JobFormat format;
+        if (!printer.format.empty() && !findJobFormat(printer.format, format)) {
+            error = where + ": its \"format\" " + printer.format
+                + " is not a job file the agent writes.";
+            return false;
+        }
+        if (!readInt(record, "formatVersion", printer.formatVersion, why, 0, true)) {
+            error = where + ": " + why + ".";
+            return false;
+        }
         const QJsonArray profiles = record.value(QStringLiteral("profiles_array")).toArray();
         std::set<int> ids;
         for (int k = 0; k < profiles.size(); ++k) {

@@ -29,6 +29,9 @@ struct Printer {
     std::string port; // "port"
     std::string model; // printer class, written to the job file
     bool local = true; // built-in printers: jobs are saved as files, never sent
+    std::string maker; // "maker": e.g. "Elegoo"; empty for generic printers
+    std::string format; // "format": the job file it reads ("sl1", "goo", "pwmb", ...; empty: "sl1")
+    int formatVersion = 0; // "formatVersion": the file version, for formats with several; 0: usual
     std::vector<Profile> profiles;
 };
 

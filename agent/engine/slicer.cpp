@@ -7,7 +7,7 @@
 #include "platedocument.h"
 #include "pngwriter.h"
 #include "raster.h"
-#include "thumbnail.h"
+#include "platepreview.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -124,11 +124,10 @@ public:
         const unsigned cores = std::max(1u, std::min(8u, std::thread::hardware_concurrency()));
         const int bands = int(cores) * kBandsPerWorker;
         m_bandLayers = std::max(1, (m_plate.layerCount + bands - 1) / bands);
-        m_covers.assign(cores, {});
         std::vector<std::thread> helpers;
         for (unsigned w = 1; w < cores; ++w)
-            helpers.emplace_back([this, w] { guardedWork(w); });
-        guardedWork(0);
+            helpers.emplace_back([this] { guardedWork(); });
+        guardedWork();
         for (std::thread& helper : helpers)
             helper.join();
         if (m_failed) {
@@ -144,21 +143,19 @@ public:
 
 private:
     // An exception on a worker thread would end the agent: the job fails with a sentence.
-    void guardedWork(unsigned worker)
+    void guardedWork()
     {
         try {
-            work(worker);
+            work();
         } catch (const std::bad_alloc&) {
             fail("There is not enough memory to slice the job.");
         }
     }
 
-    void work(unsigned worker)
+    void work()
     {
         LayerImage image;
         image.resize(m_profile.pixelsX, m_profile.pixelsY);
-        std::vector<std::uint8_t>& cover = m_covers[worker];
-        cover.assign(std::size_t(m_profile.pixelsX) * std::size_t(m_profile.pixelsY), 0);
         Rasterizer rasterizer;
         OutlineClosure closure;
         PngWriter png;
@@ -177,8 +174,7 @@ private:
                 segments.clear();
                 if (!cutLayer(sweep.advance(layer), zc, closure, segments))
                     return;
-                m_curedPixels[std::size_t(layer)]
-                    = (long long)rasterizer.fill(segments, image, cover.data());
+                m_curedPixels[std::size_t(layer)] = (long long)rasterizer.fill(segments, image);
                 if (m_plate.findIslands)
                     checkIslands(islands, rasterizer, layer, layer + 1 < lastLayer);
                 std::string error;
@@ -253,23 +249,27 @@ private:
                     "can cure.";
             return false;
         }
-        // Every worker drew into its own cover; the thumbnails show their union.
-        std::vector<std::uint8_t>& cover = m_covers.front();
-        for (std::size_t w = 1; w < m_covers.size(); ++w) {
-            for (std::size_t i = 0; i < cover.size(); ++i)
-                cover[i] |= m_covers[w][i];
-            std::vector<std::uint8_t>().swap(m_covers[w]);
-        }
         PlateDocument d;
         if (!QDir().mkpath(QString::fromStdString(m_jobDir + "/thumbnail"))) {
             error = "Cannot create the folder " + m_jobDir + "/thumbnail.";
             return false;
         }
+        std::vector<const Mesh*> meshes;
+        for (const PlateItem& item : m_plate.items)
+            meshes.push_back(&item.mesh);
         PngWriter png;
         for (int k = 0; k < 2; ++k) {
-            const std::vector<std::uint8_t> rows = renderThumbnail(cover.data(), m_profile.pixelsX,
-                m_profile.pixelsY, m_profile.mirrorX, m_profile.mirrorY, kThumbnailSizes[k][0],
-                kThumbnailSizes[k][1]);
+            // The models as they stand on the plate, seen from above and at an angle.
+            const int width = kThumbnailSizes[k][0], height = kThumbnailSizes[k][1];
+            const RgbImage picture = renderPlatePreview(
+                meshes, k == 0 ? PreviewView::Top : PreviewView::Angled, width, height);
+            std::vector<std::uint8_t> rows;
+            rows.reserve(std::size_t(height) * (1 + std::size_t(width) * 3));
+            for (int y = 0; y < height; ++y) {
+                rows.push_back(0);
+                const auto row = picture.rgb.begin() + std::ptrdiff_t(y) * width * 3;
+                rows.insert(rows.end(), row, row + width * 3);
+            }
             if (!png.encode(rows.data(), kThumbnailSizes[k][0], kThumbnailSizes[k][1], 3)
                 || !png.save(m_jobDir + "/" + kThumbnailNames[k], error)) {
                 if (error.empty())
@@ -286,6 +286,8 @@ private:
         d.printerIp = m_plate.printer.ip;
         d.printerPort = m_plate.printer.port;
         d.printerLocal = m_plate.printer.local;
+        d.format = m_plate.printer.format;
+        d.formatVersion = m_plate.printer.formatVersion;
         d.layerCount = m_plate.layerCount;
         d.depthUm = m_profile.depthUm;
         d.pixelsX = m_profile.pixelsX;
@@ -341,7 +343,6 @@ private:
     std::atomic<int> m_nextBand { 0 };
     std::atomic<int> m_layersDone { 0 };
     std::vector<long long> m_curedPixels; // each worker writes only its own layers
-    std::vector<std::vector<std::uint8_t>> m_covers;
     IslandCheck m_islands { kListedIslands };
 
     std::mutex m_errorMutex;

@@ -6,10 +6,18 @@
 // process, so its time and peak memory are its own. Prints medians over the rounds and how well
 // the two sets of layer images agree.
 //
-//   bench_slicing [--rounds N] [--keep DIR]
+// Then packs the job into each job file we write (SL1 zip, GOO), each packing a child process of
+// its own, and compares its time and peak memory with the slicing's.
+//
+// With --panels it slices and packs the same sphere as GOO jobs on the largest displays of the
+// printers we write for (11520 x 5120 at 19 x 24 um, 13312 x 5120 at 16.8 x 24.8 um) and compares
+// slicing plus packing with prusa-slicer at the same resolution.
+//
+//   bench_slicing [--rounds N] [--keep DIR] [--panels]
 #include "islands.h"
 #include "jobfile.h"
 #include "plate.h"
+#include "platedocument.h"
 #include "slicer.h"
 #include "spherestl.h"
 
@@ -81,17 +89,27 @@ Run runChild(const std::vector<std::string>& command, bool quiet)
     return run;
 }
 
+// A display: pixels and the size of one pixel in micrometres, x and y apart.
+struct Panel {
+    int pixelsX, pixelsY;
+    double umX, umY;
+};
+
 // The child side: the whole job as the agent runs it.
-int sliceOnly(const std::string& stl, const std::string& jobDir, bool findIslands)
+int sliceOnly(const std::string& stl, const std::string& jobDir, bool findIslands,
+    const Panel& panel = { kPixelsX, kPixelsY, kDisplayWidthMm * 1000.0 / kPixelsX,
+        kDisplayHeightMm * 1000.0 / kPixelsY },
+    const std::string& format = std::string())
 {
     Profile profile;
     profile.title = "bench 0.05 mm";
     profile.profileId = 1;
     profile.depthUm = kLayerUm;
-    profile.pixelsX = kPixelsX;
-    profile.pixelsY = kPixelsY;
-    profile.pixelUmX = kDisplayWidthMm * 1000.0 / kPixelsX;
-    profile.pixelUmY = kDisplayHeightMm * 1000.0 / kPixelsY;
+    profile.pixelsX = panel.pixelsX;
+    profile.pixelsY = panel.pixelsY;
+    profile.pixelUmX = panel.umX;
+    profile.pixelUmY = panel.umY;
+    profile.mirrorX = !format.empty();
     profile.exposureS = 2.5;
     profile.bottomExposureS = 25;
     profile.bottomLayers = 5;
@@ -99,6 +117,7 @@ int sliceOnly(const std::string& stl, const std::string& jobDir, bool findIsland
     Printer printer;
     printer.name = "bench";
     printer.model = "bench";
+    printer.format = format;
     Plate plate;
     std::string error;
     std::atomic<bool> cancel { false };
@@ -197,8 +216,135 @@ void compare(const std::vector<long long>& ours, const std::vector<long long>& t
 
 } // namespace
 
+// The child side of a packing: the job folder into one job file, in the format plate.json names.
+int packOnly(const std::string& jobDir, const std::string& out)
+{
+    std::string error;
+    if (!writeJobFile(jobDir, out, error)) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        return 1;
+    }
+    return 0;
+}
+
+// Makes the sliced job in jobDir one for a printer that reads this format.
+bool setJobFormat(const QString& jobDir, const std::string& format)
+{
+    PlateDocument d;
+    std::string error;
+    const std::string path = (jobDir + QStringLiteral("/plate.json")).toStdString();
+    if (!readPlateDocument(path, d, error))
+        return false;
+    d.format = format;
+    return writePlateDocument(d, path, error);
+}
+
+// Packs the job `rounds` times into each format, each packing a child process; prints medians.
+void comparePacking(const std::string& self, const QString& work, const QString& jobDir, int rounds,
+    double slicingPeakMiB)
+{
+    for (const char* format : { "sl1", "goo" }) {
+        if (!setJobFormat(jobDir, format)) {
+            std::printf("packing %s: cannot set the job's format\n", format);
+            continue;
+        }
+        std::vector<double> times, peaks;
+        const std::string out
+            = (work + QStringLiteral("/ours.") + QLatin1String(format)).toStdString();
+        for (int round = 0; round < rounds; ++round) {
+            const Run run = runChild({ self, "--pack", jobDir.toStdString(), out }, false);
+            if (!run.ok) {
+                std::printf("packing %s failed\n", format);
+                return;
+            }
+            times.push_back(run.seconds);
+            peaks.push_back(run.peakMiB);
+        }
+        std::printf("packing %s: median %.2f s over %d rounds, peak memory %.1f MiB (median; "
+                    "slicing's %.1f MiB: %+.1f MiB), file %.1f MiB\n",
+            format, median(times), rounds, median(peaks), slicingPeakMiB,
+            median(peaks) - slicingPeakMiB,
+            QFileInfo(QString::fromStdString(out)).size() / 1048576.0);
+    }
+    setJobFormat(jobDir, std::string());
+}
+
+// Slicing plus GOO packing on the largest displays, against prusa-slicer at the same resolution.
+int comparePanels(const std::string& self, const QString& work, const std::string& stl, int rounds,
+    bool haveReference)
+{
+    const Panel panels[] = { { 11520, 5120, 19.0, 24.0 }, { 13312, 5120, 16.8, 24.8 } };
+    for (const Panel& panel : panels) {
+        const double widthMm = panel.pixelsX * panel.umX / 1000.0;
+        const double heightMm = panel.pixelsY * panel.umY / 1000.0;
+        std::printf("panel %dx%d px, %.1fx%.1f um (%.3fx%.3f mm)\n", panel.pixelsX, panel.pixelsY,
+            panel.umX, panel.umY, widthMm, heightMm);
+        std::vector<double> ourTimes, ourPeaks, theirTimes, theirPeaks;
+        for (int round = 0; round < rounds; ++round) {
+            const QString jobDir = work + QStringLiteral("/panel-%1").arg(round);
+            QDir(jobDir).removeRecursively();
+            QDir().mkpath(jobDir);
+            const Run slice
+                = runChild({ self, "--slice-panel", stl, jobDir.toStdString(),
+                               std::to_string(panel.pixelsX), std::to_string(panel.pixelsY),
+                               std::to_string(panel.umX), std::to_string(panel.umY) },
+                    false);
+            const std::string goo = (work + QStringLiteral("/panel.goo")).toStdString();
+            const Run pack
+                = slice.ok ? runChild({ self, "--pack", jobDir.toStdString(), goo }, false) : Run();
+            QDir(jobDir).removeRecursively();
+            if (!pack.ok) {
+                std::printf("our slicing or packing failed\n");
+                return 1;
+            }
+            ourTimes.push_back(slice.seconds + pack.seconds);
+            ourPeaks.push_back(std::max(slice.peakMiB, pack.peakMiB));
+            std::printf("round %d: ours %.2f s (slicing %.2f s, packing %.2f s), peak %.1f MiB",
+                round + 1, ourTimes.back(), slice.seconds, pack.seconds, ourPeaks.back());
+            if (haveReference) {
+                char width[32], height[32];
+                std::snprintf(width, sizeof width, "%.3f", widthMm);
+                std::snprintf(height, sizeof height, "%.3f", heightMm);
+                const std::string out = (work + QStringLiteral("/prusa-panel.sl1")).toStdString();
+                const Run theirs = runChild(
+                    { "prusa-slicer", "--export-sla", "--printer-technology", "SLA",
+                        "--layer-height", "0.05", "--initial-layer-height", "0.05",
+                        "--display-pixels-x", std::to_string(panel.pixelsX), "--display-pixels-y",
+                        std::to_string(panel.pixelsY), "--display-width", width, "--display-height",
+                        height, "--display-orientation", "landscape", "--no-supports-enable",
+                        "--no-pad-enable", "--output", out, stl },
+                    true);
+                std::remove(out.c_str());
+                if (theirs.ok) {
+                    theirTimes.push_back(theirs.seconds);
+                    theirPeaks.push_back(theirs.peakMiB);
+                    std::printf("; prusa-slicer %.2f s, %.1f MiB", theirs.seconds, theirs.peakMiB);
+                } else {
+                    std::printf("; prusa-slicer failed");
+                }
+            }
+            std::printf("\n");
+            std::fflush(stdout);
+        }
+        std::printf("ours: median %.2f s, peak memory %.1f MiB (median)\n", median(ourTimes),
+            median(ourPeaks));
+        if (!theirTimes.empty())
+            std::printf("prusa-slicer: median %.2f s, peak memory %.1f MiB (median); ours is %.1fx "
+                        "faster (goal 15x), peak memory %.3f of theirs (goal at most 0.2)\n",
+                median(theirTimes), median(theirPeaks), median(theirTimes) / median(ourTimes),
+                median(ourPeaks) / median(theirPeaks));
+    }
+    return 0;
+}
+
 int main(int argc, char** argv)
 {
+    if (argc == 4 && std::string(argv[1]) == "--pack")
+        return packOnly(argv[2], argv[3]);
+    if (argc == 8 && std::string(argv[1]) == "--slice-panel")
+        return sliceOnly(argv[2], argv[3], true,
+            { std::atoi(argv[4]), std::atoi(argv[5]), std::atof(argv[6]), std::atof(argv[7]) },
+            "goo");
     if (argc == 4 && std::string(argv[1]) == "--slice")
         return sliceOnly(argv[2], argv[3], true);
     if (argc == 4 && std::string(argv[1]) == "--slice-without-islands")
@@ -207,12 +353,15 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     int rounds = 3;
     QString keep;
+    bool panels = false;
     const QStringList args = app.arguments();
     for (int i = 1; i < args.size(); ++i) {
         if (args[i] == QLatin1String("--rounds") && i + 1 < args.size())
             rounds = std::max(1, args[++i].toInt());
         else if (args[i] == QLatin1String("--keep") && i + 1 < args.size())
             keep = args[++i];
+        else if (args[i] == QLatin1String("--panels"))
+            panels = true;
     }
 
     QTemporaryDir temporary;
@@ -232,6 +381,8 @@ int main(int argc, char** argv)
         std::printf("prusa-slicer is not installed: only our own figures follow\n");
 
     const std::string self = QCoreApplication::applicationFilePath().toStdString();
+    if (panels)
+        return comparePanels(self, work, stl, rounds, haveReference);
     std::vector<double> ourTimes, ourPeaks, theirTimes, theirPeaks, plainTimes, ourCpu, plainCpu;
     QString ourJob, theirJob;
     for (int round = 0; round < rounds; ++round) {
@@ -322,6 +473,7 @@ int main(int argc, char** argv)
     std::printf("ours: job file packed in %.2f s, %.1f MiB\n",
         std::chrono::duration<double>(std::chrono::steady_clock::now() - packStart).count(),
         QFileInfo(QString::fromStdString(jobFile)).size() / 1048576.0);
+    comparePacking(self, work, ourJob, rounds, median(ourPeaks));
     if (theirTimes.empty())
         return 0;
     const double theirTime = median(theirTimes);

@@ -15,6 +15,7 @@
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QMap>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QSignalSpy>
@@ -64,6 +65,7 @@ private slots:
     void failuresReachTheUser_data();
     void failuresReachTheUser();
     void slowHostBlocksNobody();
+    void gooJobLandsAsGoo();
     void endingAgentDropsItsSends();
 
 private:
@@ -139,6 +141,7 @@ void TestAgentSend::initTestCase()
         { QStringLiteral("hangs up"), failing("close") },
         { QStringLiteral("gone"), { put, QJsonObject() } },
         { QStringLiteral("other panel"), { put + keyHost, keyCredentials } },
+        { QStringLiteral("goo printer"), { put + keyHost, keyCredentials } },
     };
     QJsonArray records;
     for (const auto& setup : setups) {
@@ -153,6 +156,8 @@ void TestAgentSend::initTestCase()
         // A display the job was not sliced for.
         if (setup.first == QLatin1String("other panel"))
             profile.insert(QStringLiteral("PixelsX"), testPixelsX / 2);
+        if (setup.first == QLatin1String("goo printer"))
+            record.insert(QStringLiteral("format"), QStringLiteral("goo"));
         record.insert(QStringLiteral("profiles_array"), QJsonArray { profile });
         records.append(record);
         m_hosts[setup.first] = std::move(host);
@@ -290,6 +295,69 @@ void TestAgentSend::jobLandsOnEveryKindOfHost()
     // The packed file was the agent's to remove, and so was the one left by an earlier run.
     QCOMPARE(
         QDir(m_agent->dataDir() + QStringLiteral("/outbox")).entryList(QDir::Files), QStringList());
+}
+
+void TestAgentSend::gooJobLandsAsGoo()
+{
+    // The printer list tells each printer's job file, and the maker of the built-in ones.
+    const QJsonArray printers = m_agent->get(QStringLiteral("/printer-details"))
+                                    .object()
+                                    .value(QStringLiteral("printers_array"))
+                                    .toArray();
+    QMap<QString, QJsonObject> byName;
+    for (const QJsonValue& value : printers)
+        byName.insert(value.toObject().value(QStringLiteral("name")).toString(), value.toObject());
+    QCOMPARE(byName.value(QStringLiteral("goo printer")).value(QStringLiteral("format")).toString(),
+        QStringLiteral("goo"));
+    QCOMPARE(byName.value(QStringLiteral("goo printer"))
+                 .value(QStringLiteral("fileExtension"))
+                 .toString(),
+        QStringLiteral(".goo"));
+    QCOMPARE(byName.value(QStringLiteral("Elegoo Saturn 3 Ultra"))
+                 .value(QStringLiteral("maker"))
+                 .toString(),
+        QStringLiteral("Elegoo"));
+    QCOMPARE(byName.value(QStringLiteral("put key")).value(QStringLiteral("format")).toString(),
+        QStringLiteral("sl1"));
+
+    // A job sliced for a printer that reads GOO files goes there as one, under its extension.
+    const QString stl = m_dir.filePath(QStringLiteral("goo.stl"));
+    QVERIFY(StlBuilder().box({ -2, -2, 0 }, { 2, 2, 1 }).write(stl));
+    const QString printer = QStringLiteral("127.0.0.1:") + portOf(QStringLiteral("goo printer"));
+    const HttpAnswer sliced = m_agent->post(QStringLiteral("/slice/preview"),
+        formBody({ { QStringLiteral("stl"), stl }, { QStringLiteral("printer"), printer },
+            { QStringLiteral("profile"), QStringLiteral("1") },
+            { QStringLiteral("name"), QStringLiteral("resin block") } }));
+    QCOMPARE(sliced.status, 200);
+    const QString job = sliced.object().value(QStringLiteral("path")).toString();
+    QCOMPARE(m_agent->waitForJob(job).object().value(QStringLiteral("percentage")).toString(),
+        QStringLiteral("100"));
+    const HttpAnswer answer = m_agent->post(QStringLiteral("/slice/send"),
+        formBody({ { QStringLiteral("printer"), printer },
+            { QStringLiteral("profile"), QStringLiteral("1") },
+            { QStringLiteral("name"), QStringLiteral("resin block") },
+            { QStringLiteral("path"), job } }));
+    QCOMPARE(answer.status, 200);
+    QCOMPARE(answer.object().value(QStringLiteral("file")).toString(),
+        QStringLiteral("resin block.goo"));
+    const QByteArray stored = readFile(
+        m_hosts.at(QStringLiteral("goo printer"))->folder() + QStringLiteral("/resin block.goo"));
+    QVERIFY(stored.startsWith("V3.0"));
+    // The same bytes as the download of that job.
+    const HttpAnswer download = m_agent->post(
+        QStringLiteral("/slice/download"), formBody({ { QStringLiteral("path"), job } }));
+    QCOMPARE(download.status, 200);
+    const QString file = download.object().value(QStringLiteral("file")).toString();
+    QVERIFY2(file.endsWith(QStringLiteral("/resin_block.goo")), qPrintable(file));
+    QVERIFY(readFile(file) == stored);
+    // The SL1 job of the other printers is no job for this one.
+    const HttpAnswer refused = send(QStringLiteral("goo printer"), QStringLiteral("plate"));
+    QCOMPARE(refused.status, 409);
+    QVERIFY2(refused.object()
+                 .value(QStringLiteral("error"))
+                 .toString()
+                 .contains(QStringLiteral("reads sl1 job files")),
+        refused.body.constData());
 }
 
 void TestAgentSend::namesAreMadeSafe_data()

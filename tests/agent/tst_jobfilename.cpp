@@ -53,14 +53,14 @@ void TestJobFileName::claimsNewNames()
     std::string second;
     std::string third;
     std::string error;
-    QVERIFY(publishJobFile(finished("a.part-AAAAAA"), folder, "my job", first, error));
-    QVERIFY(publishJobFile(finished("b.part-BBBBBB"), folder, "my job", second, error));
+    QVERIFY(publishJobFile(finished("a.part-AAAAAA"), folder, "my job", ".sl1", first, error));
+    QVERIFY(publishJobFile(finished("b.part-BBBBBB"), folder, "my job", ".sl1", second, error));
     QCOMPARE(QString::fromStdString(first), dir.filePath(QStringLiteral("my_job.sl1")));
     QCOMPARE(QString::fromStdString(second), dir.filePath(QStringLiteral("my_job-2.sl1")));
     // A name stays taken while its file exists; a freed one is handed out again.
     QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("a.part-AAAAAA"))));
     QVERIFY(QFile::remove(QString::fromStdString(first)));
-    QVERIFY(publishJobFile(finished("c.part-CCCCCC"), folder, "my job", third, error));
+    QVERIFY(publishJobFile(finished("c.part-CCCCCC"), folder, "my job", ".sl1", third, error));
     QCOMPARE(third, first);
 
     // What a killed download leaves goes at the next start; finished files stay.
@@ -78,7 +78,7 @@ void TestJobFileName::reportsUnwritableFolder()
     const std::string missing = dir.filePath(QStringLiteral("missing")).toStdString();
     std::string path;
     std::string error;
-    QVERIFY(!publishJobFile(missing + "/x.part-XXXXXX", missing, "job", path, error));
+    QVERIFY(!publishJobFile(missing + "/x.part-XXXXXX", missing, "job", ".sl1", path, error));
     QCOMPARE(QString::fromStdString(error),
         QStringLiteral("The agent cannot create a job file in %1: No such file or directory.")
             .arg(QString::fromStdString(missing)));

@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: 2026 Corvane developers
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "printermodels.h"
 #include "profile.h"
 #include "enginetestutil.h"
 
@@ -65,6 +66,46 @@ private slots:
         QVERIFY(!printers[0].profiles[0].mirrorX);
     }
 
+    void catalogueHasThePrintersPeopleOwn()
+    {
+        const std::vector<Printer> printers = catalogPrinters();
+        QCOMPARE(printers.size(), std::size_t(15));
+        std::set<std::string> addresses;
+        for (const Printer& printer : printers) {
+            QVERIFY(printer.local && !printer.maker.empty() && !printer.format.empty());
+            QVERIFY(printer.name.rfind(printer.maker + " ", 0) == 0);
+            QVERIFY(addresses.insert(printer.port).second);
+            for (char c : printer.ip + printer.port)
+                QVERIFY(std::isalnum((unsigned char)c) || c == '.');
+            QCOMPARE(printer.profiles.size(), std::size_t(2));
+            QCOMPARE(printer.profiles[0].depthUm, 50);
+            QCOMPARE(printer.profiles[1].depthUm, 30);
+            for (const Profile& p : printer.profiles) {
+                // Every one of them exposes the part upside down: images mirrored left-right.
+                QVERIFY(p.mirrorX && !p.mirrorY);
+                QVERIFY(p.exposureS > 0.5 && p.bottomExposureS > 4 * p.exposureS);
+            }
+        }
+        const auto named = [&](const char* name) {
+            for (const Printer& printer : printers)
+                if (printer.name == name)
+                    return printer;
+            return Printer();
+        };
+        const Profile saturn = named("Elegoo Saturn 3 Ultra").profiles.at(0);
+        QCOMPARE(saturn.pixelsX, 11520);
+        QCOMPARE(saturn.pixelsY, 5120);
+        QCOMPARE(saturn.pixelUmX, 19.0);
+        QCOMPARE(saturn.pixelUmY, 24.0);
+        QCOMPARE(saturn.maxHeightMm, 260.0);
+        QCOMPARE(named("Elegoo Saturn 3 Ultra").format, std::string("goo"));
+        QCOMPARE(named("Phrozen Sonic Mini 8K S").format, std::string("prz"));
+        QCOMPARE(named("Phrozen Sonic Mini 4K").formatVersion, 3);
+        QCOMPARE(named("Anycubic Photon Mono M5s Pro").profiles.at(1).pixelUmY, 24.8);
+        QCOMPARE(named("Anycubic Photon Mono X 6K").formatVersion, 516);
+        QCOMPARE(named("Prusa SL1S SPEED").model, std::string("SL1S"));
+    }
+
     void documentsCarryTheKeysAndTypes()
     {
         const std::vector<Printer> printers = builtinPrinters();
@@ -99,6 +140,8 @@ private slots:
         QTemporaryDir dir;
         QVERIFY(dir.isValid());
         std::vector<Printer> written = builtinPrinters();
+        for (Printer& printer : catalogPrinters())
+            written.push_back(printer);
         written[1].ip = "192.168.1.50";
         written[1].port = "80";
         const QString path = dir.filePath(QStringLiteral("printers.json"));
@@ -112,6 +155,9 @@ private slots:
             QCOMPARE(read[i].ip, written[i].ip);
             QCOMPARE(read[i].port, written[i].port);
             QCOMPARE(read[i].model, written[i].model);
+            QCOMPARE(read[i].maker, written[i].maker);
+            QCOMPARE(read[i].format, written[i].format.empty() ? "sl1" : written[i].format);
+            QCOMPARE(read[i].formatVersion, written[i].formatVersion);
             QVERIFY(!read[i].local); // a file describes hosts on the network
             QCOMPARE(read[i].profiles.size(), written[i].profiles.size());
             for (std::size_t k = 0; k < read[i].profiles.size(); ++k)
@@ -172,6 +218,9 @@ private slots:
         QTest::newRow("larger than 1 MB")
             << QByteArray(R"({"printers_array":[]})" + QByteArray(1024 * 1024, ' '))
             << " is larger than 1 MB.";
+        QTest::newRow("unknown format")
+            << file(QByteArray(host) + R"(,"format":"zip")", "{" + profile + "}")
+            << " is not valid: printer 1: its \"format\" zip is not a job file the agent writes.";
         QTest::newRow("same id twice")
             << file(host, "{" + profile + "},{" + profile + "}")
             << " is not valid: printer 1: the \"ProfileID\" 7 appears twice.";
