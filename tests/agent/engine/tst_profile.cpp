@@ -29,7 +29,13 @@ private:
             && a.pixelsX == b.pixelsX && a.pixelsY == b.pixelsY && a.pixelUmX == b.pixelUmX
             && a.pixelUmY == b.pixelUmY && a.exposureS == b.exposureS
             && a.bottomExposureS == b.bottomExposureS && a.bottomLayers == b.bottomLayers
-            && a.mirrorX == b.mirrorX && a.mirrorY == b.mirrorY && a.maxHeightMm == b.maxHeightMm;
+            && a.mirrorX == b.mirrorX && a.mirrorY == b.mirrorY && a.maxHeightMm == b.maxHeightMm
+            && a.transitionLayers == b.transitionLayers && a.bottomLiftMm == b.bottomLiftMm
+            && a.bottomLiftSpeed == b.bottomLiftSpeed
+            && a.bottomRetractSpeed == b.bottomRetractSpeed && a.liftMm == b.liftMm
+            && a.liftSpeed == b.liftSpeed && a.retractSpeed == b.retractSpeed
+            && a.waitBeforeLiftS == b.waitBeforeLiftS && a.waitAfterLiftS == b.waitAfterLiftS
+            && a.waitAfterRetractS == b.waitAfterRetractS && a.lightPwm == b.lightPwm;
     }
 
 private slots:
@@ -56,6 +62,9 @@ private slots:
                 QVERIFY(p.pixelsY > 0 && p.pixelUmX > 20 && p.pixelUmX < 60);
                 QVERIFY(p.exposureS > 0 && p.bottomExposureS > p.exposureS && p.bottomLayers > 0);
                 QVERIFY(p.maxHeightMm >= 100);
+                // Bottom layers stick hardest to the vat: they lift at most as fast, as far.
+                QVERIFY(p.bottomLiftSpeed <= p.liftSpeed && p.bottomLiftMm >= p.liftMm);
+                QVERIFY(p.liftMm >= 3 && p.lightPwm == 255);
                 hasFine |= p.depthUm == 25;
                 hasStandard |= p.depthUm == 50;
             }
@@ -183,6 +192,52 @@ private slots:
         QCOMPARE(p.bottomExposureS, 3.0);
         QCOMPARE(p.bottomLayers, 0);
         QVERIFY(!p.mirrorX && !p.mirrorY);
+        QCOMPARE(p.transitionLayers, 0);
+        QCOMPARE(p.bottomLiftMm, 6.0);
+        QCOMPARE(p.bottomLiftSpeed, 60.0);
+        QCOMPARE(p.liftSpeed, 120.0);
+        QCOMPARE(p.retractSpeed, 180.0);
+        QCOMPARE(p.waitAfterRetractS, 1.0);
+        QCOMPARE(p.lightPwm, 255);
+    }
+
+    void motionKeysRoundTrip()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("printers.json"));
+        QVERIFY(writeFile(path, R"({"printers_array":[{"name":"Shop","ip":"10.0.0.7","port":80,
+            "profiles_array":[{"Title":"T","ProfileID":7,"Depth":30,"PixelsX":100,"PixelsY":50,
+            "PixelSizeX":40,"Exposure":3,"MaxHeight":120,"TransitionLayers":4,
+            "BottomLiftDistance":7.5,"BottomLiftSpeed":45,"BottomRetractSpeed":90,
+            "LiftDistance":5.5,"LiftSpeed":75,"RetractSpeed":150,"WaitBeforeLift":0.5,
+            "WaitAfterLift":0.25,"WaitAfterRetract":2,"LightPWM":200}]}]})"));
+        std::vector<Printer> read;
+        std::string error;
+        QVERIFY2(readPrintersFile(path.toStdString(), read, error), error.c_str());
+        const Profile& p = read.at(0).profiles.at(0);
+        QCOMPARE(p.transitionLayers, 4);
+        QCOMPARE(p.bottomLiftMm, 7.5);
+        QCOMPARE(p.bottomLiftSpeed, 45.0);
+        QCOMPARE(p.bottomRetractSpeed, 90.0);
+        QCOMPARE(p.liftMm, 5.5);
+        QCOMPARE(p.liftSpeed, 75.0);
+        QCOMPARE(p.retractSpeed, 150.0);
+        QCOMPARE(p.waitBeforeLiftS, 0.5);
+        QCOMPARE(p.waitAfterLiftS, 0.25);
+        QCOMPARE(p.waitAfterRetractS, 2.0);
+        QCOMPARE(p.lightPwm, 200);
+        // The answer of /printer-profiles names them with the same keys.
+        const QJsonObject record
+            = QJsonDocument::fromJson(QByteArray::fromStdString(profilesDocument(read[0].profiles)))
+                  .array()
+                  .at(0)
+                  .toObject();
+        QCOMPARE(record.value(QStringLiteral("TransitionLayers")).toDouble(), 4.0);
+        QCOMPARE(record.value(QStringLiteral("BottomLiftDistance")).toDouble(), 7.5);
+        QCOMPARE(record.value(QStringLiteral("RetractSpeed")).toDouble(), 150.0);
+        QCOMPARE(record.value(QStringLiteral("WaitAfterLift")).toDouble(), 0.25);
+        QCOMPARE(record.value(QStringLiteral("LightPWM")).toDouble(), 200.0);
+        QVERIFY(!record.contains(QStringLiteral("UserProfile")));
     }
 
     void printersFileErrors_data()
@@ -221,6 +276,24 @@ private slots:
         QTest::newRow("unknown format")
             << file(QByteArray(host) + R"(,"format":"zip")", "{" + profile + "}")
             << " is not valid: printer 1: its \"format\" zip is not a job file the agent writes.";
+        QTest::newRow("light above 255")
+            << file(host, "{" + profile + R"(,"LightPWM":256})")
+            << " is not valid: printer 1, profile 1: its \"LightPWM\" is out of range (0 to 255).";
+        QTest::newRow("lift speed zero")
+            << file(host, "{" + profile + R"(,"LiftSpeed":0})")
+            << " is not valid: printer 1, profile 1: its \"LiftSpeed\" is out of range (1 to "
+               "6000).";
+        QTest::newRow("negative wait")
+            << file(host, "{" + profile + R"(,"WaitAfterRetract":-1})")
+            << " is not valid: printer 1, profile 1: its \"WaitAfterRetract\" is out of range (0 "
+               "to 600).";
+        QTest::newRow("half a transition layer")
+            << file(host, "{" + profile + R"(,"TransitionLayers":1.5})")
+            << " is not valid: printer 1, profile 1: its \"TransitionLayers\" is not a whole "
+               "number.";
+        QTest::newRow("lift as text")
+            << file(host, "{" + profile + R"(,"BottomLiftDistance":"5"})")
+            << " is not valid: printer 1, profile 1: it has no number \"BottomLiftDistance\".";
         QTest::newRow("same id twice")
             << file(host, "{" + profile + "},{" + profile + "}")
             << " is not valid: printer 1: the \"ProfileID\" 7 appears twice.";
