@@ -88,7 +88,10 @@ bool readUserProfiles(
     const QJsonDocument document = QJsonDocument::fromJson(file.read(kMostFileBytes), &parseError);
     const QJsonValue list = document.object().value(QStringLiteral("user_profiles"));
     if (parseError.error != QJsonParseError::NoError || !list.isArray()) {
-        error = damaged + ": it has no \"user_profiles\" list.";
+        error = damaged
+            + (parseError.error != QJsonParseError::NoError
+                    ? ": it is not valid JSON."
+                    : ": it has no \"user_profiles\" list.");
         return false;
     }
     std::vector<UserProfile> read;

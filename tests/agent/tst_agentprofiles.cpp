@@ -105,6 +105,7 @@ private slots:
     void userProfileIsReplacedAndDeleted();
     void refusesBadProfiles_data();
     void refusesBadProfiles();
+    void damagedFileIsLeftAlone();
 
 private:
     QJsonArray shopProfiles() const
@@ -318,6 +319,28 @@ void TestAgentProfiles::refusesBadProfiles()
     QCOMPARE(answer.error(), sentence);
     QCOMPARE(readAll(userProfilesFile()), before);
     QCOMPARE(shopProfiles().size(), listed);
+}
+
+void TestAgentProfiles::damagedFileIsLeftAlone()
+{
+    const QByteArray good = readAll(userProfilesFile());
+    const QByteArray damaged = good.left(good.size() / 2);
+    {
+        QFile file(userProfilesFile());
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(damaged) == damaged.size());
+    }
+    const HttpAnswer answer = save({ { QStringLiteral("Exposure"), QStringLiteral("4") } });
+    QCOMPARE(answer.status, 500);
+    const QString sentence = QStringLiteral("The file of profiles of your own ")
+        + userProfilesFile() + QStringLiteral(" is damaged: it is not valid JSON.");
+    QCOMPARE(answer.error(), sentence + QStringLiteral(" The agent leaves it as it is."));
+    QCOMPARE(readAll(userProfilesFile()), damaged);
+    // The printer's own profiles stay, and the reason rides along with the printers.
+    QCOMPARE(shopProfiles().size(), 1);
+    const QJsonObject details = m_agent->get(QStringLiteral("/printer-details")).object();
+    QCOMPARE(details.value(QStringLiteral("printers_file_error")).toString(), sentence);
+    QFile file(userProfilesFile());
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(good) == good.size());
 }
 
 QTEST_GUILESS_MAIN(TestAgentProfiles)
