@@ -62,14 +62,6 @@ private slots:
         p.transitionLayers = transitionLayers;
         QCOMPARE(printTimeS(p, layers), seconds);
     }
-
-    void slowerLiftTakesLonger()
-    {
-        Profile p = handJob();
-        const double before = printTimeS(p, 100);
-        p.liftSpeed = 60; // 6 mm now take 6 s instead of 3 s, on 98 layers
-        QCOMPARE(printTimeS(p, 100), before + 98 * 3.0);
-    }
 };
 
 QTEST_APPLESS_MAIN(TestPrintTime)
