@@ -10,8 +10,10 @@
 #include "jobfile.h"
 #include "jobfilename.h"
 #include "printercatalog.h"
+#include "profile_p.h"
 #include "requestguard.h"
 #include "slicerequest.h"
+#include "userprofiles.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -148,6 +150,7 @@ AgentServer::AgentServer(std::string dataFolder, const UploadLimits& uploadLimit
     , m_jobsFolder(m_dataFolder + "/jobs")
     , m_downloadsFolder(m_dataFolder + "/downloads")
     , m_printersFile(m_dataFolder + "/printers.json")
+    , m_userProfilesFile(m_dataFolder + "/user-profiles.json")
     , m_jobs(m_jobsFolder)
     , m_sender(m_dataFolder + "/outbox", 4, uploadLimits)
     , m_server(std::make_unique<BoundedServer>())
@@ -248,6 +251,12 @@ AgentServer::AgentServer(std::string dataFolder, const UploadLimits& uploadLimit
         [this](const Request& request, Response& response) { handleDownload(request, response); });
     m_server->Post("/slice/send",
         [this](const Request& request, Response& response) { handleSend(request, response); });
+    m_server->Post("/user-profile", [this](const Request& request, Response& response) {
+        handleSaveProfile(request, response);
+    });
+    m_server->Post("/user-profile/delete", [this](const Request& request, Response& response) {
+        handleDeleteProfile(request, response);
+    });
     m_server->Get("/terminate", [this](const Request&, Response& response) {
         answer(response, 200, QJsonObject { { QStringLiteral("terminating"), true } });
         response.set_header("Connection", "close");
@@ -316,6 +325,12 @@ PrinterCatalog AgentServer::knownPrinters() const
 {
     PrinterCatalog catalog = loadPrinterCatalog(m_printersFile);
     catalog.printers = withDiscoveredHosts(std::move(catalog.printers), m_discovery.hosts());
+    std::vector<UserProfile> own;
+    std::string error;
+    if (readUserProfiles(m_userProfilesFile, own, error))
+        addUserProfiles(catalog.printers, own);
+    else
+        catalog.fileError += (catalog.fileError.empty() ? "" : " ") + error;
     return catalog;
 }
 
@@ -570,4 +585,119 @@ void AgentServer::handleSend(const httplib::Request& request, httplib::Response&
         return;
     }
     answer(response, 200, QJsonObject { { QStringLiteral("file"), text(outcome.storedName) } });
+}
+
+void AgentServer::handleSaveProfile(const httplib::Request& request, httplib::Response& response)
+{
+    Form form;
+    if (!readForm(request, response, form))
+        return;
+    const std::string* printerField = formValue(form, "printer");
+    const std::string* baseField = formValue(form, "base");
+    const std::string* titleField = formValue(form, "title");
+    std::string ip;
+    std::string port;
+    int baseId = 0;
+    if (!printerField || !splitPrinterAddress(*printerField, ip, port)) {
+        answerError(response, 400, "The field \"printer\" must read address:port.");
+        return;
+    }
+    if (!baseField || !parseInteger(*baseField, baseId)) {
+        answerError(response, 400,
+            "The field \"base\" must give the ProfileID of the profile the new one starts from.");
+        return;
+    }
+    if (!titleField) {
+        answerError(response, 400, "The form lacks the field \"title\", the profile's name.");
+        return;
+    }
+    std::vector<std::pair<std::string, std::string>> values;
+    for (const FormField& field : form) {
+        if (field.key != "printer" && field.key != "base" && field.key != "title")
+            values.emplace_back(field.key, field.value);
+    }
+    // Read, changed and written whole while no other request changes the file.
+    const std::lock_guard<std::mutex> lock(m_userProfilesLock);
+    const PrinterCatalog catalog = knownPrinters();
+    const Printer* printer = findPrinter(catalog.printers, ip, port);
+    if (!printer) {
+        answerError(response, 400, "No printer is known at " + shortened(*printerField) + ".");
+        return;
+    }
+    const Profile* base = findProfile(*printer, baseId);
+    if (!base) {
+        answerError(response, 400,
+            "The printer " + printer->name + " has no profile " + std::to_string(baseId) + ".");
+        return;
+    }
+    Profile profile;
+    std::string error;
+    if (!makeUserProfile(*base, *titleField, values, profile, error)) {
+        answerError(response, 400, error);
+        return;
+    }
+    std::vector<UserProfile> saved;
+    if (!readUserProfiles(m_userProfilesFile, saved, error)) {
+        answerError(response, 500, error + " The agent leaves it as it is.");
+        return;
+    }
+    if (!storeUserProfile(saved, *printer, profile, error)) {
+        answerError(response, 409, error);
+        return;
+    }
+    if (!writeUserProfiles(m_userProfilesFile, saved, error)) {
+        answerError(response, 500, error);
+        return;
+    }
+    answer(response, 200, QJsonObject { { QStringLiteral("profile"), profileRecord(profile) } });
+}
+
+void AgentServer::handleDeleteProfile(const httplib::Request& request, httplib::Response& response)
+{
+    Form form;
+    if (!readForm(request, response, form))
+        return;
+    const std::string* printerField = formValue(form, "printer");
+    const std::string* profileField = formValue(form, "profile");
+    std::string ip;
+    std::string port;
+    int profileId = 0;
+    if (!printerField || !splitPrinterAddress(*printerField, ip, port)) {
+        answerError(response, 400, "The field \"printer\" must read address:port.");
+        return;
+    }
+    if (!profileField || !parseInteger(*profileField, profileId)) {
+        answerError(response, 400, "The field \"profile\" must give the ProfileID to delete.");
+        return;
+    }
+    const std::lock_guard<std::mutex> lock(m_userProfilesLock);
+    const PrinterCatalog catalog = knownPrinters();
+    const Printer* printer = findPrinter(catalog.printers, ip, port);
+    if (!printer) {
+        answerError(response, 400, "No printer is known at " + shortened(*printerField) + ".");
+        return;
+    }
+    std::vector<UserProfile> saved;
+    std::string error;
+    if (!readUserProfiles(m_userProfilesFile, saved, error)) {
+        answerError(response, 500, error + " The agent leaves it as it is.");
+        return;
+    }
+    if (!removeUserProfile(saved, printer->ip + ":" + printer->port, profileId)) {
+        const Profile* own = findProfile(*printer, profileId);
+        if (own && !own->userMade)
+            answerError(response, 400,
+                "The profile " + std::to_string(profileId) + " is one of " + printer->name
+                    + "'s own, which cannot be deleted.");
+        else
+            answerError(response, 404,
+                "The printer " + printer->name + " has no profile of your own with the ID "
+                    + std::to_string(profileId) + ".");
+        return;
+    }
+    if (!writeUserProfiles(m_userProfilesFile, saved, error)) {
+        answerError(response, 500, error);
+        return;
+    }
+    answer(response, 200, QJsonObject { { QStringLiteral("deleted"), profileId } });
 }

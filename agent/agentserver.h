@@ -9,6 +9,7 @@
 #include "printercatalog.h"
 
 #include <memory>
+#include <mutex>
 #include <string>
 
 class BoundedServer;
@@ -21,9 +22,10 @@ struct Response;
 // The agent's HTTP side: printer discovery and profiles, slicing jobs and their progress, job
 // files, and the request to end. Listens on 127.0.0.1 only.
 //
-// The data folder holds "printers.json" (configured printer hosts), "jobs/" (one folder of layer
-// images per slicing job), "downloads/" (job files waiting for the client to move them) and
-// "outbox/" (job files on their way to a printer host).
+// The data folder holds "printers.json" (configured printer hosts), "user-profiles.json" (profiles
+// people saved through the agent), "jobs/" (one folder of layer images per slicing job),
+// "downloads/" (job files waiting for the client to move them) and "outbox/" (job files on their
+// way to a printer host).
 class AgentServer {
 public:
     explicit AgentServer(std::string dataFolder, const UploadLimits& uploadLimits = {});
@@ -50,7 +52,10 @@ private:
     void handleProgress(const httplib::Request& request, httplib::Response& response);
     void handleDownload(const httplib::Request& request, httplib::Response& response);
     void handleSend(const httplib::Request& request, httplib::Response& response);
-    // The built-in and configured printers, then the hosts discovery knows of now.
+    void handleSaveProfile(const httplib::Request& request, httplib::Response& response);
+    void handleDeleteProfile(const httplib::Request& request, httplib::Response& response);
+    // The built-in and configured printers, then the hosts discovery knows of now, each with the
+    // profiles people saved for it.
     PrinterCatalog knownPrinters() const;
     // Reads the form's "path" and finds the job of that folder, giving back the folder as the
     // registry made it; false with the error answered when the form is bad or the folder is not
@@ -62,6 +67,8 @@ private:
     const std::string m_jobsFolder;
     const std::string m_downloadsFolder;
     const std::string m_printersFile;
+    const std::string m_userProfilesFile;
+    std::mutex m_userProfilesLock; // one change of the user profiles at a time
     int m_port = 0;
     int m_folderLock = -1; // the data folder, locked while this agent runs
     JobRegistry m_jobs;

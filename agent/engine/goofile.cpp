@@ -138,11 +138,11 @@ std::vector<std::uint8_t> headerBytes(
     o.f32(s.exposureS);
     o.u8(1); // delay mode: the wait times apply
     o.f32(0); // turn-off time
-    o.f32(0); // bottom wait before lift
-    o.f32(0); // bottom wait after lift
+    o.f32(s.waitBeforeLiftS); // bottom wait before lift
+    o.f32(s.waitAfterLiftS); // bottom wait after lift
     o.f32(s.bottomWaitBeforeExposureS);
-    o.f32(0); // wait before lift
-    o.f32(0); // wait after lift
+    o.f32(s.waitBeforeLiftS);
+    o.f32(s.waitAfterLiftS);
     o.f32(s.waitBeforeExposureS);
     o.f32(s.bottomExposureS);
     o.u32(std::uint32_t(s.bottomLayers));
@@ -166,7 +166,7 @@ std::vector<std::uint8_t> headerBytes(
     o.text("$", 8);
     o.u32(std::uint32_t(kHeaderSize));
     o.u8(1); // greys are 0..255
-    o.u16(0); // transition layers
+    o.u16(unsigned(std::clamp(s.transitionLayers, 0, 0xFFFF)));
     return o.bytes;
 }
 
@@ -241,8 +241,8 @@ public:
         o.f32(m_settings.layerHeightMm * (m_layers + 1));
         o.f32(m.exposureS);
         o.f32(0); // off time
-        o.f32(0); // wait before lift
-        o.f32(0); // wait after lift
+        o.f32(m_settings.waitBeforeLiftS);
+        o.f32(m_settings.waitAfterLiftS);
         o.f32(m.waitS); // wait after retract
         o.f32(m.liftMm);
         o.f32(m.liftSpeed);

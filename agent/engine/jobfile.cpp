@@ -56,12 +56,18 @@ std::string configIni(const JobSettings& s)
 {
     std::string ini;
     ini += line("action", "print");
+    ini += line("bottomLiftDistance", decimal(s.bottomLiftMm));
+    ini += line("bottomLiftSpeed", decimal(s.bottomLiftSpeed));
+    ini += line("bottomRetractSpeed", decimal(s.bottomRetractSpeed));
     ini += line("jobDir", s.jobName);
     ini += line("expTime", decimal(s.exposureS));
     ini += line("expTimeFirst", decimal(s.bottomExposureS));
     ini += line("fileCreationTimestamp", creationStamp(s.created));
     ini += line("hollow", "0");
     ini += line("layerHeight", decimal(s.layerHeightMm));
+    ini += line("liftDistance", decimal(s.liftMm));
+    ini += line("liftSpeed", decimal(s.liftSpeed));
+    ini += line("lightPWM", std::to_string(s.lightPwm));
     ini += line("materialName", "Generic resin");
     // Bottom layers: readers of this layout take the count of the longer-exposed first layers
     // from numFade. Every layer is a fast (non-tilting) layer.
@@ -73,7 +79,12 @@ std::string configIni(const JobSettings& s)
     ini += line("printerModel", s.printerModel);
     ini += line("printerProfile", s.printerName);
     ini += line("printerVariant", "default");
+    ini += line("retractSpeed", decimal(s.retractSpeed));
+    ini += line("transitionLayers", std::to_string(s.transitionLayers));
     ini += line("usedMaterial", decimal(s.volumeMl));
+    ini += line("waitAfterLift", decimal(s.waitAfterLiftS));
+    ini += line("waitAfterRetract", decimal(s.waitBeforeExposureS));
+    ini += line("waitBeforeLift", decimal(s.waitBeforeLiftS));
     return ini;
 }
 
@@ -246,6 +257,20 @@ JobSettings settingsOf(const PlateDocument& d)
     s.bottomLayers = d.bottomLayers;
     s.exposureS = d.exposureS;
     s.bottomExposureS = d.bottomExposureS;
+    const Profile& p = d.settings;
+    s.transitionLayers = p.transitionLayers;
+    s.bottomLiftMm = p.bottomLiftMm;
+    s.bottomLiftSpeed = p.bottomLiftSpeed;
+    s.liftMm = p.liftMm;
+    s.liftSpeed = p.liftSpeed;
+    s.bottomRetractSpeed = p.bottomRetractSpeed;
+    s.retractSpeed = p.retractSpeed;
+    s.waitBeforeExposureS = p.waitAfterRetractS;
+    s.bottomWaitBeforeExposureS = p.waitAfterRetractS;
+    s.waitBeforeLiftS = p.waitBeforeLiftS;
+    s.waitAfterLiftS = p.waitAfterLiftS;
+    s.lightPwm = p.lightPwm;
+    s.bottomLightPwm = p.lightPwm;
     s.printTimeS = d.printTimeS;
     s.volumeMl = d.usedMaterialMl;
     return s;

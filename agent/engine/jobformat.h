@@ -32,7 +32,8 @@ struct JobSettings {
     int bottomLayers = 0;
     double exposureS = 0;
     double bottomExposureS = 0;
-    // Motion between layers. Our profiles do not set these; the values suit most lifting printers.
+    int transitionLayers = 0; // after the bottom layers, exposure steps towards the normal one
+    // Motion between layers, from the profile; the defaults suit most lifting printers.
     double bottomLiftMm = 6;
     double bottomLiftSpeed = 60; // mm/min
     double liftMm = 6;
@@ -41,6 +42,8 @@ struct JobSettings {
     double retractSpeed = 180;
     double waitBeforeExposureS = 1; // after the retract, before the light
     double bottomWaitBeforeExposureS = 1;
+    double waitBeforeLiftS = 0; // after the light, before the lift; bottom layers alike
+    double waitAfterLiftS = 0;
     int lightPwm = 255; // 0..255
     int bottomLightPwm = 255;
     int antiAliasing = 1; // 1 = not anti-aliased

@@ -81,6 +81,7 @@ bool writePlateDocument(const PlateDocument& d, const std::string& path, std::st
     root.insert(QStringLiteral("exposure"), d.exposureS);
     root.insert(QStringLiteral("bottomExposure"), d.bottomExposureS);
     root.insert(QStringLiteral("bottomLayers"), d.bottomLayers);
+    root.insert(QStringLiteral("settings"), profileRecord(d.settings));
     root.insert(QStringLiteral("usedMaterial"), d.usedMaterialMl);
     root.insert(QStringLiteral("printTime"), d.printTimeS);
     root.insert(QStringLiteral("created"), qs(d.created));
@@ -150,6 +151,15 @@ bool readPlateDocument(const std::string& path, PlateDocument& d, std::string& e
         }
         read.items.push_back(item);
     }
+    // Jobs sliced before the job carried its own settings print with their first item's.
+    std::string why;
+    if (!read.items.empty()
+        && !profileFromRecord(
+            root.value(QStringLiteral("settings")).toObject(), read.settings, why))
+        read.settings = read.items.front().profile;
+    read.settings.exposureS = read.exposureS;
+    read.settings.bottomExposureS = read.bottomExposureS;
+    read.settings.bottomLayers = read.bottomLayers;
     for (const QJsonValue& value : root.value(QStringLiteral("layers")).toArray())
         read.layers.push_back(ss(value));
     for (const QJsonValue& value : root.value(QStringLiteral("curedPixels")).toArray()) {

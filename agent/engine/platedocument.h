@@ -39,8 +39,12 @@ struct PlateDocument {
     double exposureS = 0;
     double bottomExposureS = 0;
     int bottomLayers = 0;
-    double usedMaterialMl = 0;
-    double printTimeS = 0;
+    // Every value the plate is printed with: the first item's profile with the longest exposures
+    // and waits, the most bottom and transition layers, the longest lifts and slowest moves and
+    // the strongest light of all items. Its exposures and bottom layers are the three above.
+    Profile settings;
+    double usedMaterialMl = 0; // resin, from the cured pixels
+    double printTimeS = 0; // estimated from settings (printtime.h)
     std::string created; // UTC, "yyyy-MM-ddTHH:mm:ssZ"
     std::vector<Item> items;
     std::vector<std::string> layers; // file names in the job folder, bottom layer first

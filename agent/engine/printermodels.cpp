@@ -1,6 +1,7 @@
 // SPDX-FileCopyrightText: 2026 Corvane developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "printermodels.h"
+#include "profile_p.h"
 
 namespace {
 
@@ -82,6 +83,14 @@ std::vector<Printer> catalogPrinters()
         id += 10;
         printer.profiles = { profileOf(m, id + 1, "0.05 mm standard", 50, 1.0),
             profileOf(m, id + 2, "0.03 mm fine", 30, 0.8) };
+        // A vat under a panel wider than 180 mm peels with more force: longer, slower lifts.
+        // The SL1S tilts its vat instead of lifting: these values only feed the time estimate.
+        if (std::string(m.format) == "sl1s")
+            setPlatformMotion(printer.profiles, { 1, 300, 1, 600, 600, 0, 1 });
+        else if (m.pixelsX * m.pixelUmX / 1000.0 > 180)
+            setPlatformMotion(printer.profiles, { 8, 60, 7, 90, 150, 4, 1 });
+        else
+            setPlatformMotion(printer.profiles, { 6, 60, 5, 100, 180, 4, 1 });
         printers.push_back(printer);
     }
     return printers;

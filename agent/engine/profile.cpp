@@ -75,7 +75,7 @@ bool readString(const QJsonObject& record, const char* key, std::string& value, 
 }
 
 bool readNumber(const QJsonObject& record, const char* key, double& value, std::string& why,
-    double minimum, bool optional = false)
+    double minimum, bool optional = false, double maximum = 1e7)
 {
     const QJsonValue v = record.value(QLatin1String(key));
     if (v.isUndefined() && optional)
@@ -85,8 +85,11 @@ bool readNumber(const QJsonObject& record, const char* key, double& value, std::
         return false;
     }
     const double d = v.toDouble();
-    if (!(d >= minimum) || d > 1e7) {
+    if (!(d >= minimum) || d > maximum) {
         why = std::string("its \"") + key + "\" is out of range";
+        if (maximum < 1e7)
+            why += " (" + QString::number(minimum).toStdString() + " to "
+                + QString::number(maximum).toStdString() + ")";
         return false;
     }
     value = d;
@@ -94,10 +97,10 @@ bool readNumber(const QJsonObject& record, const char* key, double& value, std::
 }
 
 bool readInt(const QJsonObject& record, const char* key, int& value, std::string& why, int minimum,
-    bool optional = false)
+    bool optional = false, double maximum = 1e7)
 {
     double d = value;
-    if (!readNumber(record, key, d, why, minimum, optional))
+    if (!readNumber(record, key, d, why, minimum, optional, maximum))
         return false;
     if (d != std::floor(d)) {
         why = std::string("its \"") + key + "\" is not a whole number";
@@ -118,6 +121,21 @@ bool readBool(const QJsonObject& record, const char* key, bool& value, std::stri
     }
     value = v.toBool();
     return true;
+}
+
+bool readProfileMotion(const QJsonObject& record, Profile& p, std::string& why)
+{
+    return readInt(record, "TransitionLayers", p.transitionLayers, why, 0, true, 10000)
+        && readNumber(record, "BottomLiftDistance", p.bottomLiftMm, why, 0.1, true, 100)
+        && readNumber(record, "BottomLiftSpeed", p.bottomLiftSpeed, why, 1, true, 6000)
+        && readNumber(record, "BottomRetractSpeed", p.bottomRetractSpeed, why, 1, true, 6000)
+        && readNumber(record, "LiftDistance", p.liftMm, why, 0.1, true, 100)
+        && readNumber(record, "LiftSpeed", p.liftSpeed, why, 1, true, 6000)
+        && readNumber(record, "RetractSpeed", p.retractSpeed, why, 1, true, 6000)
+        && readNumber(record, "WaitBeforeLift", p.waitBeforeLiftS, why, 0, true, 600)
+        && readNumber(record, "WaitAfterLift", p.waitAfterLiftS, why, 0, true, 600)
+        && readNumber(record, "WaitAfterRetract", p.waitAfterRetractS, why, 0, true, 600)
+        && readInt(record, "LightPWM", p.lightPwm, why, 0, true, 255);
 }
 
 QJsonObject printerRecord(const Printer& printer)
@@ -164,6 +182,19 @@ QJsonObject profileRecord(const Profile& profile)
     record.insert(QStringLiteral("MirrorX"), profile.mirrorX);
     record.insert(QStringLiteral("MirrorY"), profile.mirrorY);
     record.insert(QStringLiteral("MaxHeight"), profile.maxHeightMm);
+    record.insert(QStringLiteral("TransitionLayers"), profile.transitionLayers);
+    record.insert(QStringLiteral("BottomLiftDistance"), profile.bottomLiftMm);
+    record.insert(QStringLiteral("BottomLiftSpeed"), profile.bottomLiftSpeed);
+    record.insert(QStringLiteral("BottomRetractSpeed"), profile.bottomRetractSpeed);
+    record.insert(QStringLiteral("LiftDistance"), profile.liftMm);
+    record.insert(QStringLiteral("LiftSpeed"), profile.liftSpeed);
+    record.insert(QStringLiteral("RetractSpeed"), profile.retractSpeed);
+    record.insert(QStringLiteral("WaitBeforeLift"), profile.waitBeforeLiftS);
+    record.insert(QStringLiteral("WaitAfterLift"), profile.waitAfterLiftS);
+    record.insert(QStringLiteral("WaitAfterRetract"), profile.waitAfterRetractS);
+    record.insert(QStringLiteral("LightPWM"), profile.lightPwm);
+    if (profile.userMade)
+        record.insert(QStringLiteral("UserProfile"), true);
     return record;
 }
 
@@ -193,7 +224,8 @@ bool profileFromRecord(const QJsonObject& record, Profile& profile, std::string&
         || !readInt(record, "BottomLayers", p.bottomLayers, why, 0, true)
         || !readBool(record, "MirrorX", p.mirrorX, why)
         || !readBool(record, "MirrorY", p.mirrorY, why)
-        || !readNumber(record, "MaxHeight", p.maxHeightMm, why, 0.001))
+        || !readNumber(record, "MaxHeight", p.maxHeightMm, why, 0.001)
+        || !readProfileMotion(record, p, why))
         return false;
     if (double(p.pixelsX) * p.pixelsY > 200e6) {
         why = "its resolution is too large";
@@ -201,6 +233,23 @@ bool profileFromRecord(const QJsonObject& record, Profile& profile, std::string&
     }
     profile = p;
     return true;
+}
+
+void setPlatformMotion(std::vector<Profile>& profiles, const PlatformMotion& motion)
+{
+    for (Profile& p : profiles) {
+        p.transitionLayers = motion.transitionLayers;
+        p.bottomLiftMm = motion.bottomLiftMm;
+        p.bottomLiftSpeed = motion.bottomLiftSpeed;
+        p.bottomRetractSpeed = motion.retractSpeed;
+        p.liftMm = motion.liftMm;
+        p.liftSpeed = motion.liftSpeed;
+        p.retractSpeed = motion.retractSpeed;
+        p.waitBeforeLiftS = 0;
+        p.waitAfterLiftS = 0;
+        p.waitAfterRetractS = motion.waitAfterRetractS;
+        p.lightPwm = 255;
+    }
 }
 
 std::vector<Printer> builtinPrinters()
@@ -229,6 +278,12 @@ std::vector<Printer> builtinPrinters()
         makeProfile(401, "0.05 mm standard", 50, 1920, 1080, 50.0, 1.5, 10.0, 4, 100.0, true),
         makeProfile(402, "0.025 mm fine", 25, 1920, 1080, 50.0, 1.0, 8.0, 5, 100.0, true),
     };
+    // Small vats peel easily; the wider panels lift further and slower, the DLP's small window
+    // least. The wait after the retract lets the resin settle before the light.
+    setPlatformMotion(lcd2k.profiles, { 6, 60, 5, 60, 150, 0, 2 });
+    setPlatformMotion(lcd4k.profiles, { 6, 60, 6, 80, 150, 3, 1 });
+    setPlatformMotion(lcd6k.profiles, { 8, 50, 7, 70, 150, 3, 1 });
+    setPlatformMotion(dlp.profiles, { 5, 60, 4, 100, 180, 0, 0.5 });
     return { lcd2k, lcd4k, lcd6k, dlp };
 }
 

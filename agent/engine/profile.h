@@ -21,6 +21,19 @@ struct Profile {
     bool mirrorX = false; // "MirrorX": image mirrored in x
     bool mirrorY = false; // "MirrorY"
     double maxHeightMm = 0; // "MaxHeight": build height
+    // Exposure steps and motion between layers; optional in a record, with these defaults.
+    int transitionLayers = 0; // "TransitionLayers": exposure steps from bottom to normal
+    double bottomLiftMm = 6; // "BottomLiftDistance"
+    double bottomLiftSpeed = 60; // "BottomLiftSpeed": mm/min
+    double bottomRetractSpeed = 120; // "BottomRetractSpeed": mm/min, back as far as it lifted
+    double liftMm = 6; // "LiftDistance"
+    double liftSpeed = 120; // "LiftSpeed"
+    double retractSpeed = 180; // "RetractSpeed"
+    double waitBeforeLiftS = 0; // "WaitBeforeLift": after the light, before the lift
+    double waitAfterLiftS = 0; // "WaitAfterLift"
+    double waitAfterRetractS = 1; // "WaitAfterRetract": before the light
+    int lightPwm = 255; // "LightPWM": light intensity, 0..255
+    bool userMade = false; // "UserProfile": saved by a user through the agent
 };
 
 struct Printer {

@@ -8,6 +8,7 @@
 #include "pngwriter.h"
 #include "raster.h"
 #include "platepreview.h"
+#include "printtime.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -29,12 +30,31 @@ constexpr int kBandsPerWorker = 4;
 // Outline ends closer than this (in pixels) are joined: float rounding in exported meshes leaves
 // such gaps, and closing them changes no pixel centre's side by more than the gap itself.
 constexpr double kGapTolerancePixels = 0.5;
-// A rough allowance for moving the plate between exposures, for the print time estimate.
-constexpr double kSecondsBetweenLayers = 6.0;
 // Cured area a layer may add over the one below before the peel force counts as a risk: 1 cm².
 constexpr double kPeelWarningGrowthMm2 = 100.0;
 // plate.json lists at most this many islands, the lowest first; "islandCount" counts them all.
 constexpr std::size_t kListedIslands = 10000;
+
+// One image per layer exposes the whole plate: each item must cure and peel at least as its own
+// profile asks, so the job takes the longest exposures and waits, the most bottom and transition
+// layers, the longest lifts, the slowest moves and the strongest light of its items.
+void gentlest(Profile& job, const Profile& item)
+{
+    job.exposureS = std::max(job.exposureS, item.exposureS);
+    job.bottomExposureS = std::max(job.bottomExposureS, item.bottomExposureS);
+    job.bottomLayers = std::max(job.bottomLayers, item.bottomLayers);
+    job.transitionLayers = std::max(job.transitionLayers, item.transitionLayers);
+    job.bottomLiftMm = std::max(job.bottomLiftMm, item.bottomLiftMm);
+    job.liftMm = std::max(job.liftMm, item.liftMm);
+    job.bottomLiftSpeed = std::min(job.bottomLiftSpeed, item.bottomLiftSpeed);
+    job.liftSpeed = std::min(job.liftSpeed, item.liftSpeed);
+    job.bottomRetractSpeed = std::min(job.bottomRetractSpeed, item.bottomRetractSpeed);
+    job.retractSpeed = std::min(job.retractSpeed, item.retractSpeed);
+    job.waitBeforeLiftS = std::max(job.waitBeforeLiftS, item.waitBeforeLiftS);
+    job.waitAfterLiftS = std::max(job.waitAfterLiftS, item.waitAfterLiftS);
+    job.waitAfterRetractS = std::max(job.waitAfterRetractS, item.waitAfterRetractS);
+    job.lightPwm = std::max(job.lightPwm, item.lightPwm);
+}
 
 const char* const kThumbnailNames[2]
     = { "thumbnail/thumbnail400x400.png", "thumbnail/thumbnail800x480.png" };
@@ -297,12 +317,14 @@ private:
         d.mirrorX = m_profile.mirrorX;
         d.mirrorY = m_profile.mirrorY;
         d.maxHeightMm = m_profile.maxHeightMm;
+        d.settings = m_profile;
         for (const PlateItem& item : m_plate.items) {
             d.items.push_back({ item.stlPath, item.profile });
-            d.exposureS = std::max(d.exposureS, item.profile.exposureS);
-            d.bottomExposureS = std::max(d.bottomExposureS, item.profile.bottomExposureS);
-            d.bottomLayers = std::max(d.bottomLayers, item.profile.bottomLayers);
+            gentlest(d.settings, item.profile);
         }
+        d.exposureS = d.settings.exposureS;
+        d.bottomExposureS = d.settings.bottomExposureS;
+        d.bottomLayers = d.settings.bottomLayers;
         long long cured = 0;
         for (int layer = 0; layer < m_plate.layerCount; ++layer) {
             d.layers.push_back(layerFileName(m_prefix, layer));
@@ -321,9 +343,7 @@ private:
         // Cured voxels times their volume, mm^3 to millilitres.
         d.usedMaterialMl = double(cured) * (m_profile.pixelUmX / 1000.0)
             * (m_profile.pixelUmY / 1000.0) * m_layerHeight / 1000.0;
-        const int bottom = std::min(d.bottomLayers, d.layerCount);
-        d.printTimeS = bottom * d.bottomExposureS + (d.layerCount - bottom) * d.exposureS
-            + d.layerCount * kSecondsBetweenLayers;
+        d.printTimeS = printTimeS(d.settings, d.layerCount);
         d.created = QDateTime::currentDateTimeUtc().toString(Qt::ISODate).toStdString();
         // Last, and atomically: its presence tells that every layer image is complete.
         return writePlateDocument(d, m_jobDir + "/plate.json", error);

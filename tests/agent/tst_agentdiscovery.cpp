@@ -11,6 +11,9 @@
 
 namespace {
 
+// The four printer classes and the fifteen printers people own that the agent offers by name.
+constexpr int kBuiltinPrinters = 19;
+
 QJsonArray printersOf(const HttpAnswer& answer)
 {
     return answer.object().value(QStringLiteral("printers_array")).toArray();
@@ -47,8 +50,8 @@ void TestAgentDiscovery::listsBuiltinPrinters()
     const HttpAnswer answer = agent.get(QStringLiteral("/printer-details"));
     QCOMPARE(answer.status, 200);
     const QJsonArray printers = printersOf(answer);
-    // The 2K, 4K and 6K masked-LCD classes and the 1080p DLP, all local.
-    QCOMPARE(printers.size(), 4);
+    // The 2K, 4K and 6K masked-LCD classes, the 1080p DLP and the printers people own, all local.
+    QCOMPARE(printers.size(), kBuiltinPrinters);
     for (const QJsonValue& value : printers) {
         const QJsonObject printer = value.toObject();
         // The client hands these on as text: they must be JSON strings.
@@ -84,7 +87,7 @@ void TestAgentDiscovery::profilesComeBackForEveryPrinter()
     AgentProcess agent(data);
     QVERIFY(agent.start());
     const QJsonArray printers = printersOf(agent.get(QStringLiteral("/printer-details")));
-    QCOMPARE(printers.size(), 5);
+    QCOMPARE(printers.size(), kBuiltinPrinters + 1);
     for (const QJsonValue& value : printers) {
         const QJsonObject printer = value.toObject();
         // Exactly the client's URL: "/printer-profiles/" + ip + ":" + port, tolerantly parsed.
@@ -135,7 +138,7 @@ void TestAgentDiscovery::brokenPrintersFileKeepsBuiltins()
     file.close();
     const HttpAnswer answer = agent.get(QStringLiteral("/printer-details"));
     QCOMPARE(answer.status, 200);
-    QCOMPARE(printersOf(answer).size(), 4);
+    QCOMPARE(printersOf(answer).size(), kBuiltinPrinters);
     const QString why = answer.object().value(QStringLiteral("printers_file_error")).toString();
     QVERIFY2(why.contains(data + QStringLiteral("/printers.json")), qPrintable(why));
 }

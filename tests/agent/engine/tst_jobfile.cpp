@@ -165,8 +165,15 @@ private slots:
         QCOMPARE(config.value(QStringLiteral("numFast")), QStringLiteral("12"));
         QCOMPARE(config.value(QStringLiteral("numSlow")), QStringLiteral("0"));
         QCOMPARE(config.value(QStringLiteral("layerHeight")), QStringLiteral("0.1"));
-        // Three bottom layers of 21 s, nine of 3 s, and 6 s of movement per layer.
-        QCOMPARE(config.value(QStringLiteral("printTime")), QStringLiteral("162"));
+        // Three bottom layers of 21 s and nine of 3 s; at the profile's default motion a bottom
+        // layer lifts 6 mm at 60 mm/min and comes back at 120 (9 s), the others at 120 and 180
+        // (5 s); each waits 1 s before its light: 63 + 27 + 27 + 45 + 12.
+        QCOMPARE(config.value(QStringLiteral("printTime")), QStringLiteral("174"));
+        QCOMPARE(config.value(QStringLiteral("liftSpeed")), QStringLiteral("120"));
+        QCOMPARE(config.value(QStringLiteral("bottomLiftSpeed")), QStringLiteral("60"));
+        QCOMPARE(config.value(QStringLiteral("waitAfterRetract")), QStringLiteral("1"));
+        QCOMPARE(config.value(QStringLiteral("transitionLayers")), QStringLiteral("0"));
+        QCOMPARE(config.value(QStringLiteral("lightPWM")), QStringLiteral("255"));
         // 4 x 4 x 1.2 mm = 0.0192 ml.
         QCOMPARE(config.value(QStringLiteral("usedMaterial")), QStringLiteral("0.0192"));
         QCOMPARE(config.value(QStringLiteral("printerModel")), QStringLiteral("TEST"));
@@ -207,7 +214,7 @@ private slots:
         QVERIFY(readZip(readFile(out), names, entries));
 
         const QByteArray configText = entries.value(QStringLiteral("config.ini"));
-        QCOMPARE(configText.count('\n'), 17);
+        QCOMPARE(configText.count('\n'), 28);
         QVERIFY(!configText.contains('\r'));
         const QMap<QString, QString> config = ini(configText);
         QCOMPARE(config.value(QStringLiteral("jobDir")), QStringLiteral("my_part__1"));

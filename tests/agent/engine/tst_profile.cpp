@@ -29,7 +29,13 @@ private:
             && a.pixelsX == b.pixelsX && a.pixelsY == b.pixelsY && a.pixelUmX == b.pixelUmX
             && a.pixelUmY == b.pixelUmY && a.exposureS == b.exposureS
             && a.bottomExposureS == b.bottomExposureS && a.bottomLayers == b.bottomLayers
-            && a.mirrorX == b.mirrorX && a.mirrorY == b.mirrorY && a.maxHeightMm == b.maxHeightMm;
+            && a.mirrorX == b.mirrorX && a.mirrorY == b.mirrorY && a.maxHeightMm == b.maxHeightMm
+            && a.transitionLayers == b.transitionLayers && a.bottomLiftMm == b.bottomLiftMm
+            && a.bottomLiftSpeed == b.bottomLiftSpeed
+            && a.bottomRetractSpeed == b.bottomRetractSpeed && a.liftMm == b.liftMm
+            && a.liftSpeed == b.liftSpeed && a.retractSpeed == b.retractSpeed
+            && a.waitBeforeLiftS == b.waitBeforeLiftS && a.waitAfterLiftS == b.waitAfterLiftS
+            && a.waitAfterRetractS == b.waitAfterRetractS && a.lightPwm == b.lightPwm;
     }
 
 private slots:
@@ -56,6 +62,9 @@ private slots:
                 QVERIFY(p.pixelsY > 0 && p.pixelUmX > 20 && p.pixelUmX < 60);
                 QVERIFY(p.exposureS > 0 && p.bottomExposureS > p.exposureS && p.bottomLayers > 0);
                 QVERIFY(p.maxHeightMm >= 100);
+                // Bottom layers stick hardest to the vat: they lift at most as fast, as far.
+                QVERIFY(p.bottomLiftSpeed <= p.liftSpeed && p.bottomLiftMm >= p.liftMm);
+                QVERIFY(p.liftMm >= 3 && p.lightPwm == 255);
                 hasFine |= p.depthUm == 25;
                 hasStandard |= p.depthUm == 50;
             }
@@ -183,6 +192,10 @@ private slots:
         QCOMPARE(p.bottomExposureS, 3.0);
         QCOMPARE(p.bottomLayers, 0);
         QVERIFY(!p.mirrorX && !p.mirrorY);
+        QCOMPARE(p.transitionLayers, 0);
+        QCOMPARE(p.bottomLiftSpeed, 60.0);
+        QCOMPARE(p.waitAfterRetractS, 1.0);
+        QCOMPARE(p.lightPwm, 255);
     }
 
     void printersFileErrors_data()
@@ -221,6 +234,17 @@ private slots:
         QTest::newRow("unknown format")
             << file(QByteArray(host) + R"(,"format":"zip")", "{" + profile + "}")
             << " is not valid: printer 1: its \"format\" zip is not a job file the agent writes.";
+        QTest::newRow("light above 255")
+            << file(host, "{" + profile + R"(,"LightPWM":256})")
+            << " is not valid: printer 1, profile 1: its \"LightPWM\" is out of range (0 to 255).";
+        QTest::newRow("lift speed zero")
+            << file(host, "{" + profile + R"(,"LiftSpeed":0})")
+            << " is not valid: printer 1, profile 1: its \"LiftSpeed\" is out of range (1 to "
+               "6000).";
+        QTest::newRow("half a transition layer")
+            << file(host, "{" + profile + R"(,"TransitionLayers":1.5})")
+            << " is not valid: printer 1, profile 1: its \"TransitionLayers\" is not a whole "
+               "number.";
         QTest::newRow("same id twice")
             << file(host, "{" + profile + "},{" + profile + "}")
             << " is not valid: printer 1: the \"ProfileID\" 7 appears twice.";
