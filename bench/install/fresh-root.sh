@@ -49,7 +49,7 @@ echo "packages in the root after installing: $(chroot "$target" dpkg -l | grep -
 
 echo "== what the proof itself needs: a display, a screenshot tool, the desktop's MIME tools"
 chroot "$target" apt-get install -y --no-install-recommends xvfb xauth imagemagick xdg-utils \
-    desktop-file-utils shared-mime-info >/dev/null
+    desktop-file-utils shared-mime-info procps >/dev/null
 
 echo "== the desktop opens STL files with corvane"
 chroot "$target" update-desktop-database /usr/share/applications
@@ -72,10 +72,10 @@ exec_line=$(sed -n 's/^Exec=//p' "$target/usr/share/applications/com.corvane.Cor
 command=${exec_line//%F//tmp/cube.stl}
 echo "Exec: $command"
 cat >"$target/tmp/start.sh" <<START
-HOME=/root xvfb-run -a -s "-screen 0 1024x700x24" sh -c '$command & sleep 25;
+HOME=/root xvfb-run -a -s "-screen 0 1024x700x24" sh -c '$command & window=\$!; sleep 25;
     import -display \$DISPLAY -window root /tmp/corvane-in-root.png;
     ps -eo pid,args | grep -v grep | grep -E "corvane|libexec/corvane/agent" >/tmp/processes.txt;
-    kill %1; wait'
+    kill \$window; wait'
 START
 # In a network namespace of its own: the agent port of this machine stays untouched.
 unshare -n sh -c "ip link set lo up; chroot '$target' sh /tmp/start.sh" || true
