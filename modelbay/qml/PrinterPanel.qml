@@ -68,13 +68,21 @@ ColumnLayout {
     RowLayout {
         Layout.fillWidth: true
         visible: panel.choice.notFound
+        // One line, the whole reason on hover: a wrapped label here would size
+        // the scrolling side column by its own height and loop.
         Label {
+            id: noPrinterLabel
             objectName: "noPrinterLabel"
             Layout.fillWidth: true
-            wrapMode: Text.WordWrap
+            elide: Text.ElideRight
             text: panel.choice.listError.length > 0 ? qsTr("No printer found: %1").arg(panel.choice.listError)
                                                     : qsTr("No printer found")
             color: "#e0a040"
+            ToolTip.visible: noPrinterHover.hovered && truncated
+            ToolTip.text: text
+            HoverHandler {
+                id: noPrinterHover
+            }
         }
         HintButton {
             objectName: "retryDiscoveryButton"

@@ -3,6 +3,7 @@
 import QtQuick 2.12
 import QtQuick.Controls 2.12
 import QtQuick.Layouts 1.12
+import QtQuick.Window 2.12 as QW
 import QtQuick.Dialogs 1.3 as Dialogs
 import Qt.labs.platform 1.1 as Platform
 import Qt.labs.settings 1.0
@@ -15,8 +16,10 @@ ApplicationWindow {
     id: window
     objectName: "corvaneMainWindow"
     visible: true
-    width: 1280
-    height: 800
+    // Never larger than the screen's free room, so that a small screen shows the
+    // whole window from the start.
+    width: Math.min(1280, QW.Screen.desktopAvailableWidth)
+    height: Math.min(800, QW.Screen.desktopAvailableHeight)
     minimumWidth: 900
     minimumHeight: 560
     title: qsTr("Corvane")
