@@ -248,6 +248,7 @@ JobSettings settingsOf(const PlateDocument& d)
     s.bottomExposureS = d.bottomExposureS;
     s.printTimeS = d.printTimeS;
     s.volumeMl = d.usedMaterialMl;
+    s.antiAliasing = d.items.empty() ? 1 : d.items.front().profile.antiAliasing;
     return s;
 }
 

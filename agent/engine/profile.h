@@ -21,6 +21,10 @@ struct Profile {
     bool mirrorX = false; // "MirrorX": image mirrored in x
     bool mirrorY = false; // "MirrorY"
     double maxHeightMm = 0; // "MaxHeight": build height
+    int antiAliasing = 1; // "AntiAliasing": grey levels of an edge pixel, 1 (off), 2, 4, 8 or 16
+    double gamma = 1.0; // "Gamma": an edge pixel's grey is 255 * coverage^gamma
+    double elephantFootMm = 0; // "ElephantFootMm": how far the first layer's outline moves in
+    int elephantFootLayers = -1; // "ElephantFootLayers": layers the shrink fades over; -1: bottom
 };
 
 struct Printer {

@@ -21,11 +21,28 @@ long firstCentreAtOrAfter(double v) { return long(std::ceil(std::clamp(v, -1e9, 
 
 } // namespace
 
+void Rasterizer::setAntiAliasing(int levels, double gamma)
+{
+    m_levels = levels <= 1 ? 1 : levels >= 16 ? 16 : levels;
+    m_grey.resize(kCoverSteps + 1);
+    for (int k = 0; k <= kCoverSteps; ++k)
+        m_grey[std::size_t(k)]
+            = std::uint8_t(std::lround(255.0 * std::pow(double(k) / kCoverSteps, gamma)));
+}
+
 std::size_t Rasterizer::fill(
     const std::vector<Segment>& segments, LayerImage& image, std::uint8_t* cover)
 {
     m_crossings.clear();
     m_spans.clear();
+    m_touched.clear();
+    m_greyTotal = 0;
+    return m_levels == 1 ? fillSharp(segments, image, cover) : fillSmooth(segments, image, cover);
+}
+
+std::size_t Rasterizer::fillSharp(
+    const std::vector<Segment>& segments, LayerImage& image, std::uint8_t* cover)
+{
     const double height = image.height;
     for (const Segment& s : segments) {
         if (s.y0 == s.y1)
@@ -71,15 +88,148 @@ std::size_t Rasterizer::fill(
                         std::memset(coverRow + from, 255, std::size_t(to - from));
                     cured += std::size_t(to - from);
                     m_spans.push_back({ r, from, to });
+                    m_touched.push_back({ r, from, to });
                 }
             }
         }
+    }
+    m_greyTotal = 255ULL * cured;
+    return cured;
+}
+
+namespace {
+
+// A sub-row's span through a whole pixel adds this much to the pixel's cover.
+constexpr std::int32_t kSubRowCover = Rasterizer::kCoverSteps;
+
+// Adds the span [a, b) of one sub-row to a row's cover differences: the pixel where it starts
+// and the one where it ends by the length inside them, those between by kSubRowCover. Widens
+// [from, to) to the pixels touched.
+inline void addSpan(std::int32_t* cover, double a, double b, long width, long& from, long& to)
+{
+    a = std::max(a, 0.0);
+    b = std::min(b, double(width));
+    if (!(b > a))
+        return;
+    const long first = long(a), last = long(b);
+    const auto part
+        = [](double length) { return std::int32_t(std::lround(length * kSubRowCover)); };
+    if (first == last) {
+        const std::int32_t v = part(b - a);
+        cover[first] += v;
+        cover[first + 1] -= v;
+    } else {
+        const std::int32_t v = part(double(first + 1) - a);
+        cover[first] += v;
+        cover[first + 1] += kSubRowCover - v;
+        cover[last] -= kSubRowCover;
+        if (last < width) {
+            const std::int32_t w = part(b - double(last));
+            cover[last] += w;
+            cover[last + 1] -= w;
+        }
+    }
+    from = std::min(from, first);
+    to = std::max(to, std::min(width, last + 1));
+}
+
+} // namespace
+
+std::size_t Rasterizer::fillSmooth(
+    const std::vector<Segment>& segments, LayerImage& image, std::uint8_t* cover)
+{
+    const int levels = m_levels;
+    const double subRows = double(image.height) * levels;
+    for (const Segment& s : segments) {
+        if (s.y0 == s.y1)
+            continue;
+        const bool down = s.y1 > s.y0;
+        const double yLow = (down ? s.y0 : s.y1) * levels;
+        const double yHigh = (down ? s.y1 : s.y0) * levels;
+        if (yHigh <= 0 || yLow >= subRows)
+            continue;
+        const long first = std::max(0L, firstCentreAtOrAfter(yLow));
+        const long end = std::min(long(subRows), firstCentreAtOrAfter(yHigh));
+        const double slope = (s.x1 - s.x0) / (s.y1 - s.y0);
+        for (long j = first; j < end; ++j) {
+            const double x = s.x0 + ((double(j) + 0.5) / levels - s.y0) * slope;
+            m_crossings.push_back({ int(j), down ? 1 : -1, x });
+        }
+    }
+    std::sort(m_crossings.begin(), m_crossings.end(), [](const Crossing& a, const Crossing& b) {
+        return a.row != b.row ? a.row < b.row : a.x < b.x;
+    });
+
+    const long width = image.width;
+    m_cover.assign(std::size_t(width) + 2, 0);
+    std::size_t cured = 0;
+    std::size_t i = 0;
+    while (i < m_crossings.size()) {
+        const int r = m_crossings[i].row / levels;
+        long from = width, to = 0;
+        while (i < m_crossings.size() && m_crossings[i].row / levels == r) {
+            const int j = m_crossings[i].row;
+            int winding = 0;
+            double spanStart = 0;
+            for (; i < m_crossings.size() && m_crossings[i].row == j; ++i) {
+                const Crossing& c = m_crossings[i];
+                const int before = winding;
+                winding += c.winding;
+                if (before == 0 && winding != 0)
+                    spanStart = c.x;
+                else if (before != 0 && winding == 0)
+                    addSpan(m_cover.data(), spanStart, c.x, width, from, to);
+            }
+        }
+        if (to > from)
+            cured += finishRow(image, cover, r, from, to);
+    }
+    return cured;
+}
+
+// Turns the cover differences of row r over [from, to) into greys and clears them.
+std::size_t Rasterizer::finishRow(LayerImage& image, std::uint8_t* cover, int r, long from, long to)
+{
+    std::uint8_t* pixels = image.row(r);
+    std::int32_t* sums = m_cover.data();
+    const int levels = m_levels;
+    std::int32_t sum = 0;
+    std::size_t cured = 0;
+    unsigned long long total = 0;
+    long runStart = -1;
+    for (long c = from; c < to; ++c) {
+        sum += sums[c];
+        sums[c] = 0;
+        const int k = std::min(kCoverSteps, int((sum + levels / 2) / levels));
+        const std::uint8_t grey = m_grey[std::size_t(k)];
+        pixels[c] = grey;
+        total += grey;
+        if (grey >= 128) {
+            if (runStart < 0)
+                runStart = c;
+        } else if (runStart >= 0) {
+            m_spans.push_back({ r, runStart, c });
+            runStart = -1;
+        }
+    }
+    sums[to] = 0;
+    sums[to + 1] = 0;
+    if (runStart >= 0)
+        m_spans.push_back({ r, runStart, to });
+    m_touched.push_back({ r, from, to });
+    m_greyTotal += total;
+    for (std::size_t s = m_spans.size(); s > 0 && m_spans[s - 1].row == r; --s) {
+        const Span& span = m_spans[s - 1];
+        cured += std::size_t(span.to - span.from);
+        if (cover)
+            std::memset(cover + std::size_t(r) * std::size_t(image.width) + span.from, 255,
+                std::size_t(span.to - span.from));
     }
     return cured;
 }
 
 void Rasterizer::erase(LayerImage& image) const
 {
-    for (const Span& span : m_spans)
+    for (const Span& span : m_touched)
         std::memset(image.row(span.row) + span.from, 0, std::size_t(span.to - span.from));
 }
