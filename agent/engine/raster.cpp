@@ -103,9 +103,9 @@ namespace {
 constexpr std::int32_t kSubRowCover = Rasterizer::kCoverSteps;
 
 // Adds the span [a, b) of one sub-row to a row's cover differences: the pixel where it starts
-// and the one where it ends by the length inside them, those between by kSubRowCover. Widens
-// [from, to) to the pixels touched.
-inline void addSpan(std::int32_t* cover, double a, double b, long width, long& from, long& to)
+// and the one where it ends by the length inside them, those between by kSubRowCover. Notes in
+// `changes` where the differences changed.
+inline void addSpan(std::int32_t* cover, double a, double b, long width, std::vector<long>& changes)
 {
     a = std::max(a, 0.0);
     b = std::min(b, double(width));
@@ -114,6 +114,8 @@ inline void addSpan(std::int32_t* cover, double a, double b, long width, long& f
     const long first = long(a), last = long(b);
     const auto part
         = [](double length) { return std::int32_t(std::lround(length * kSubRowCover)); };
+    changes.push_back(first);
+    changes.push_back(first + 1);
     if (first == last) {
         const std::int32_t v = part(b - a);
         cover[first] += v;
@@ -123,14 +125,14 @@ inline void addSpan(std::int32_t* cover, double a, double b, long width, long& f
         cover[first] += v;
         cover[first + 1] += kSubRowCover - v;
         cover[last] -= kSubRowCover;
+        changes.push_back(last);
         if (last < width) {
             const std::int32_t w = part(b - double(last));
             cover[last] += w;
             cover[last + 1] -= w;
+            changes.push_back(last + 1);
         }
     }
-    from = std::min(from, first);
-    to = std::max(to, std::min(width, last + 1));
 }
 
 } // namespace
@@ -166,7 +168,7 @@ std::size_t Rasterizer::fillSmooth(
     std::size_t i = 0;
     while (i < m_crossings.size()) {
         const int r = m_crossings[i].row / levels;
-        long from = width, to = 0;
+        m_changes.clear();
         while (i < m_crossings.size() && m_crossings[i].row / levels == r) {
             const int j = m_crossings[i].row;
             int winding = 0;
@@ -178,32 +180,42 @@ std::size_t Rasterizer::fillSmooth(
                 if (before == 0 && winding != 0)
                     spanStart = c.x;
                 else if (before != 0 && winding == 0)
-                    addSpan(m_cover.data(), spanStart, c.x, width, from, to);
+                    addSpan(m_cover.data(), spanStart, c.x, width, m_changes);
             }
         }
-        if (to > from)
-            cured += finishRow(image, cover, r, from, to);
+        if (!m_changes.empty())
+            cured += finishRow(image, cover, r);
     }
     return cured;
 }
 
-// Turns the cover differences of row r over [from, to) into greys and clears them.
-std::size_t Rasterizer::finishRow(LayerImage& image, std::uint8_t* cover, int r, long from, long to)
+// Turns the cover differences of row r into greys and clears them. Between two changes the
+// cover stays the same, so each stretch is one grey.
+std::size_t Rasterizer::finishRow(LayerImage& image, std::uint8_t* cover, int r)
 {
+    std::sort(m_changes.begin(), m_changes.end());
+    m_changes.erase(std::unique(m_changes.begin(), m_changes.end()), m_changes.end());
+    const long width = image.width;
     std::uint8_t* pixels = image.row(r);
     std::int32_t* sums = m_cover.data();
     const int levels = m_levels;
+    const std::size_t spansBefore = m_spans.size();
     std::int32_t sum = 0;
-    std::size_t cured = 0;
     unsigned long long total = 0;
     long runStart = -1;
-    for (long c = from; c < to; ++c) {
+    const long from = m_changes.front();
+    long to = from;
+    for (std::size_t e = 0; e < m_changes.size(); ++e) {
+        const long c = m_changes[e];
         sum += sums[c];
         sums[c] = 0;
+        if (c >= width)
+            continue;
+        to = e + 1 < m_changes.size() ? std::min(m_changes[e + 1], width) : width;
         const int k = std::min(kCoverSteps, int((sum + levels / 2) / levels));
         const std::uint8_t grey = m_grey[std::size_t(k)];
-        pixels[c] = grey;
-        total += grey;
+        std::memset(pixels + c, grey, std::size_t(to - c));
+        total += (unsigned long long)grey * std::size_t(to - c);
         if (grey >= 128) {
             if (runStart < 0)
                 runStart = c;
@@ -212,17 +224,16 @@ std::size_t Rasterizer::finishRow(LayerImage& image, std::uint8_t* cover, int r,
             runStart = -1;
         }
     }
-    sums[to] = 0;
-    sums[to + 1] = 0;
     if (runStart >= 0)
         m_spans.push_back({ r, runStart, to });
     m_touched.push_back({ r, from, to });
     m_greyTotal += total;
-    for (std::size_t s = m_spans.size(); s > 0 && m_spans[s - 1].row == r; --s) {
-        const Span& span = m_spans[s - 1];
+    std::size_t cured = 0;
+    for (std::size_t s = spansBefore; s < m_spans.size(); ++s) {
+        const Span& span = m_spans[s];
         cured += std::size_t(span.to - span.from);
         if (cover)
-            std::memset(cover + std::size_t(r) * std::size_t(image.width) + span.from, 255,
+            std::memset(cover + std::size_t(r) * std::size_t(width) + span.from, 255,
                 std::size_t(span.to - span.from));
     }
     return cured;

@@ -67,7 +67,7 @@ private:
         const std::vector<Segment>& segments, LayerImage& image, std::uint8_t* cover);
     std::size_t fillSmooth(
         const std::vector<Segment>& segments, LayerImage& image, std::uint8_t* cover);
-    std::size_t finishRow(LayerImage& image, std::uint8_t* cover, int row, long from, long to);
+    std::size_t finishRow(LayerImage& image, std::uint8_t* cover, int row);
 
     std::vector<Span> m_spans;
     std::vector<Span> m_touched; // what erase() clears
@@ -78,6 +78,7 @@ private:
     };
     std::vector<Crossing> m_crossings; // kept between layers to avoid reallocations
     std::vector<std::int32_t> m_cover; // per pixel, differences along the row being filled
+    std::vector<long> m_changes; // where m_cover holds differences
     int m_levels = 1;
     std::vector<std::uint8_t> m_grey = { 0, 255 }; // grey of cover k / kCoverSteps
     unsigned long long m_greyTotal = 0;
