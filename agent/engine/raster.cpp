@@ -102,35 +102,45 @@ namespace {
 // A sub-row's span through a whole pixel adds this much to the pixel's cover.
 constexpr std::int32_t kSubRowCover = Rasterizer::kCoverSteps;
 
+// Cover differences of the row being filled, and where they are: each place listed once.
+struct RowCover {
+    std::int32_t* cover;
+    std::uint8_t* listed;
+    std::vector<long>& changes;
+
+    void add(long c, std::int32_t v)
+    {
+        cover[c] += v;
+        if (!listed[c]) {
+            listed[c] = 1;
+            changes.push_back(c);
+        }
+    }
+};
+
 // Adds the span [a, b) of one sub-row to a row's cover differences: the pixel where it starts
-// and the one where it ends by the length inside them, those between by kSubRowCover. Notes in
-// `changes` where the differences changed.
-inline void addSpan(std::int32_t* cover, double a, double b, long width, std::vector<long>& changes)
+// and the one where it ends by the length inside them, those between by kSubRowCover.
+inline void addSpan(RowCover& row, double a, double b, long width)
 {
     a = std::max(a, 0.0);
     b = std::min(b, double(width));
     if (!(b > a))
         return;
     const long first = long(a), last = long(b);
-    const auto part
-        = [](double length) { return std::int32_t(std::lround(length * kSubRowCover)); };
-    changes.push_back(first);
-    changes.push_back(first + 1);
+    const auto part = [](double length) { return std::int32_t(length * kSubRowCover + 0.5); };
     if (first == last) {
         const std::int32_t v = part(b - a);
-        cover[first] += v;
-        cover[first + 1] -= v;
+        row.add(first, v);
+        row.add(first + 1, -v);
     } else {
         const std::int32_t v = part(double(first + 1) - a);
-        cover[first] += v;
-        cover[first + 1] += kSubRowCover - v;
-        cover[last] -= kSubRowCover;
-        changes.push_back(last);
+        row.add(first, v);
+        row.add(first + 1, kSubRowCover - v);
+        row.add(last, -kSubRowCover);
         if (last < width) {
             const std::int32_t w = part(b - double(last));
-            cover[last] += w;
-            cover[last + 1] -= w;
-            changes.push_back(last + 1);
+            row.add(last, w);
+            row.add(last + 1, -w);
         }
     }
 }
@@ -158,12 +168,35 @@ std::size_t Rasterizer::fillSmooth(
             m_crossings.push_back({ int(j), down ? 1 : -1, x });
         }
     }
-    std::sort(m_crossings.begin(), m_crossings.end(), [](const Crossing& a, const Crossing& b) {
-        return a.row != b.row ? a.row < b.row : a.x < b.x;
-    });
+    // L times the crossings of a sharp fill: placed by sub-row (counting), then each sub-row,
+    // a handful of crossings, sorted along x.
+    m_rowStarts.assign(std::size_t(subRows) + 1, 0);
+    for (const Crossing& c : m_crossings)
+        ++m_rowStarts[std::size_t(c.row) + 1];
+    for (std::size_t j = 1; j < m_rowStarts.size(); ++j)
+        m_rowStarts[j] += m_rowStarts[j - 1];
+    m_sorted.resize(m_crossings.size());
+    for (const Crossing& c : m_crossings)
+        m_sorted[m_rowStarts[std::size_t(c.row)]++] = c;
+    m_crossings.swap(m_sorted);
+    for (std::size_t begin = 0; begin < m_crossings.size();) {
+        std::size_t end = begin + 1;
+        while (end < m_crossings.size() && m_crossings[end].row == m_crossings[begin].row)
+            ++end;
+        for (std::size_t k = begin + 1; k < end; ++k) { // insertion sort: few, nearly in order
+            const Crossing c = m_crossings[k];
+            std::size_t at = k;
+            for (; at > begin && m_crossings[at - 1].x > c.x; --at)
+                m_crossings[at] = m_crossings[at - 1];
+            m_crossings[at] = c;
+        }
+        begin = end;
+    }
 
     const long width = image.width;
     m_cover.assign(std::size_t(width) + 2, 0);
+    m_listed.assign(std::size_t(width) + 2, 0);
+    RowCover row { m_cover.data(), m_listed.data(), m_changes };
     std::size_t cured = 0;
     std::size_t i = 0;
     while (i < m_crossings.size()) {
@@ -180,7 +213,7 @@ std::size_t Rasterizer::fillSmooth(
                 if (before == 0 && winding != 0)
                     spanStart = c.x;
                 else if (before != 0 && winding == 0)
-                    addSpan(m_cover.data(), spanStart, c.x, width, m_changes);
+                    addSpan(row, spanStart, c.x, width);
             }
         }
         if (!m_changes.empty())
@@ -194,7 +227,6 @@ std::size_t Rasterizer::fillSmooth(
 std::size_t Rasterizer::finishRow(LayerImage& image, std::uint8_t* cover, int r)
 {
     std::sort(m_changes.begin(), m_changes.end());
-    m_changes.erase(std::unique(m_changes.begin(), m_changes.end()), m_changes.end());
     const long width = image.width;
     std::uint8_t* pixels = image.row(r);
     std::int32_t* sums = m_cover.data();
@@ -209,6 +241,7 @@ std::size_t Rasterizer::finishRow(LayerImage& image, std::uint8_t* cover, int r)
         const long c = m_changes[e];
         sum += sums[c];
         sums[c] = 0;
+        m_listed[std::size_t(c)] = 0;
         if (c >= width)
             continue;
         to = e + 1 < m_changes.size() ? std::min(m_changes[e + 1], width) : width;

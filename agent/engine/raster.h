@@ -77,8 +77,11 @@ private:
         double x;
     };
     std::vector<Crossing> m_crossings; // kept between layers to avoid reallocations
+    std::vector<Crossing> m_sorted;
+    std::vector<std::size_t> m_rowStarts; // per sub-row, where its crossings go
     std::vector<std::int32_t> m_cover; // per pixel, differences along the row being filled
     std::vector<long> m_changes; // where m_cover holds differences
+    std::vector<std::uint8_t> m_listed; // per pixel: in m_changes
     int m_levels = 1;
     std::vector<std::uint8_t> m_grey = { 0, 255 }; // grey of cover k / kCoverSteps
     unsigned long long m_greyTotal = 0;
