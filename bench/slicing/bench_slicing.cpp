@@ -296,29 +296,32 @@ void comparePacking(const std::string& self, const QString& work, const QString&
 }
 
 // Our whole job at each anti-aliasing level: time, peak memory, job file sizes, and the grey sum
-// against prusa-slicer's (when given).
+// against prusa-slicer's (when given). The levels take turns in each round, so that other work on
+// the machine weighs on all of them alike.
 void compareLevels(const std::string& self, const QString& work, const std::string& stl, int rounds,
     double theirGrey)
 {
-    double sharpTime = 0;
-    for (int levels : { 1, 2, 4, 8, 16 }) {
-        const QString jobDir = work + QStringLiteral("/levels-%1").arg(levels);
-        std::vector<double> times, peaks;
-        for (int round = 0; round < rounds; ++round) {
+    const int levels[5] = { 1, 2, 4, 8, 16 };
+    std::vector<double> times[5], cpu[5], peaks[5];
+    for (int round = 0; round < rounds; ++round) {
+        for (int l = 0; l < 5; ++l) {
+            const QString jobDir = work + QStringLiteral("/levels-%1").arg(levels[l]);
             QDir(jobDir).removeRecursively();
             QDir().mkpath(jobDir);
             const Run run = runChild(
-                { self, "--slice-levels", stl, jobDir.toStdString(), std::to_string(levels) },
+                { self, "--slice-levels", stl, jobDir.toStdString(), std::to_string(levels[l]) },
                 false);
             if (!run.ok) {
-                std::printf("levels %d: our slicer failed\n", levels);
+                std::printf("levels %d: our slicer failed\n", levels[l]);
                 return;
             }
-            times.push_back(run.seconds);
-            peaks.push_back(run.peakMiB);
+            times[l].push_back(run.seconds);
+            cpu[l].push_back(run.cpuSeconds);
+            peaks[l].push_back(run.peakMiB);
         }
-        if (levels == 1)
-            sharpTime = median(times);
+    }
+    for (int l = 0; l < 5; ++l) {
+        const QString jobDir = work + QStringLiteral("/levels-%1").arg(levels[l]);
         double sizes[2] = {};
         const char* formats[2] = { "sl1", "goo" };
         for (int f = 0; f < 2; ++f) {
@@ -329,10 +332,10 @@ void compareLevels(const std::string& self, const QString& work, const std::stri
                 sizes[f] = QFileInfo(QString::fromStdString(out)).size() / 1048576.0;
         }
         const double grey = greySum(jobDir);
-        std::printf("levels %2d: median %.2f s (%.2fx the time without anti-aliasing), peak %.1f "
-                    "MiB; SL1 %.1f MiB, GOO %.1f MiB; grey sum %.0f",
-            levels, median(times), median(times) / sharpTime, median(peaks), sizes[0], sizes[1],
-            grey);
+        std::printf("levels %2d: median %.2f s (%.2fx without anti-aliasing), CPU %.2f s (%.2fx), "
+                    "peak %.1f MiB; SL1 %.1f MiB, GOO %.1f MiB; grey sum %.0f",
+            levels[l], median(times[l]), median(times[l]) / median(times[0]), median(cpu[l]),
+            median(cpu[l]) / median(cpu[0]), median(peaks[l]), sizes[0], sizes[1], grey);
         if (theirGrey > 0)
             std::printf(", %+.3f %% against prusa-slicer", 100.0 * (grey / theirGrey - 1.0));
         std::printf("\n");
