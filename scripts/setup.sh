@@ -13,7 +13,7 @@ packages=(
     qml-module-qt-labs-platform qml-module-qtquick-scene3d qml-module-qt3d qml-module-qttest
     qt3d-defaultgeometryloader-plugin
     libgl1-mesa-dri xvfb xauth
-    libcpp-httplib-dev zlib1g-dev
+    libcpp-httplib-dev zlib1g-dev libpolyclipping-dev
     libavahi-client-dev
     # tests: the printer host emulator, and mDNS inside a network namespace of the test's own
     python3 avahi-daemon avahi-utils dbus iproute2

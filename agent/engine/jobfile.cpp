@@ -273,6 +273,7 @@ JobSettings settingsOf(const PlateDocument& d)
     s.bottomLightPwm = p.lightPwm;
     s.printTimeS = d.printTimeS;
     s.volumeMl = d.usedMaterialMl;
+    s.antiAliasing = d.items.empty() ? 1 : d.items.front().profile.antiAliasing;
     return s;
 }
 

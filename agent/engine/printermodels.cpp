@@ -60,6 +60,7 @@ Profile profileOf(const Model& m, int id, const char* title, int depthUm, double
     p.mirrorX = true;
     p.mirrorY = false;
     p.maxHeightMm = m.maxHeightMm;
+    p.antiAliasing = 4;
     return p;
 }
 

@@ -39,6 +39,7 @@ Profile makeProfile(int id, const char* title, int depthUm, int pixelsX, int pix
     p.bottomLayers = bottomLayers;
     p.mirrorX = mirrorX;
     p.maxHeightMm = maxHeightMm;
+    p.antiAliasing = 4;
     return p;
 }
 
@@ -195,6 +196,10 @@ QJsonObject profileRecord(const Profile& profile)
     record.insert(QStringLiteral("LightPWM"), profile.lightPwm);
     if (profile.userMade)
         record.insert(QStringLiteral("UserProfile"), true);
+    record.insert(QStringLiteral("AntiAliasing"), profile.antiAliasing);
+    record.insert(QStringLiteral("Gamma"), profile.gamma);
+    record.insert(QStringLiteral("ElephantFootMm"), profile.elephantFootMm);
+    record.insert(QStringLiteral("ElephantFootLayers"), profile.elephantFootLayers);
     return record;
 }
 
@@ -225,8 +230,21 @@ bool profileFromRecord(const QJsonObject& record, Profile& profile, std::string&
         || !readBool(record, "MirrorX", p.mirrorX, why)
         || !readBool(record, "MirrorY", p.mirrorY, why)
         || !readNumber(record, "MaxHeight", p.maxHeightMm, why, 0.001)
-        || !readProfileMotion(record, p, why))
+        || !readProfileMotion(record, p, why)
+        || !readInt(record, "AntiAliasing", p.antiAliasing, why, 1, true)
+        || !readNumber(record, "Gamma", p.gamma, why, 0.1, true)
+        || !readNumber(record, "ElephantFootMm", p.elephantFootMm, why, 0, true)
+        || !readInt(record, "ElephantFootLayers", p.elephantFootLayers, why, -1, true))
         return false;
+    if (p.antiAliasing > 16 || (p.antiAliasing & (p.antiAliasing - 1)) != 0) {
+        why = "its \"AntiAliasing\" is not 1, 2, 4, 8 or 16";
+        return false;
+    }
+    if (p.gamma > 10 || p.elephantFootMm > 5) {
+        why = std::string("its \"") + (p.gamma > 10 ? "Gamma" : "ElephantFootMm")
+            + "\" is out of range";
+        return false;
+    }
     if (double(p.pixelsX) * p.pixelsY > 200e6) {
         why = "its resolution is too large";
         return false;

@@ -34,6 +34,10 @@ struct Profile {
     double waitAfterRetractS = 1; // "WaitAfterRetract": before the light
     int lightPwm = 255; // "LightPWM": light intensity, 0..255
     bool userMade = false; // "UserProfile": saved by a user through the agent
+    int antiAliasing = 1; // "AntiAliasing": grey levels of an edge pixel, 1 (off), 2, 4, 8 or 16
+    double gamma = 1.0; // "Gamma": an edge pixel's grey is 255 * coverage^gamma
+    double elephantFootMm = 0; // "ElephantFootMm": how far the first layer's outline moves in
+    int elephantFootLayers = -1; // "ElephantFootLayers": layers the shrink fades over; -1: bottom
 };
 
 struct Printer {

@@ -175,17 +175,36 @@ void runDeflate(const std::uint8_t* data, std::size_t size, std::vector<std::uin
         putLength(length);
 
     std::uint64_t a = 1, b = 0; // Adler-32 halves
+    std::size_t unreduced = 0; // bytes added to a and b since they were last reduced
     std::size_t i = 0;
     while (i < size) {
         const std::uint8_t value = data[i];
         const std::size_t n = runLength(data + i, size - i);
-        // Adler-32 over n equal bytes: a grows by n*v, b by n*a + v*n(n+1)/2.
-        const std::uint64_t nm = n % kAdlerModulus;
-        const std::uint64_t triangle = (n % 2 == 0)
-            ? (n / 2 % kAdlerModulus) * ((n + 1) % kAdlerModulus)
-            : (n % kAdlerModulus) * ((n + 1) / 2 % kAdlerModulus);
-        b = (b + nm * a + (triangle % kAdlerModulus) * value) % kAdlerModulus;
-        a = (a + nm * value) % kAdlerModulus;
+        if (n < 3) {
+            // Short runs (grey edges): plain sums, reduced only every few thousand bytes, since
+            // b gains at most 2^21 per byte and stays far below 2^64.
+            for (std::size_t k = 0; k < n; ++k) {
+                a += value;
+                b += a;
+            }
+            unreduced += n;
+            if (unreduced >= 4096) {
+                a %= kAdlerModulus;
+                b %= kAdlerModulus;
+                unreduced = 0;
+            }
+        } else {
+            a %= kAdlerModulus;
+            b %= kAdlerModulus;
+            unreduced = 0;
+            // Adler-32 over n equal bytes: a grows by n*v, b by n*a + v*n(n+1)/2.
+            const std::uint64_t nm = n % kAdlerModulus;
+            const std::uint64_t triangle = (n % 2 == 0)
+                ? (n / 2 % kAdlerModulus) * ((n + 1) % kAdlerModulus)
+                : (n % kAdlerModulus) * ((n + 1) / 2 % kAdlerModulus);
+            b = (b + nm * a + (triangle % kAdlerModulus) * value) % kAdlerModulus;
+            a = (a + nm * value) % kAdlerModulus;
+        }
 
         writer.put(t.literal[value].bits, t.literal[value].length);
         std::size_t left = n - 1;
@@ -203,6 +222,8 @@ void runDeflate(const std::uint8_t* data, std::size_t size, std::vector<std::uin
     }
     writer.put(t.literal[256].bits, t.literal[256].length); // end of block
     writer.flush();
+    a %= kAdlerModulus;
+    b %= kAdlerModulus;
     const std::uint32_t adler = std::uint32_t(b << 16 | a);
     for (int shift = 24; shift >= 0; shift -= 8)
         out.push_back(std::uint8_t(adler >> shift));

@@ -1,6 +1,7 @@
 // SPDX-FileCopyrightText: 2026 Corvane developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "slicer.h"
+#include "elephantfoot.h"
 #include "islandcheck.h"
 #include "layersweep.h"
 #include "outlineclosure.h"
@@ -129,6 +130,7 @@ public:
         , m_cancel(cancel)
         , m_layerHeight(m_profile.depthUm / 1000.0)
         , m_curedPixels(std::size_t(plate.layerCount), 0)
+        , m_coveredPixels(std::size_t(plate.layerCount), 0.0)
     {
         const double pixelMmX = m_profile.pixelUmX / 1000.0;
         const double pixelMmY = m_profile.pixelUmY / 1000.0;
@@ -136,6 +138,9 @@ public:
         m_mapping.centreY = m_profile.pixelsY / 2.0;
         m_mapping.scaleX = (m_profile.mirrorX ? -1.0 : 1.0) / pixelMmX;
         m_mapping.scaleY = (m_profile.mirrorY ? 1.0 : -1.0) / pixelMmY;
+        m_footPixels = m_profile.elephantFootMm / pixelMmX;
+        m_footLayers = m_profile.elephantFootLayers >= 0 ? m_profile.elephantFootLayers
+                                                         : m_profile.bottomLayers;
     }
 
     bool run(std::string& error)
@@ -177,6 +182,7 @@ private:
         LayerImage image;
         image.resize(m_profile.pixelsX, m_profile.pixelsY);
         Rasterizer rasterizer;
+        rasterizer.setAntiAliasing(m_profile.antiAliasing, m_profile.gamma);
         OutlineClosure closure;
         PngWriter png;
         std::vector<Segment> segments;
@@ -194,7 +200,11 @@ private:
                 segments.clear();
                 if (!cutLayer(sweep.advance(layer), zc, closure, segments))
                     return;
+                const double foot = elephantFootAt(m_footPixels, layer, m_footLayers);
+                if (foot > 0)
+                    ElephantFoot::shrink(segments, foot, m_profile.pixelUmY / m_profile.pixelUmX);
                 m_curedPixels[std::size_t(layer)] = (long long)rasterizer.fill(segments, image);
+                m_coveredPixels[std::size_t(layer)] = rasterizer.greySum();
                 if (m_plate.findIslands)
                     checkIslands(islands, rasterizer, layer, layer + 1 < lastLayer);
                 std::string error;
@@ -325,10 +335,10 @@ private:
         d.exposureS = d.settings.exposureS;
         d.bottomExposureS = d.settings.bottomExposureS;
         d.bottomLayers = d.settings.bottomLayers;
-        long long cured = 0;
+        double covered = 0; // pixels, an edge pixel by its grey
         for (int layer = 0; layer < m_plate.layerCount; ++layer) {
             d.layers.push_back(layerFileName(m_prefix, layer));
-            cured += m_curedPixels[std::size_t(layer)];
+            covered += m_coveredPixels[std::size_t(layer)];
         }
 
         d.curedPixels = m_curedPixels;
@@ -340,9 +350,9 @@ private:
                 (r.y - m_mapping.centreY) / m_mapping.scaleY, double(r.pixels) * pixelAreaMm2 });
         }
         d.peelWarningLayers = peelWarningLayers(m_curedPixels, pixelAreaMm2, kPeelWarningGrowthMm2);
-        // Cured voxels times their volume, mm^3 to millilitres.
-        d.usedMaterialMl = double(cured) * (m_profile.pixelUmX / 1000.0)
-            * (m_profile.pixelUmY / 1000.0) * m_layerHeight / 1000.0;
+        // Cured voxels times their volume, mm^3 to millilitres; a grey voxel cures in part.
+        d.usedMaterialMl = covered * (m_profile.pixelUmX / 1000.0) * (m_profile.pixelUmY / 1000.0)
+            * m_layerHeight / 1000.0;
         d.printTimeS = printTimeS(d.settings, d.layerCount);
         d.created = QDateTime::currentDateTimeUtc().toString(Qt::ISODate).toStdString();
         // Last, and atomically: its presence tells that every layer image is complete.
@@ -357,12 +367,15 @@ private:
     const std::atomic<bool>& m_cancel;
     const double m_layerHeight;
     PixelMapping m_mapping {};
+    double m_footPixels = 0; // the first layer's shrink, in x pixels
+    int m_footLayers = 0;
 
     std::vector<LayerSpan> m_spans;
     int m_bandLayers = 1;
     std::atomic<int> m_nextBand { 0 };
     std::atomic<int> m_layersDone { 0 };
-    std::vector<long long> m_curedPixels; // each worker writes only its own layers
+    std::vector<long long> m_curedPixels; // grey >= 128; each worker writes only its own layers
+    std::vector<double> m_coveredPixels; // sum of grey / 255
     IslandCheck m_islands { kListedIslands };
 
     std::mutex m_errorMutex;

@@ -367,8 +367,12 @@ private slots:
         QCOMPARE(qRound(r.pixelUmY * 10), 240);
         QVERIFY(r.mirrorX && !r.mirrorY);
         QCOMPARE(r.layerCount, 2);
+        QCOMPARE(r.antiAliasing, 4); // as the catalogue's printers slice
         std::vector<std::uint8_t> pixels;
         QVERIFY2(reader->readLayer(0, pixels, error), error.c_str());
+        // The block's edges lie inside pixels: their greys survive the packing.
+        QVERIFY(std::any_of(pixels.begin(), pixels.end(),
+            [](std::uint8_t grey) { return grey > 0 && grey < 255; }));
         int left = r.pixelsX, right = -1, top = r.pixelsY, bottom = -1;
         for (int y = 0; y < r.pixelsY; ++y) {
             for (int x = 0; x < r.pixelsX; ++x) {

@@ -36,6 +36,11 @@ private slots:
         for (int i = 0; i < 3000; ++i)
             mixed.append(QByteArray(int(random.bounded(1, 600)), char(random.bounded(256))));
         QTest::newRow("mixed runs") << mixed;
+        QByteArray edges; // anti-aliased rows: long runs, one or two greys between them
+        for (int i = 0; i < 20000; ++i)
+            edges.append(QByteArray(int(random.bounded(3, 900)), char(i % 2 ? 255 : 0)))
+                .append(QByteArray(int(random.bounded(1, 3)), char(random.bounded(1, 255))));
+        QTest::newRow("grey edges between long runs") << edges;
     }
 
     void runDeflateRoundTrip()

@@ -35,7 +35,9 @@ private:
             && a.bottomRetractSpeed == b.bottomRetractSpeed && a.liftMm == b.liftMm
             && a.liftSpeed == b.liftSpeed && a.retractSpeed == b.retractSpeed
             && a.waitBeforeLiftS == b.waitBeforeLiftS && a.waitAfterLiftS == b.waitAfterLiftS
-            && a.waitAfterRetractS == b.waitAfterRetractS && a.lightPwm == b.lightPwm;
+            && a.waitAfterRetractS == b.waitAfterRetractS && a.lightPwm == b.lightPwm
+            && a.antiAliasing == b.antiAliasing && a.gamma == b.gamma
+            && a.elephantFootMm == b.elephantFootMm && a.elephantFootLayers == b.elephantFootLayers;
     }
 
 private slots:
@@ -152,6 +154,10 @@ private slots:
         for (Printer& printer : catalogPrinters())
             written.push_back(printer);
         written[1].ip = "192.168.1.50";
+        written[1].profiles[0].antiAliasing = 16;
+        written[1].profiles[0].gamma = 1.8;
+        written[1].profiles[0].elephantFootMm = 0.15;
+        written[1].profiles[0].elephantFootLayers = 3;
         written[1].port = "80";
         const QString path = dir.filePath(QStringLiteral("printers.json"));
         QVERIFY(writeFile(path, QByteArray::fromStdString(printersDocument(written))));
@@ -196,6 +202,13 @@ private slots:
         QCOMPARE(p.bottomLiftSpeed, 60.0);
         QCOMPARE(p.waitAfterRetractS, 1.0);
         QCOMPARE(p.lightPwm, 255);
+        QCOMPARE(p.antiAliasing, 1);
+        QCOMPARE(p.gamma, 1.0);
+        QCOMPARE(p.elephantFootMm, 0.0);
+        QCOMPARE(p.elephantFootLayers, -1);
+        for (const Printer& printer : builtinPrinters())
+            for (const Profile& builtin : printer.profiles)
+                QCOMPARE(builtin.antiAliasing, 4);
     }
 
     void printersFileErrors_data()
@@ -224,6 +237,12 @@ private slots:
         QTest::newRow("mirror as text")
             << file(host, "{" + profile + R"(,"MirrorX":"yes"})")
             << " is not valid: printer 1, profile 1: its \"MirrorX\" is not true or false.";
+        QTest::newRow("anti-aliasing 3")
+            << file(host, "{" + profile + R"(,"AntiAliasing":3})")
+            << " is not valid: printer 1, profile 1: its \"AntiAliasing\" is not 1, 2, 4, 8 or 16.";
+        QTest::newRow("negative elephant foot")
+            << file(host, "{" + profile + R"(,"ElephantFootMm":-0.1})")
+            << " is not valid: printer 1, profile 1: its \"ElephantFootMm\" is out of range.";
         QTest::newRow("same address twice") << QByteArray(R"({"printers_array":[{)" + host
             + R"(,"profiles_array":[]},{"name":"Shop 2","ip":"10.0.0.7","port":80,"profiles_array":[]}]})")
                                             << " is not valid: printer 2 (\"Shop 2\") has the "
