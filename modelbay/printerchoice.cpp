@@ -292,7 +292,10 @@ void PrinterChoice::profilesArrived(QNetworkReply* reply, const QString& printer
         return;
     }
     m_profiles = document.array();
-    const QString wanted = remembered(QStringLiteral("profile"));
+    const QString wanted = m_wantedProfileId.isEmpty()
+        ? remembered(QStringLiteral("profile"))
+        : printerKey + QLatin1Char('/') + m_wantedProfileId;
+    m_wantedProfileId.clear();
     m_profileIndex = m_profiles.isEmpty() ? -1 : 0;
     for (int i = 0; i < m_profiles.size(); ++i) {
         if (printerKey + QLatin1Char('/')
@@ -302,6 +305,15 @@ void PrinterChoice::profilesArrived(QNetworkReply* reply, const QString& printer
     }
     if (m_profileIndex >= 0)
         remember(QStringLiteral("profile"), printerKey + QLatin1Char('/') + profileId());
+    emit choiceChanged();
+}
+
+void PrinterChoice::reloadProfiles(const QString& profileId)
+{
+    if (!printer())
+        return;
+    m_wantedProfileId = profileId;
+    fetchProfiles();
     emit choiceChanged();
 }
 
