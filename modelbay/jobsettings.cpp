@@ -47,9 +47,15 @@ const Field kFields[] = {
     { "LightPWM", QT_TRANSLATE_NOOP("JobSettings", "Light intensity (PWM)"), "", 0, 255, 0 },
 };
 
+// A whole number as digits: QString::number(double) writes 1000000 as "1e+06".
 QString profileText(const QJsonValue& value)
 {
-    return value.isDouble() ? QString::number(value.toDouble()) : value.toString();
+    if (!value.isDouble())
+        return value.toString();
+    const double number = value.toDouble();
+    return std::abs(number) < 1e15 && number == double(qint64(number))
+        ? QString::number(qint64(number))
+        : QString::number(number);
 }
 
 // Two values the panel shows alike are the same: typing back the shown number is no change.

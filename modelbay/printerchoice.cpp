@@ -13,6 +13,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -21,9 +22,15 @@ constexpr int kStartAttempts = 20;
 constexpr int kStartRetryMs = 300;
 constexpr int kRefreshMs = 5000;
 
+// A whole number as digits: QString::number(double) writes 1000000 as "1e+06".
 QString text(const QJsonValue& value)
 {
-    return value.isDouble() ? QString::number(value.toDouble()) : value.toString();
+    if (!value.isDouble())
+        return value.toString();
+    const double number = value.toDouble();
+    return std::abs(number) < 1e15 && number == double(qint64(number))
+        ? QString::number(qint64(number))
+        : QString::number(number);
 }
 
 // Millimetres to a tenth, without a trailing ".0".
