@@ -60,6 +60,7 @@ class JobRoad : public QObject {
     Q_PROPERTY(int firstIslandLayer READ firstIslandLayer NOTIFY jobChanged)
     // The question deliver() asks, while it waits for answerIslands().
     Q_PROPERTY(QString islandQuestion READ pendingIslandQuestion NOTIFY islandQuestionChanged)
+    Q_PROPERTY(Delivery pendingDelivery MEMBER m_pendingDelivery NOTIFY islandQuestionChanged)
     Q_PROPERTY(IslandList* islands READ islands CONSTANT)
     Q_PROPERTY(QString progressText READ progressText NOTIFY progressChanged)
     Q_PROPERTY(double progress READ progress NOTIFY progressChanged)
