@@ -151,8 +151,15 @@ void JobRoad::setResin(ResinChoice* resin)
     if (m_resin)
         m_resin->disconnect(this);
     m_resin = resin;
-    if (resin)
-        connect(resin, &ResinChoice::changed, this, &JobRoad::jobChanged);
+    if (resin) {
+        connect(resin, &ResinChoice::changed, this, [this] {
+            // The sentence of the slice names the cost: it follows the resin.
+            const bool saidSliced = m_phase == Sliced && m_message == slicedSentence();
+            emit jobChanged();
+            if (saidSliced)
+                say(slicedSentence());
+        });
+    }
     emit wiringChanged();
     emit jobChanged();
 }
@@ -238,6 +245,15 @@ QString JobRoad::estimate() const
     if (m_job.printTimeS <= 0)
         return QString();
     return tr("Prints in about %1 with %2").arg(printTimeText(), materialText());
+}
+
+QString JobRoad::slicedSentence() const
+{
+    const int layers = m_job.layerFiles.size();
+    const QString sliced
+        = layers == 1 ? tr("Sliced: 1 layer.") : tr("Sliced: %1 layers.").arg(layers);
+    return estimate().isEmpty() ? sliced
+                                : sliced + QLatin1Char(' ') + estimate() + QLatin1Char('.');
 }
 
 QString JobRoad::printTimeText() const
@@ -444,10 +460,7 @@ void JobRoad::slicingEnded(bool done)
         return;
     }
     setJob(job);
-    const int layers = job.layerFiles.size();
-    const QString sliced
-        = layers == 1 ? tr("Sliced: 1 layer.") : tr("Sliced: %1 layers.").arg(layers);
-    say(estimate().isEmpty() ? sliced : sliced + QLatin1Char(' ') + estimate() + QLatin1Char('.'));
+    say(slicedSentence());
     setPhase(Sliced);
 }
 

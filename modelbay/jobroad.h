@@ -159,6 +159,8 @@ private:
     void say(const QString& sentence, bool trouble = false);
     void setJob(const SlicedPlate& job);
     void goOn(Delivery what);
+    // "Sliced: 240 layers." and the estimates.
+    QString slicedSentence() const;
     void dropStaleJob(const QString& why);
     QString objectJobName() const;
     bool writePlate(const QUrl& folder, QStringList& names);

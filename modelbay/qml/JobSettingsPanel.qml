@@ -37,9 +37,12 @@ ColumnLayout {
         columnSpacing: 6
         rowSpacing: 2
 
+        // One row per value; the rows stay while values change (a field
+        // keeps its focus and its editing), only what they show follows.
         Repeater {
-            model: panel.settings.fields
+            model: panel.settings.fields.length
             delegate: Label {
+                readonly property var modelData: panel.settings.fields[index]
                 Layout.row: index
                 Layout.column: 0
                 Layout.fillWidth: true
@@ -49,8 +52,9 @@ ColumnLayout {
             }
         }
         Repeater {
-            model: panel.settings.fields
+            model: panel.settings.fields.length
             delegate: NumberField {
+                readonly property var modelData: panel.settings.fields[index]
                 objectName: "setting" + modelData.key
                 Layout.row: index
                 Layout.column: 1
@@ -63,8 +67,9 @@ ColumnLayout {
             }
         }
         Repeater {
-            model: panel.settings.fields
+            model: panel.settings.fields.length
             delegate: Label {
+                readonly property var modelData: panel.settings.fields[index]
                 Layout.row: index
                 Layout.column: 2
                 Layout.preferredWidth: 52
