@@ -23,6 +23,11 @@ void IslandList::setPlate(const SlicedPlate& plate)
         m_islands.append(record);
     }
     m_summary = islandSummary(plate);
+    m_peelWarnings.clear();
+    for (int layer : plate.peelWarningLayers) {
+        m_peelWarnings.append(QVariantMap { { QStringLiteral("layer"), layer },
+            { QStringLiteral("height"), (layer + 1) * plate.layerHeightMm } });
+    }
     emit loaded();
 }
 

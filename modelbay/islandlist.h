@@ -17,12 +17,15 @@ class IslandList : public QObject {
     Q_OBJECT
     Q_PROPERTY(QVariantList islands READ islands NOTIFY loaded)
     Q_PROPERTY(QString summary READ summary NOTIFY loaded)
+    // The layers that peel hard, one map each with "layer" and "height", bottom layer first.
+    Q_PROPERTY(QVariantList peelWarnings READ peelWarnings NOTIFY loaded)
 
 public:
     explicit IslandList(QObject* parent = nullptr);
 
     QVariantList islands() const { return m_islands; }
     QString summary() const { return m_summary; }
+    QVariantList peelWarnings() const { return m_peelWarnings; }
     const SlicedPlate& plate() const { return m_plate; }
     void setPlate(const SlicedPlate& plate);
 
@@ -36,6 +39,7 @@ private:
     SlicedPlate m_plate;
     QVariantList m_islands;
     QString m_summary;
+    QVariantList m_peelWarnings;
 };
 
 #endif

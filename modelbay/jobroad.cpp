@@ -129,6 +129,41 @@ void JobRoad::setPrinters(PrinterChoice* printers)
     emit wiringChanged();
 }
 
+void JobRoad::setJobSettings(JobSettings* settings)
+{
+    if (m_settings == settings)
+        return;
+    if (m_settings)
+        m_settings->disconnect(this);
+    m_settings = settings;
+    if (settings) {
+        connect(settings, &JobSettings::valuesEdited, this, [this] {
+            dropStaleJob(tr("The job settings changed: save them as a profile and slice again."));
+        });
+    }
+    emit wiringChanged();
+}
+
+void JobRoad::setResin(ResinChoice* resin)
+{
+    if (m_resin == resin)
+        return;
+    if (m_resin)
+        m_resin->disconnect(this);
+    m_resin = resin;
+    if (resin) {
+        connect(resin, &ResinChoice::changed, this, [this] {
+            // The sentence of the slice names the cost: it follows the resin.
+            const bool saidSliced = m_phase == Sliced && m_message == slicedSentence();
+            emit jobChanged();
+            if (saidSliced)
+                say(slicedSentence());
+        });
+    }
+    emit wiringChanged();
+    emit jobChanged();
+}
+
 void JobRoad::setAgentAddress(const QString& host, const QString& port)
 {
     m_agentHost = host;
@@ -195,6 +230,10 @@ void JobRoad::setJobName(const QString& name)
 
 void JobRoad::setJob(const SlicedPlate& job)
 {
+    if (!m_islandQuestion.isEmpty()) {
+        m_islandQuestion.clear();
+        emit islandQuestionChanged();
+    }
     m_job = job;
     ++m_jobSerial;
     m_islands->setPlate(job);
@@ -205,9 +244,71 @@ QString JobRoad::estimate() const
 {
     if (m_job.printTimeS <= 0)
         return QString();
-    return tr("Prints in about %1 with %2 ml of resin")
-        .arg(duration(m_job.printTimeS))
-        .arg(m_job.usedMaterialMl, 0, 'f', 1);
+    return tr("Prints in about %1 with %2").arg(printTimeText(), materialText());
+}
+
+QString JobRoad::slicedSentence() const
+{
+    const int layers = m_job.layerFiles.size();
+    const QString sliced
+        = layers == 1 ? tr("Sliced: 1 layer.") : tr("Sliced: %1 layers.").arg(layers);
+    return estimate().isEmpty() ? sliced
+                                : sliced + QLatin1Char(' ') + estimate() + QLatin1Char('.');
+}
+
+QString JobRoad::printTimeText() const
+{
+    return m_job.printTimeS > 0 ? duration(m_job.printTimeS) : QString();
+}
+
+QString JobRoad::materialText() const
+{
+    if (m_resin)
+        return m_resin->materialText(m_job.usedMaterialMl);
+    return m_job.usedMaterialMl > 0 ? tr("%1 ml").arg(m_job.usedMaterialMl, 0, 'f', 1) : QString();
+}
+
+int JobRoad::firstIslandLayer() const
+{
+    return m_job.islandCount > 0 && !m_job.islands.isEmpty() ? m_job.islands.first().layer : -1;
+}
+
+void JobRoad::deliver(Delivery what)
+{
+    if (m_phase != Sliced)
+        return;
+    const QString question = islandQuestion(m_job, what == SendDelivery);
+    if (question.isEmpty()) {
+        goOn(what);
+        return;
+    }
+    m_pendingDelivery = what;
+    m_islandQuestion = question;
+    emit islandQuestionChanged();
+    emit askIslands();
+}
+
+void JobRoad::answerIslands(bool deliverAnyway)
+{
+    if (m_islandQuestion.isEmpty())
+        return;
+    m_islandQuestion.clear();
+    emit islandQuestionChanged();
+    if (!deliverAnyway) {
+        say(m_pendingDelivery == SendDelivery ? tr("The job was not sent.")
+                                              : tr("The job was not saved."));
+        return;
+    }
+    if (m_phase == Sliced)
+        goOn(m_pendingDelivery);
+}
+
+void JobRoad::goOn(Delivery what)
+{
+    if (what == SendDelivery)
+        send(false);
+    else
+        emit saveFileWanted();
 }
 
 QString JobRoad::progressText() const
@@ -271,6 +372,10 @@ void JobRoad::slice()
         refusal = tr("Cannot make a working folder for the plate in the temporary folder.");
     if (refusal.isEmpty() && (!m_printers || !m_printers->printer() || !m_printers->hasProfile()))
         refusal = tr("Choose a printer and a profile before slicing.");
+    // The agent slices a profile it knows: changed values must be one first.
+    if (refusal.isEmpty() && m_settings && m_settings->edited())
+        refusal = tr("The job settings were changed: save them as a profile of your own, or "
+                     "undo the change, before slicing.");
     if (!refusal.isEmpty()) {
         setJob(SlicedPlate());
         say(refusal, true);
@@ -355,10 +460,7 @@ void JobRoad::slicingEnded(bool done)
         return;
     }
     setJob(job);
-    const int layers = job.layerFiles.size();
-    const QString sliced
-        = layers == 1 ? tr("Sliced: 1 layer.") : tr("Sliced: %1 layers.").arg(layers);
-    say(estimate().isEmpty() ? sliced : sliced + QLatin1Char(' ') + estimate() + QLatin1Char('.'));
+    say(slicedSentence());
     setPhase(Sliced);
 }
 

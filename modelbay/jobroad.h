@@ -7,7 +7,9 @@
 #include "netlib.h"
 #include "platemodel.h"
 #include "platescene.h"
+#include "jobsettings.h"
 #include "printerchoice.h"
+#include "resinchoice.h"
 #include "slicedplate.h"
 
 #include <QObject>
@@ -31,6 +33,11 @@ class JobRoad : public QObject {
     Q_PROPERTY(Netlib* netlib READ netlib WRITE setNetlib NOTIFY wiringChanged)
     Q_PROPERTY(Facetlab* facetlab READ facetlab WRITE setFacetlab NOTIFY wiringChanged)
     Q_PROPERTY(PrinterChoice* printers READ printers WRITE setPrinters NOTIFY wiringChanged)
+    // Values changed there and not yet saved as a profile make the job stale and keep it from
+    // being sliced.
+    Q_PROPERTY(JobSettings* jobSettings READ jobSettings WRITE setJobSettings NOTIFY wiringChanged)
+    // The resin the weight and cost are reckoned for.
+    Q_PROPERTY(ResinChoice* resin READ resin WRITE setResin NOTIFY wiringChanged)
     // Each object of the plate goes to the agent as a file of its own.
     Q_PROPERTY(bool multiItem MEMBER m_multiItem NOTIFY wiringChanged)
     Q_PROPERTY(Phase phase READ phase NOTIFY phaseChanged)
@@ -46,6 +53,14 @@ class JobRoad : public QObject {
     Q_PROPERTY(double layerHeight READ layerHeight NOTIFY jobChanged)
     Q_PROPERTY(QString estimate READ estimate NOTIFY jobChanged)
     Q_PROPERTY(int peelWarningCount READ peelWarningCount NOTIFY jobChanged)
+    // The sliced job's print time ("3 h 24 min") and resin ("72.6 ml · 79.9 g · 2.18 €").
+    Q_PROPERTY(QString printTimeText READ printTimeText NOTIFY jobChanged)
+    Q_PROPERTY(QString materialText READ materialText NOTIFY jobChanged)
+    // The layer of the job's lowest island (from 0), or -1.
+    Q_PROPERTY(int firstIslandLayer READ firstIslandLayer NOTIFY jobChanged)
+    // The question deliver() asks, while it waits for answerIslands().
+    Q_PROPERTY(QString islandQuestion READ pendingIslandQuestion NOTIFY islandQuestionChanged)
+    Q_PROPERTY(Delivery pendingDelivery MEMBER m_pendingDelivery NOTIFY islandQuestionChanged)
     Q_PROPERTY(IslandList* islands READ islands CONSTANT)
     Q_PROPERTY(QString progressText READ progressText NOTIFY progressChanged)
     Q_PROPERTY(double progress READ progress NOTIFY progressChanged)
@@ -55,6 +70,8 @@ class JobRoad : public QObject {
 public:
     enum Phase { Idle, Exporting, Slicing, Sliced, Saving, Sending, Failed };
     Q_ENUM(Phase)
+    enum Delivery { SaveDelivery, SendDelivery };
+    Q_ENUM(Delivery)
 
     explicit JobRoad(QObject* parent = nullptr);
     ~JobRoad() override;
@@ -67,6 +84,10 @@ public:
     void setFacetlab(Facetlab* facetlab);
     PrinterChoice* printers() const { return m_printers; }
     void setPrinters(PrinterChoice* printers);
+    JobSettings* jobSettings() const { return m_settings; }
+    void setJobSettings(JobSettings* settings);
+    ResinChoice* resin() const { return m_resin; }
+    void setResin(ResinChoice* resin);
 
     Phase phase() const { return m_phase; }
     QString message() const { return m_message; }
@@ -80,6 +101,10 @@ public:
     double layerHeight() const { return m_job.layerHeightMm; }
     QString estimate() const;
     int peelWarningCount() const { return m_job.peelWarningLayers.size(); }
+    QString printTimeText() const;
+    QString materialText() const;
+    int firstIslandLayer() const;
+    QString pendingIslandQuestion() const { return m_islandQuestion; }
     IslandList* islands() const { return m_islands; }
     QString progressText() const;
     double progress() const;
@@ -90,6 +115,11 @@ public:
     void setAgentAddress(const QString& host, const QString& port);
 
     Q_INVOKABLE void slice();
+    // Saving or sending a job with islands asks first (islandQuestion, askIslands()); the
+    // delivery waits for answerIslands(). A save goes on with saveFileWanted(), for the window
+    // to ask where; a send goes on with send().
+    Q_INVOKABLE void deliver(Delivery what);
+    Q_INVOKABLE void answerIslands(bool deliverAnyway);
     // Stops writing the plate (for slicing or "Export STL").
     Q_INVOKABLE void cancel();
     // `overwrite`: the user agreed to replace the printer's file of the same name.
@@ -120,11 +150,17 @@ signals:
     void jobChanged();
     void progressChanged();
     void askReplaceOnPrinter();
+    void askIslands();
+    void islandQuestionChanged();
+    void saveFileWanted();
 
 private:
     void setPhase(Phase phase);
     void say(const QString& sentence, bool trouble = false);
     void setJob(const SlicedPlate& job);
+    void goOn(Delivery what);
+    // "Sliced: 240 layers." and the estimates.
+    QString slicedSentence() const;
     void dropStaleJob(const QString& why);
     QString objectJobName() const;
     bool writePlate(const QUrl& folder, QStringList& names);
@@ -139,6 +175,10 @@ private:
     QPointer<Netlib> m_netlib;
     QPointer<Facetlab> m_facetlab;
     QPointer<PrinterChoice> m_printers;
+    QPointer<JobSettings> m_settings;
+    QPointer<ResinChoice> m_resin;
+    QString m_islandQuestion;
+    Delivery m_pendingDelivery = SaveDelivery;
     bool m_multiItem = false;
     Phase m_phase = Idle;
     QString m_message;

@@ -35,6 +35,8 @@ void register3DSceneEditorQML()
         QStringLiteral("The job road holds the islands."));
     qmlRegisterType<JobRoad>("com.corvane.modelbay", 1, 0, "JobRoad");
     qmlRegisterType<PrinterChoice>("com.corvane.modelbay", 1, 0, "PrinterChoice");
+    qmlRegisterType<JobSettings>("com.corvane.modelbay", 1, 0, "JobSettings");
+    qmlRegisterType<ResinChoice>("com.corvane.modelbay", 1, 0, "ResinChoice");
     qmlRegisterType<WorkFolder>("com.corvane.modelbay", 1, 0, "WorkFolder");
     qmlRegisterType<FileReplacer>("com.corvane.modelbay", 1, 0, "FileReplacer");
     registered = true;

@@ -13,6 +13,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -21,9 +22,15 @@ constexpr int kStartAttempts = 20;
 constexpr int kStartRetryMs = 300;
 constexpr int kRefreshMs = 5000;
 
+// A whole number as digits: QString::number(double) writes 1000000 as "1e+06".
 QString text(const QJsonValue& value)
 {
-    return value.isDouble() ? QString::number(value.toDouble()) : value.toString();
+    if (!value.isDouble())
+        return value.toString();
+    const double number = value.toDouble();
+    return std::abs(number) < 1e15 && number == double(qint64(number))
+        ? QString::number(qint64(number))
+        : QString::number(number);
 }
 
 // Millimetres to a tenth, without a trailing ".0".
@@ -292,7 +299,10 @@ void PrinterChoice::profilesArrived(QNetworkReply* reply, const QString& printer
         return;
     }
     m_profiles = document.array();
-    const QString wanted = remembered(QStringLiteral("profile"));
+    const QString wanted = m_wantedProfileId.isEmpty()
+        ? remembered(QStringLiteral("profile"))
+        : printerKey + QLatin1Char('/') + m_wantedProfileId;
+    m_wantedProfileId.clear();
     m_profileIndex = m_profiles.isEmpty() ? -1 : 0;
     for (int i = 0; i < m_profiles.size(); ++i) {
         if (printerKey + QLatin1Char('/')
@@ -302,6 +312,15 @@ void PrinterChoice::profilesArrived(QNetworkReply* reply, const QString& printer
     }
     if (m_profileIndex >= 0)
         remember(QStringLiteral("profile"), printerKey + QLatin1Char('/') + profileId());
+    emit choiceChanged();
+}
+
+void PrinterChoice::reloadProfiles(const QString& profileId)
+{
+    if (!printer())
+        return;
+    m_wantedProfileId = profileId;
+    fetchProfiles();
     emit choiceChanged();
 }
 

@@ -118,6 +118,9 @@ public:
     Q_INVOKABLE void discover();
     Q_INVOKABLE void choose(int row);
     Q_INVOKABLE void chooseProfile(int index);
+    // Asks the agent again for the chosen printer's profiles (one was saved or deleted) and
+    // chooses the one with this ProfileID, or else the remembered one.
+    void reloadProfiles(const QString& profileId);
 
 signals:
     void filterChanged();
@@ -141,6 +144,7 @@ private:
     QJsonArray m_profiles;
     int m_profileIndex = -1;
     QString m_profileError;
+    QString m_wantedProfileId; // chosen when the profiles arrive, over the remembered one
     QString m_filter;
     QString m_listError;
     bool m_searching = false;

@@ -86,6 +86,24 @@ QString islandSummary(const SlicedPlate& plate)
         .arg(height);
 }
 
+QString islandQuestion(const SlicedPlate& plate, bool sending)
+{
+    if (plate.islandCount <= 0)
+        return QString();
+    const int layer = plate.islands.isEmpty() ? 1 : plate.islands.first().layer + 1;
+    const QString height = QString::number(layer * plate.layerHeightMm, 'f', 2);
+    const QString question
+        = sending ? QStringLiteral("Send it anyway?") : QStringLiteral("Save it anyway?");
+    if (plate.islandCount == 1)
+        return QStringLiteral("The job has 1 island, at layer %1 (%2 mm). %3")
+            .arg(layer)
+            .arg(height, question);
+    return QStringLiteral("The job has %1 islands, the first at layer %2 (%3 mm). %4")
+        .arg(plate.islandCount)
+        .arg(layer)
+        .arg(height, question);
+}
+
 std::vector<IslandHint> islandHints(const SlicedPlate& plate, double liftMm)
 {
     std::vector<IslandHint> hints;

@@ -53,6 +53,11 @@ QUrl layerImageUrl(const SlicedPlate& plate, int layer);
 // height is that of its top.
 QString islandSummary(const SlicedPlate& plate);
 
+// What the window asks before a job with islands is saved or sent: "The job has 2 islands, the
+// first at layer 281 (14.05 mm). Save it anyway?" (`sending`: "Send it anyway?"); empty when the
+// job has no islands, or was sliced before they were looked for.
+QString islandQuestion(const SlicedPlate& plate, bool sending);
+
 // The islands for the support planner: each at the middle of the layer it appeared in (the
 // layer's image is the cut through its middle). A job sliced with supports had the model lifted:
 // `liftMm` takes the islands back to the model's own coordinates.

@@ -92,7 +92,8 @@ ToolBar {
                 hint: takesFiles ? qsTr("This printer takes job files: use Save job…")
                                  : qsTr("Hand the sliced job to the printer")
                 enabled: bar.road.phase === JobRoad.Sliced && !takesFiles
-                onClicked: bar.road.send(false)
+                // A job with islands asks first.
+                onClicked: bar.road.deliver(JobRoad.SendDelivery)
             }
             HintButton {
                 objectName: "saveJobButton"

@@ -5,13 +5,17 @@ import QtQuick.Controls 2.12
 import Qt.labs.platform 1.1 as Platform
 import com.corvane.modelbay 1.0
 
-// The dialogs of the job's road: where to save the job or the plate, and the
-// questions asked before a file is replaced, on this computer or the printer.
+// The dialogs of the job's road: where to save the job or the plate, the
+// questions asked before a file is replaced, on this computer or the printer,
+// and before a job with islands is saved or sent.
 Item {
     id: dialogs
 
     property JobRoad road
     property PrinterChoice printers
+
+    // "Show" in the island question: the window shows the first island.
+    signal showIslandsRequested()
 
     function saveJob() {
         saveJobDialog.suggest();
@@ -21,6 +25,9 @@ Item {
     }
     function askReplaceOnPrinter() {
         printerReplaceQuestion.open();
+    }
+    function askIslands() {
+        islandQuestion.open();
     }
 
     // The job file goes to fileUrl; an existing file is replaced only after
@@ -118,6 +125,54 @@ Item {
             width: printerReplaceQuestion.availableWidth
             text: qsTr("%1 already has a file named “%2”. Replace it with this job?")
                   .arg(dialogs.printers.printerName).arg(dialogs.road.jobName)
+        }
+    }
+
+    // The job has islands: saved or sent only after "anyway"; "Show" goes to
+    // the first one instead.
+    Dialog {
+        id: islandQuestion
+        objectName: "islandQuestion"
+        title: qsTr("Islands in the job")
+        anchors.centerIn: parent
+        modal: true
+        closePolicy: Popup.CloseOnEscape
+        width: Math.min(640, dialogs.width - 40)
+        property bool answered: false
+        onAboutToShow: answered = false
+        onClosed: {
+            if (!answered)
+                dialogs.road.answerIslands(false);
+        }
+        function answer(anyway) {
+            answered = true;
+            close();
+            dialogs.road.answerIslands(anyway);
+        }
+        Label {
+            objectName: "islandQuestionText"
+            wrapMode: Text.WordWrap
+            width: islandQuestion.availableWidth
+            text: dialogs.road.islandQuestion
+        }
+        footer: DialogButtonBox {
+            Button {
+                objectName: "islandsAnywayButton"
+                text: dialogs.road.pendingDelivery === JobRoad.SendDelivery ? qsTr("Send anyway") : qsTr("Save anyway")
+                onClicked: islandQuestion.answer(true)
+            }
+            Button {
+                objectName: "showIslandsButton"
+                text: qsTr("Show")
+                onClicked: {
+                    islandQuestion.answer(false);
+                    dialogs.showIslandsRequested();
+                }
+            }
+            Button {
+                text: qsTr("Cancel")
+                onClicked: islandQuestion.answer(false)
+            }
         }
     }
 }

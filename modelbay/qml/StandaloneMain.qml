@@ -91,6 +91,19 @@ ApplicationWindow {
         }
     }
 
+    // The chosen profile's exposure and motion values, as the Job tab changes them.
+    JobSettings {
+        id: jobSettings
+        objectName: "jobSettings"
+        printers: printerChoice
+    }
+    // The resin the estimates' weight and cost are reckoned for (Preferences).
+    ResinChoice {
+        id: resinChoice
+        objectName: "resinChoice"
+        settingsFile: settingsFilePath
+    }
+
     JobRoad {
         id: road
         objectName: "jobRoad"
@@ -99,8 +112,12 @@ ApplicationWindow {
         netlib: netlib
         facetlab: facetlab
         printers: printerChoice
+        jobSettings: jobSettings
+        resin: resinChoice
         multiItem: IS_MULTI_ITEM_SLICING_ENABLED ? true : false
         onAskReplaceOnPrinter: jobDialogs.askReplaceOnPrinter()
+        onAskIslands: jobDialogs.askIslands()
+        onSaveFileWanted: jobDialogs.saveJob()
         // A new slice's islands belong to the object as it stood then.
         onPhaseChanged: {
             if (phase === JobRoad.Slicing)
@@ -180,6 +197,11 @@ ApplicationWindow {
         anchors.fill: parent
         road: road
         printers: printerChoice
+        // "Show" in the island question: the first island's layer.
+        onShowIslandsRequested: {
+            layers.showing = true;
+            layers.layerIndex = road.firstIslandLayer;
+        }
     }
 
     Dialog {
@@ -204,6 +226,7 @@ ApplicationWindow {
         id: preferences
         anchors.centerIn: parent
         fontFamily: windowSettings.fontFamily
+        resin: resinChoice
         onAccepted: windowSettings.fontFamily = fontFamily
     }
 
@@ -264,7 +287,7 @@ ApplicationWindow {
             HintButton {
                 objectName: "preferencesButton"
                 text: qsTr("Preferences…")
-                hint: qsTr("Choose the window's font")
+                hint: qsTr("Choose the window's font and the resin the estimates are for")
                 onClicked: preferences.open()
             }
             HintButton {
@@ -286,7 +309,7 @@ ApplicationWindow {
         road: road
         printers: printerChoice
         plateEmpty: plate.count === 0
-        onSaveJobRequested: jobDialogs.saveJob()
+        onSaveJobRequested: road.deliver(JobRoad.SaveDelivery)
         onExportRequested: jobDialogs.exportPlate()
     }
 
@@ -331,8 +354,9 @@ ApplicationWindow {
                 anchors.topMargin: 56
                 width: 260
                 height: Math.min(parent.height / 2, implicitHeight)
-                visible: road.sliced && road.islands.summary.length > 0
+                visible: road.sliced && (road.islands.summary.length > 0 || road.estimate.length > 0)
                 islands: road.islands
+                estimate: road.sliced ? [road.printTimeText, road.materialText].filter(function (t) { return t.length > 0; }).join(" · ") : ""
                 currentLayer: layers.layerIndex
                 onLayerChosen: {
                     layers.showing = true;
@@ -406,7 +430,7 @@ ApplicationWindow {
                         plate: plate
                     }
 
-                    // Placing and supports share the room under the list.
+                    // Placing, supports and the job settings share the room under the list.
                     TabBar {
                         id: sideTabs
                         objectName: "sideTabs"
@@ -417,6 +441,10 @@ ApplicationWindow {
                         SideTabButton {
                             objectName: "supportsTab"
                             text: qsTr("Supports")
+                        }
+                        SideTabButton {
+                            objectName: "jobSettingsTab"
+                            text: qsTr("Job")
                         }
                     }
                     StackLayout {
@@ -439,6 +467,13 @@ ApplicationWindow {
                             options: plate.supportOptions
                             generator: supportGenerator
                             islands: road.islands
+                        }
+
+                        JobSettingsPanel {
+                            objectName: "jobSettingsPanel"
+                            Layout.fillWidth: true
+                            settings: jobSettings
+                            road: road
                         }
                     }
                 }

@@ -205,6 +205,62 @@ private slots:
         QCOMPARE(formField(sends.at(1).body, QStringLiteral("path")), m_jobFolder);
         QCOMPARE(road.suggestedFileName(), QStringLiteral("second try.sl1"));
     }
+
+    // A job with islands is saved or sent only once the user has said so.
+    void deliveryWaitsForTheIslandAnswer()
+    {
+        JobRoad road;
+        makeRoad(road);
+        sliceToTheEnd(road);
+        QCOMPARE(road.firstIslandLayer(), 1);
+        m_agent.setAnswer("/slice/send", 200, R"({"file": "block.sl1"})");
+        m_agent.clearRequests();
+        QSignalSpy asked(&road, &JobRoad::askIslands);
+        QSignalSpy saveWanted(&road, &JobRoad::saveFileWanted);
+        road.deliver(JobRoad::SaveDelivery);
+        QCOMPARE(asked.count(), 1);
+        QCOMPARE(road.pendingIslandQuestion(),
+            QStringLiteral("The job has 1 island, at layer 2 (0.10 mm). Save it anyway?"));
+        QCOMPARE(saveWanted.count(), 0);
+        road.answerIslands(false);
+        QCOMPARE(saveWanted.count(), 0);
+        QCOMPARE(road.message(), QStringLiteral("The job was not saved."));
+        road.deliver(JobRoad::SaveDelivery);
+        road.answerIslands(true);
+        QCOMPARE(saveWanted.count(), 1);
+
+        road.deliver(JobRoad::SendDelivery);
+        QVERIFY(road.pendingIslandQuestion().endsWith(QStringLiteral("Send it anyway?")));
+        QCOMPARE(road.phase(), JobRoad::Sliced);
+        QVERIFY(m_agent.requestsTo("/slice/send").isEmpty());
+        road.answerIslands(true);
+        QCOMPARE(road.phase(), JobRoad::Sending);
+        QTRY_VERIFY(road.message().startsWith(QStringLiteral("Sent the job")));
+        QCOMPARE(m_agent.requestsTo("/slice/send").size(), 1);
+    }
+
+    // A changed job setting drops the job like a plate change, and is sliced only once saved
+    // as a profile (or undone).
+    void changedSettingsMakeTheJobStale()
+    {
+        JobRoad road;
+        makeRoad(road);
+        JobSettings settings;
+        settings.setPrinters(&m_printers);
+        road.setJobSettings(&settings);
+        sliceToTheEnd(road);
+        settings.setValue(QStringLiteral("Exposure"), 3.5);
+        QCOMPARE(road.phase(), JobRoad::Idle);
+        QCOMPARE(road.message(),
+            QStringLiteral("The job settings changed: save them as a profile and slice again."));
+        road.slice();
+        QCOMPARE(road.phase(), JobRoad::Failed);
+        QVERIFY2(road.message().contains(QStringLiteral("save them as a profile")),
+            qPrintable(road.message()));
+        settings.revert();
+        QCOMPARE(road.phase(), JobRoad::Idle);
+        sliceToTheEnd(road);
+    }
 };
 
 QTEST_MAIN(TestJobRoad)

@@ -35,6 +35,9 @@ private slots:
             QUrl::fromLocalFile(dir.path() + QStringLiteral("/my job00001.png")));
         QCOMPARE(layerImageUrl(plate, 2), QUrl());
         QCOMPARE(islandSummary(plate), QStringLiteral("12000 islands, first at layer 41, 2.05 mm"));
+        QCOMPARE(islandQuestion(plate, false),
+            QStringLiteral("The job has 12000 islands, the first at layer 41 (2.05 mm). Save it "
+                           "anyway?"));
 
         IslandList list;
         QSignalSpy loaded(&list, &IslandList::loaded);
@@ -45,6 +48,9 @@ private slots:
         QCOMPARE(last.value(QStringLiteral("y")).toDouble(), -7.25);
         QVERIFY(qAbs(last.value(QStringLiteral("height")).toDouble() - 4.55) < 1e-9);
         QCOMPARE(list.islandsOfLayer(40).size(), 2);
+        // The layers that peel hard, beside the islands.
+        QCOMPARE(list.peelWarnings().size(), 1);
+        QCOMPARE(list.peelWarnings().first().toMap().value(QStringLiteral("layer")).toInt(), 1);
 
         // The support planner gets the same islands, at the middle of their layer, taken back
         // down by the lift the slice had.
