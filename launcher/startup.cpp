@@ -6,6 +6,7 @@
 #include "framegate.h"
 #include "modelbay.h"
 #include "netlib.h"
+#include "version.h"
 
 #include <QApplication>
 #include <QDir>
@@ -26,7 +27,7 @@ void setIdentity()
     QCoreApplication::setApplicationName(QStringLiteral("Corvane"));
     QApplication::setWindowIcon(
         QIcon(QStringLiteral(":/qt3dmodelbay/images/Corvane-Logo-32x32.png")));
-    QCoreApplication::setApplicationVersion(QStringLiteral("37.8.0"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(CORVANE_VERSION));
 }
 
 void registerQmlTypes()
