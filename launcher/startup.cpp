@@ -3,7 +3,6 @@
 #include "startup.h"
 
 #include "facetlab.h"
-#include "framegate.h"
 #include "modelbay.h"
 #include "netlib.h"
 #include "version.h"
@@ -14,7 +13,6 @@
 #include <QIcon>
 #include <QQmlApplicationEngine>
 #include <QQmlContext>
-#include <QQuickWindow>
 
 namespace Startup {
 
@@ -68,15 +66,6 @@ QUrl mainQmlUrl()
 {
     static const QString mainQml = QStringLiteral("qrc:/qt3dmodelbay/StandaloneMain.qml");
     return QUrl(mainQml, QUrl::TolerantMode);
-}
-
-void gateFrames(QQmlApplicationEngine& engine)
-{
-    const QList<QObject*> roots = engine.rootObjects();
-    for (QObject* root : roots) {
-        if (auto* window = qobject_cast<QQuickWindow*>(root))
-            new FrameGate(window);
-    }
 }
 
 }
