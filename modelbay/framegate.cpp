@@ -68,6 +68,9 @@ FrameGate::FrameGate(QObject* parent)
     m_settle->start();
 }
 
+// The render thread calls into the gate: it lets go of the window first.
+FrameGate::~FrameGate() { setWindow(nullptr); }
+
 QQuickItem* FrameGate::view() const { return m_view; }
 
 void FrameGate::setView(QQuickItem* view)
@@ -83,10 +86,11 @@ void FrameGate::setView(QQuickItem* view)
     emit viewChanged();
 }
 
-QAbstractItemModel* FrameGate::model() const { return m_model; }
+QObject* FrameGate::model() const { return m_model; }
 
-void FrameGate::setModel(QAbstractItemModel* model)
+void FrameGate::setModel(QObject* object)
 {
+    auto* model = qobject_cast<QAbstractItemModel*>(object);
     if (model == m_model)
         return;
     unfollow(m_model);
@@ -154,6 +158,8 @@ void FrameGate::wake()
 
 void FrameGate::shut()
 {
+    if (!m_open)
+        return;
     m_open = false;
     emit openChanged();
 }

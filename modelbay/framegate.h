@@ -30,7 +30,8 @@ class QTimer;
 class FrameGate : public QObject {
     Q_OBJECT
     Q_PROPERTY(QQuickItem* view READ view WRITE setView NOTIFY viewChanged)
-    Q_PROPERTY(QAbstractItemModel* model READ model WRITE setModel NOTIFY modelChanged)
+    // A QAbstractItemModel: QML assigns it as an object.
+    Q_PROPERTY(QObject* model READ model WRITE setModel NOTIFY modelChanged)
     Q_PROPERTY(QObject* scene READ scene WRITE setScene NOTIFY sceneChanged)
     Q_PROPERTY(QObject* camera READ camera WRITE setCamera NOTIFY cameraChanged)
     Q_PROPERTY(int settleMs READ settleMs WRITE setSettleMs NOTIFY settleMsChanged)
@@ -38,13 +39,14 @@ class FrameGate : public QObject {
 
 public:
     explicit FrameGate(QObject* parent = nullptr);
+    ~FrameGate() override;
 
     // The item whose window is gated; its property changes wake the gate.
     QQuickItem* view() const;
     void setView(QQuickItem* view);
     // Row and data changes, and its property changes, wake the gate.
-    QAbstractItemModel* model() const;
-    void setModel(QAbstractItemModel* model);
+    QObject* model() const;
+    void setModel(QObject* model);
     // The 3D scene and its camera: their property changes wake the gate.
     QObject* scene() const;
     void setScene(QObject* scene);
