@@ -311,6 +311,9 @@ int main(int argc, char** argv)
         arguments.append(file.data());
     arguments.append(nullptr);
     int count = arguments.size() - 1;
+    // A long run outlasts Qt Test's five minutes for one test function.
+    if (!qEnvironmentVariableIsSet("QTEST_FUNCTION_TIMEOUT"))
+        qputenv("QTEST_FUNCTION_TIMEOUT", QByteArray::number(24 * 3600 * 1000));
     QApplication app(count, arguments.data());
     TestStress test(files.size());
     return QTest::qExec(&test, argc, argv);
