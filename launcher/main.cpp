@@ -55,6 +55,5 @@ int main(int argc, char** argv)
     QQmlApplicationEngine engine;
     Startup::publishContextProperties(engine);
     engine.load(Startup::mainQmlUrl());
-    Startup::gateFrames(engine);
     return app.exec();
 }

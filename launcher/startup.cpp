@@ -3,9 +3,9 @@
 #include "startup.h"
 
 #include "facetlab.h"
-#include "framegate.h"
 #include "modelbay.h"
 #include "netlib.h"
+#include "version.h"
 
 #include <QApplication>
 #include <QDir>
@@ -13,7 +13,6 @@
 #include <QIcon>
 #include <QQmlApplicationEngine>
 #include <QQmlContext>
-#include <QQuickWindow>
 
 namespace Startup {
 
@@ -24,7 +23,7 @@ void setNames()
     // are stored under it.
     QCoreApplication::setOrganizationDomain(QStringLiteral("Corvane"));
     QCoreApplication::setApplicationName(QStringLiteral("Corvane"));
-    QCoreApplication::setApplicationVersion(QStringLiteral("37.8.0"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(CORVANE_VERSION));
 }
 
 void setIdentity()
@@ -72,15 +71,6 @@ QUrl mainQmlUrl()
 {
     static const QString mainQml = QStringLiteral("qrc:/qt3dmodelbay/StandaloneMain.qml");
     return QUrl(mainQml, QUrl::TolerantMode);
-}
-
-void gateFrames(QQmlApplicationEngine& engine)
-{
-    const QList<QObject*> roots = engine.rootObjects();
-    for (QObject* root : roots) {
-        if (auto* window = qobject_cast<QQuickWindow*>(root))
-            new FrameGate(window);
-    }
 }
 
 }

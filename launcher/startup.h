@@ -34,10 +34,6 @@ void publishContextProperties(QQmlApplicationEngine& engine);
 
 QUrl mainQmlUrl();
 
-// Gives every window the engine made a FrameGate, so that an idle window
-// stops drawing.
-void gateFrames(QQmlApplicationEngine& engine);
-
 }
 
 #endif

@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "modelbay.h"
 
+#include "framegate.h"
 #include "islandlist.h"
 #include "jobroad.h"
 #include "platemodel.h"
@@ -39,6 +40,7 @@ void register3DSceneEditorQML()
     qmlRegisterType<ResinChoice>("com.corvane.modelbay", 1, 0, "ResinChoice");
     qmlRegisterType<WorkFolder>("com.corvane.modelbay", 1, 0, "WorkFolder");
     qmlRegisterType<FileReplacer>("com.corvane.modelbay", 1, 0, "FileReplacer");
+    qmlRegisterType<FrameGate>("com.corvane.modelbay", 1, 0, "FrameGate");
     registered = true;
 }
 

@@ -8,7 +8,6 @@
 // next to it; medians over the rounds are printed.
 //
 //   xvfb-run -a -s "-screen 0 1600x1000x24" bench_editor [--rounds N]
-#include "framegate.h"
 #include "spherestl.h"
 #include "startup.h"
 
@@ -78,7 +77,6 @@ public:
         Startup::registerQmlTypes();
         Startup::publishContextProperties(m_engine);
         m_engine.load(Startup::mainQmlUrl());
-        Startup::gateFrames(m_engine);
         m_window = qobject_cast<QQuickWindow*>(m_engine.rootObjects().value(0));
         if (!m_window) {
             std::printf("error no window\n");
@@ -87,7 +85,7 @@ public:
         }
         m_plate = m_window->findChild<QAbstractItemModel*>(QStringLiteral("plateModel"));
         m_road = m_window->findChild<QObject*>(QStringLiteral("jobRoad"));
-        m_gate = m_window->findChild<FrameGate*>();
+        m_gate = m_window->findChild<QObject*>(QStringLiteral("frameGate"));
         m_poll = new QTimer(this);
         connect(m_poll, &QTimer::timeout, this, &Child::step);
         m_poll->start(5);
@@ -132,7 +130,7 @@ private:
         const bool profileChosen
             = printers->property("profile").toMap().contains(QStringLiteral("PixelsX"));
         if (m_mode == QLatin1String("idle")) {
-            if (!profileChosen || m_gate->isOpen())
+            if (!profileChosen || m_gate->property("open").toBool())
                 return;
             m_poll->stop();
             const double before = cpuSeconds();
@@ -142,7 +140,7 @@ private:
         }
         // The road: slice once the printer's profile is there, then wait for the first layer.
         if (m_roadStartMs < 0) {
-            if (!profileChosen || m_gate->isOpen())
+            if (!profileChosen || m_gate->property("open").toBool())
                 return;
             m_roadStartMs = sinceStart.elapsed();
             QMetaObject::invokeMethod(m_road, "slice");
@@ -184,7 +182,7 @@ private:
     QQuickWindow* m_window = nullptr;
     QAbstractItemModel* m_plate = nullptr;
     QObject* m_road = nullptr;
-    FrameGate* m_gate = nullptr;
+    QObject* m_gate = nullptr;
     QTimer* m_poll = nullptr;
     QPoint m_viewCentre;
     qint64 m_modelShownMs = -1;

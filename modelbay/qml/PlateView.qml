@@ -35,34 +35,19 @@ Item {
     readonly property alias plateScene: plateScene
     readonly property alias camera: camera
 
-    // Anything the 3D view shows has changed: the window draws again.
-    signal sceneChanged()
-
-    onPreviewVisibleChanged: sceneChanged()
-    onPreviewSourceChanged: sceneChanged()
-    onPreviewHeightChanged: sceneChanged()
-    onIslandMarksChanged: sceneChanged()
-    onWidthChanged: sceneChanged()
-    onHeightChanged: sceneChanged()
-
     Connections {
         target: view.plate
-        function onDataChanged() { view.sceneChanged(); }
-        function onRowsInserted() { view.sceneChanged(); }
-        function onRowsRemoved() { view.sceneChanged(); }
-        function onModelReset() { view.sceneChanged(); }
-        function onPlateSizeChanged() {
-            view.frameVolume();
-            view.sceneChanged();
-        }
-        function onSelectedRowChanged() { view.sceneChanged(); }
+        function onPlateSizeChanged() { view.frameVolume(); }
     }
-    Connections {
-        target: camera
-        function onPositionChanged() { view.sceneChanged(); }
-        function onViewCenterChanged() { view.sceneChanged(); }
-        function onAspectRatioChanged() { view.sceneChanged(); }
-        function onProjectionMatrixChanged() { view.sceneChanged(); }
+
+    // Lets the idle window stop drawing; wakes on changes of this view, the plate, the scene and
+    // the camera.
+    FrameGate {
+        objectName: "frameGate"
+        view: view
+        model: view.plate
+        scene: plateScene
+        camera: camera
     }
 
     function showTop() { camera.showTop(); }

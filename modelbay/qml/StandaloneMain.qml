@@ -47,10 +47,6 @@ ApplicationWindow {
 
     Component.onCompleted: openFromCommandLine()
 
-    // The 3D view changed: the launcher's frame gate lets the window draw
-    // again (an idle window draws nothing).
-    signal sceneChanged()
-
     Netlib {
         id: netlib
         objectName: "netlib"
@@ -323,7 +319,6 @@ ApplicationWindow {
             Layout.fillWidth: true
             Layout.fillHeight: true
             plate: plate
-            onSceneChanged: window.sceneChanged()
             previewVisible: road.sliced && layers.showing
             previewSource: road.sliced ? road.layerImage(layers.layerIndex) : ""
             previewHeight: road.sliced ? (layers.layerIndex + 1) * layers.layerHeight : 0

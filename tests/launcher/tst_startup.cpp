@@ -1,6 +1,7 @@
 // SPDX-FileCopyrightText: 2026 Corvane developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "startup.h"
+#include "version.h"
 
 #include <QApplication>
 #include <QDir>
@@ -29,7 +30,7 @@ private slots:
         QCOMPARE(QCoreApplication::organizationName(), QStringLiteral("Corvane"));
         QCOMPARE(QCoreApplication::organizationDomain(), QStringLiteral("Corvane"));
         QCOMPARE(QCoreApplication::applicationName(), QStringLiteral("Corvane"));
-        QCOMPARE(QCoreApplication::applicationVersion(), QStringLiteral("37.8.0"));
+        QCOMPARE(QCoreApplication::applicationVersion(), QStringLiteral(CORVANE_VERSION));
         const QIcon icon = QApplication::windowIcon();
         QVERIFY(!icon.isNull());
         QVERIFY(icon.availableSizes().contains(QSize(32, 32)));
