@@ -5,6 +5,7 @@
 #include "layersweep.h"
 #include "outlineclosure.h"
 #include "platedocument.h"
+#include "printcheck.h"
 #include "pngwriter.h"
 #include "raster.h"
 #include "platepreview.h"
@@ -222,6 +223,7 @@ private:
         worker.runs.clear();
         for (const Rasterizer::Span& span : rasterizer.spans())
             worker.runs.push_back({ span.row, int(span.from), int(span.to) });
+        m_printCheck.layerDone(layer, worker.runs);
         m_islands.layerDone(worker, layer, m_plate.layerCount, continues);
     }
 
@@ -339,6 +341,9 @@ private:
             d.islands.push_back({ island.layer, (r.x - m_mapping.centreX) / m_mapping.scaleX,
                 (r.y - m_mapping.centreY) / m_mapping.scaleY, double(r.pixels) * pixelAreaMm2 });
         }
+        if (m_plate.findIslands)
+            m_printCheck.report(
+                d, m_mapping.centreX, m_mapping.centreY, m_mapping.scaleX, m_mapping.scaleY);
         d.peelWarningLayers = peelWarningLayers(m_curedPixels, pixelAreaMm2, kPeelWarningGrowthMm2);
         // Cured voxels times their volume, mm^3 to millilitres.
         d.usedMaterialMl = double(cured) * (m_profile.pixelUmX / 1000.0)
@@ -364,6 +369,8 @@ private:
     std::atomic<int> m_layersDone { 0 };
     std::vector<long long> m_curedPixels; // each worker writes only its own layers
     IslandCheck m_islands { kListedIslands };
+    PrintCheck m_printCheck { m_profile.pixelUmX, m_profile.pixelUmY, double(m_profile.depthUm),
+        kListedIslands };
 
     std::mutex m_errorMutex;
     std::atomic<bool> m_failed { false };
