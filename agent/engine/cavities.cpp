@@ -54,6 +54,22 @@ void CavityTracker::split(const PixelRuns& cured, Layer& layer)
     layer.firstRow = cured.front().row;
     layer.lastRow = cured.back().row;
 
+    // A row of one cured run has no uncured pixel between cured ones; when no row has more,
+    // the layer walls nothing in and its uncured pixels all lie open.
+    bool gaps = false;
+    for (std::size_t i = 1; i < cured.size() && !gaps; ++i)
+        gaps = cured[i].row == cured[i - 1].row;
+    if (!gaps) {
+        for (std::size_t i = 0; i < cured.size(); ++i) {
+            const PixelRun& run = cured[i];
+            for (int row = i > 0 ? cured[i - 1].row + 1 : run.row; row < run.row; ++row)
+                layer.open.push_back({ row, kNear, kFar }); // a blank row between cured ones
+            layer.open.push_back({ run.row, kNear, run.from });
+            layer.open.push_back({ run.row, run.to, kFar });
+        }
+        return;
+    }
+
     // The uncured runs of the rows with cured pixels, framed by a blank row above and below.
     m_uncured.clear();
     m_uncured.push_back({ layer.firstRow - 1, kNear, kFar });

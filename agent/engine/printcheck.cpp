@@ -52,11 +52,11 @@ void PrintCheck::layerDone(int layer, const PixelRuns& runs)
             m_waiting.erase(waiting);
             index = m_next++;
         }
-        check(index, next);
+        check(index, std::move(next));
     }
 }
 
-void PrintCheck::check(int layer, const PixelRuns& runs)
+void PrintCheck::check(int layer, PixelRuns runs)
 {
     m_cavities.addLayer(runs);
     m_foundOverhangs.clear();
@@ -64,7 +64,7 @@ void PrintCheck::check(int layer, const PixelRuns& runs)
         m_overhangFinder.find(runs, m_below, m_foundOverhangs);
     for (const OverhangRegion& r : m_foundOverhangs)
         keep(m_overhangs, { layer, layer, r.x, r.y, r.pixels, r.width, r.height });
-    m_below = runs;
+    m_below = std::move(runs);
 }
 
 void PrintCheck::cavityDone(const Cavity& cavity)

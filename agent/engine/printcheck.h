@@ -45,7 +45,7 @@ private:
     };
 
     static bool lower(const Found& a, const Found& b);
-    void check(int layer, const PixelRuns& runs);
+    void check(int layer, PixelRuns runs);
     void keep(Kept& kept, const Found& found);
     void cavityDone(const Cavity& cavity);
 

@@ -146,6 +146,10 @@ private slots:
         // A bar 11 x 6 mm on a stem 2 x 2 mm reaches out on every side, in one piece.
         QTest::newRow("T") << box(-1, -1, 0, 1, 1, 3) + box(-5.5f, -3, 3, 5.5f, 3, 4) << 0 << 0 << 1
                            << 0;
+        // A plate beside the bar, held by nothing: an island, not an overhang.
+        QTest::newRow("T beside a floating plate")
+            << box(-1, -1, 0, 1, 1, 3) + box(-5.5f, -3, 3, 5.5f, 3, 4) + box(6, -2, 3, 9, 2, 4) << 0
+            << 0 << 1 << 1;
         QTest::newRow("T, bar within a millimetre of the stem")
             << box(-1, -1, 0, 1, 1, 3) + box(-1.9f, -1.9f, 3, 1.9f, 1.9f, 4) << 0 << 0 << 0 << 0;
     }
