@@ -58,6 +58,31 @@ bool writePlateDocument(const PlateDocument& d, const std::string& path, std::st
         record.insert(QStringLiteral("areaMm2"), island.areaMm2);
         islands.append(record);
     }
+    const auto cavities = [](const std::vector<PlateDocument::Cavity>& list, const char* size) {
+        QJsonArray array;
+        for (const PlateDocument::Cavity& cavity : list) {
+            QJsonObject record;
+            record.insert(QStringLiteral("layerFrom"), cavity.layerFrom);
+            record.insert(QStringLiteral("layerTo"), cavity.layerTo);
+            record.insert(QStringLiteral("x"), cavity.x);
+            record.insert(QStringLiteral("y"), cavity.y);
+            record.insert(QStringLiteral("z"), cavity.z);
+            record.insert(QLatin1String(size), cavity.size);
+            array.append(record);
+        }
+        return array;
+    };
+    QJsonArray overhangs;
+    for (const PlateDocument::Overhang& overhang : d.overhangs) {
+        QJsonObject record;
+        record.insert(QStringLiteral("layer"), overhang.layer);
+        record.insert(QStringLiteral("x"), overhang.x);
+        record.insert(QStringLiteral("y"), overhang.y);
+        record.insert(QStringLiteral("z"), overhang.z);
+        record.insert(QStringLiteral("areaMm2"), overhang.areaMm2);
+        record.insert(QStringLiteral("spanMm"), overhang.spanMm);
+        overhangs.append(record);
+    }
     QJsonArray peelLayers;
     for (int layer : d.peelWarningLayers)
         peelLayers.append(layer);
@@ -91,6 +116,12 @@ bool writePlateDocument(const PlateDocument& d, const std::string& path, std::st
     root.insert(QStringLiteral("thumbnails"), stringArray(d.thumbnails));
     root.insert(QStringLiteral("islands"), islands);
     root.insert(QStringLiteral("islandCount"), d.islandCount);
+    root.insert(QStringLiteral("resinTraps"), cavities(d.resinTraps, "volumeMl"));
+    root.insert(QStringLiteral("resinTrapCount"), double(d.resinTrapCount));
+    root.insert(QStringLiteral("suctionCups"), cavities(d.suctionCups, "areaMm2"));
+    root.insert(QStringLiteral("suctionCupCount"), double(d.suctionCupCount));
+    root.insert(QStringLiteral("overhangs"), overhangs);
+    root.insert(QStringLiteral("overhangCount"), double(d.overhangCount));
     root.insert(QStringLiteral("peelWarningCount"), int(d.peelWarningLayers.size()));
     root.insert(QStringLiteral("peelWarningLayers"), peelLayers);
 
@@ -176,6 +207,32 @@ bool readPlateDocument(const std::string& path, PlateDocument& d, std::string& e
             record.value(QStringLiteral("areaMm2")).toDouble() });
     }
     read.islandCount = (long long)root.value(QStringLiteral("islandCount")).toDouble();
+    const auto readCavities
+        = [&root](const char* key, const char* size, std::vector<PlateDocument::Cavity>& list) {
+              for (const QJsonValue& value : root.value(QLatin1String(key)).toArray()) {
+                  const QJsonObject record = value.toObject();
+                  list.push_back({ record.value(QStringLiteral("layerFrom")).toInt(),
+                      record.value(QStringLiteral("layerTo")).toInt(),
+                      record.value(QStringLiteral("x")).toDouble(),
+                      record.value(QStringLiteral("y")).toDouble(),
+                      record.value(QStringLiteral("z")).toDouble(),
+                      record.value(QLatin1String(size)).toDouble() });
+              }
+          };
+    readCavities("resinTraps", "volumeMl", read.resinTraps);
+    read.resinTrapCount = (long long)root.value(QStringLiteral("resinTrapCount")).toDouble();
+    readCavities("suctionCups", "areaMm2", read.suctionCups);
+    read.suctionCupCount = (long long)root.value(QStringLiteral("suctionCupCount")).toDouble();
+    for (const QJsonValue& value : root.value(QStringLiteral("overhangs")).toArray()) {
+        const QJsonObject record = value.toObject();
+        read.overhangs.push_back({ record.value(QStringLiteral("layer")).toInt(),
+            record.value(QStringLiteral("x")).toDouble(),
+            record.value(QStringLiteral("y")).toDouble(),
+            record.value(QStringLiteral("z")).toDouble(),
+            record.value(QStringLiteral("areaMm2")).toDouble(),
+            record.value(QStringLiteral("spanMm")).toDouble() });
+    }
+    read.overhangCount = (long long)root.value(QStringLiteral("overhangCount")).toDouble();
     for (const QJsonValue& value : root.value(QStringLiteral("peelWarningLayers")).toArray())
         read.peelWarningLayers.push_back(value.toInt());
 

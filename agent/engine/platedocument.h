@@ -58,6 +58,27 @@ struct PlateDocument {
     };
     std::vector<Island> islands; // bottom layer first; perhaps only the lowest of islandCount
     long long islandCount = 0;
+    // Uncured resin walled in on every side, below (the plate too) and above: it stays inside.
+    struct Cavity {
+        int layerFrom, layerTo;
+        double x, y, z; // middle of its lowest layer on the plate, mm: where a drain hole goes
+        double size; // traps: volume, ml; suction cups: area of the opening, mm²
+    };
+    std::vector<Cavity> resinTraps; // lowest first; perhaps only the lowest of resinTrapCount
+    long long resinTrapCount = 0;
+    // Uncured resin walled in at its sides and below, open only to later layers: a closed pocket
+    // against the film at each peel.
+    std::vector<Cavity> suctionCups;
+    long long suctionCupCount = 0;
+    // A cured region farther than the film bridges from the layer below, though no island.
+    struct Overhang {
+        int layer;
+        double x, y, z; // centroid, mm
+        double areaMm2;
+        double spanMm; // the longer side of the region
+    };
+    std::vector<Overhang> overhangs;
+    long long overhangCount = 0;
     std::vector<int> peelWarningLayers; // layers that add a large cured area at once
 };
 

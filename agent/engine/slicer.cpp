@@ -6,6 +6,7 @@
 #include "layersweep.h"
 #include "outlineclosure.h"
 #include "platedocument.h"
+#include "printcheck.h"
 #include "pngwriter.h"
 #include "raster.h"
 #include "platepreview.h"
@@ -232,6 +233,7 @@ private:
         worker.runs.clear();
         for (const Rasterizer::Span& span : rasterizer.spans())
             worker.runs.push_back({ span.row, int(span.from), int(span.to) });
+        m_printCheck.layerDone(layer, worker.runs);
         m_islands.layerDone(worker, layer, m_plate.layerCount, continues);
     }
 
@@ -349,6 +351,9 @@ private:
             d.islands.push_back({ island.layer, (r.x - m_mapping.centreX) / m_mapping.scaleX,
                 (r.y - m_mapping.centreY) / m_mapping.scaleY, double(r.pixels) * pixelAreaMm2 });
         }
+        if (m_plate.findIslands)
+            m_printCheck.report(
+                d, m_mapping.centreX, m_mapping.centreY, m_mapping.scaleX, m_mapping.scaleY);
         d.peelWarningLayers = peelWarningLayers(m_curedPixels, pixelAreaMm2, kPeelWarningGrowthMm2);
         // Cured voxels times their volume, mm^3 to millilitres; a grey voxel cures in part.
         d.usedMaterialMl = covered * (m_profile.pixelUmX / 1000.0) * (m_profile.pixelUmY / 1000.0)
@@ -377,6 +382,8 @@ private:
     std::vector<long long> m_curedPixels; // grey >= 128; each worker writes only its own layers
     std::vector<double> m_coveredPixels; // sum of grey / 255
     IslandCheck m_islands { kListedIslands };
+    PrintCheck m_printCheck { m_profile.pixelUmX, m_profile.pixelUmY, double(m_profile.depthUm),
+        kListedIslands };
 
     std::mutex m_errorMutex;
     std::atomic<bool> m_failed { false };
