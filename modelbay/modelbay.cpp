@@ -7,6 +7,7 @@
 #include "platemodel.h"
 #include "platescene.h"
 #include "printerchoice.h"
+#include "projectdocument.h"
 #include "safereplace.h"
 #include "supportgenerator.h"
 #include "supportoptions.h"
@@ -36,6 +37,7 @@ void register3DSceneEditorQML()
     qmlRegisterType<JobRoad>("com.corvane.modelbay", 1, 0, "JobRoad");
     qmlRegisterType<PrinterChoice>("com.corvane.modelbay", 1, 0, "PrinterChoice");
     qmlRegisterType<WorkFolder>("com.corvane.modelbay", 1, 0, "WorkFolder");
+    qmlRegisterType<ProjectDocument>("com.corvane.modelbay", 1, 0, "ProjectDocument");
     qmlRegisterType<FileReplacer>("com.corvane.modelbay", 1, 0, "FileReplacer");
     registered = true;
 }

@@ -118,6 +118,10 @@ public:
     Q_INVOKABLE void discover();
     Q_INVOKABLE void choose(int row);
     Q_INVOKABLE void chooseProfile(int index);
+    // Chooses the printer listed under `printerKey` and, once its profiles are known, the one
+    // named `profileId` (an opened project's). False, changing nothing, when no such printer is
+    // listed.
+    bool chooseSaved(const QString& printerKey, const QString& profileId);
 
 signals:
     void filterChanged();
