@@ -437,7 +437,7 @@ bool readProject(const QByteArray& bytes, Project& project, std::string& error)
         }
         PlateObject object;
         object.sourcePath = o.value(QStringLiteral("source")).toString();
-        object.mesh = std::make_shared<const MeshData>(meshDataFromSoup(mesh->second));
+        object.mesh = std::make_shared<const MeshData>(meshDataFromSoup(mesh->second, false));
         object.placement.translation = vectorOf(o.value(QStringLiteral("translation")), ok);
         object.placement.rotation = vectorOf(o.value(QStringLiteral("rotation")), ok);
         object.placement.scale = vectorOf(o.value(QStringLiteral("scale")), ok);
