@@ -66,6 +66,7 @@ public:
     Q_INVOKABLE QUrl projectAmong(const QVariant& files) const;
     // A project's name without its folder, for the recent list.
     Q_INVOKABLE QString displayName(const QString& path) const;
+    Q_INVOKABLE QUrl urlOf(const QString& path) const { return QUrl::fromLocalFile(path); }
 
     // The recovery copy left by a window that ended without closing, or empty.
     Q_INVOKABLE QString orphanedRecovery() const;
