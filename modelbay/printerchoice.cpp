@@ -321,8 +321,16 @@ bool PrinterChoice::chooseSaved(const QString& printerKey, const QString& profil
         if (m_printers.at(i).key() == printerKey)
             found = i;
     }
-    if (m_locked || found < 0)
+    if (m_locked)
         return false;
+    if (found < 0) {
+        // Not listed yet at start: the list, once it comes, picks the remembered choice.
+        if (m_printers.isEmpty()) {
+            remember(QStringLiteral("printer"), printerKey);
+            remember(QStringLiteral("profile"), printerKey + QLatin1Char('/') + profileId);
+        }
+        return false;
+    }
     remember(QStringLiteral("profile"), printerKey + QLatin1Char('/') + profileId);
     if (found != m_chosen) {
         m_chosen = found;
