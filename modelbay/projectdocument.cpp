@@ -49,6 +49,10 @@ ProjectDocument::~ProjectDocument()
     removeRecovery();
 }
 
+PlateModel* ProjectDocument::plate() const { return m_plate; }
+
+PrinterChoice* ProjectDocument::printers() const { return m_printers; }
+
 void ProjectDocument::setPlate(PlateModel* plate)
 {
     if (m_plate == plate)

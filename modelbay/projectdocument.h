@@ -7,6 +7,7 @@
 
 #include <QLockFile>
 #include <QObject>
+#include <QPointer>
 #include <QStringList>
 #include <QUrl>
 
@@ -39,9 +40,9 @@ public:
     explicit ProjectDocument(QObject* parent = nullptr);
     ~ProjectDocument() override; // a clean close: the recovery copy goes
 
-    PlateModel* plate() const { return m_plate; }
+    PlateModel* plate() const;
     void setPlate(PlateModel* plate);
-    PrinterChoice* printers() const { return m_printers; }
+    PrinterChoice* printers() const;
     void setPrinters(PrinterChoice* printers);
     QString settingsFile() const { return m_settingsFile; }
     void setSettingsFile(const QString& path);
@@ -100,8 +101,8 @@ private:
     void addRecent(const QString& path);
     void removeRecovery();
 
-    PlateModel* m_plate = nullptr;
-    PrinterChoice* m_printers = nullptr;
+    QPointer<PlateModel> m_plate;
+    QPointer<PrinterChoice> m_printers;
     QString m_settingsFile;
     QString m_path;
     bool m_optionsChanged = false;
