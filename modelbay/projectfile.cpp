@@ -3,6 +3,7 @@
 #include "projectfile.h"
 
 #include "mesh.h"
+#include "meshimport.h"
 #include "safereplace.h"
 #include "xmlscanner.h"
 #include "zippart.h"
@@ -17,6 +18,7 @@
 
 #include <charconv>
 #include <cstring>
+#include <new>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
@@ -308,6 +310,7 @@ bool readMeshes(const unsigned char* zip, std::size_t size, const ZipEntry& entr
         return false;
     XmlScanner xml;
     std::vector<float> vertices;
+    std::size_t triangles = 0;
     Mesh* mesh = nullptr;
     QByteArray piece;
     for (;;) {
@@ -342,12 +345,20 @@ bool readMeshes(const unsigned char* zip, std::size_t size, const ZipEntry& entr
                 error = "a vertex of its model is not three numbers";
                 return false;
             }
+            if (vertices.size() >= 3 * kMaxMeshTriangles) {
+                error = "its model holds more vertices than any model may";
+                return false;
+            }
             vertices.insert(vertices.end(), v, v + 3);
         } else if (tag.name == "triangle" && mesh) {
             quint32 corner[3];
             if (!number(attribute(tag, "v1"), corner[0]) || !number(attribute(tag, "v2"), corner[1])
                 || !number(attribute(tag, "v3"), corner[2])) {
                 error = "a triangle of its model is not three indices";
+                return false;
+            }
+            if (++triangles > kMaxMeshTriangles) {
+                error = "its model holds more triangles than any model may";
                 return false;
             }
             for (const quint32 c : corner) {
@@ -447,6 +458,10 @@ bool readProject(const QByteArray& bytes, Project& project, std::string& error)
             error = "its project part names an object without triangles";
             return false;
         }
+        if (mesh->second.triangleCount() > std::size_t(kMostEditorTriangles)) {
+            error = "one of its objects has more triangles than the editor holds in one object";
+            return false;
+        }
         PlateObject object;
         object.sourcePath = o.value(QStringLiteral("source")).toString();
         object.mesh = std::make_shared<const MeshData>(meshDataFromSoup(mesh->second, false));
@@ -542,7 +557,13 @@ bool read(const QByteArray& bytes, const QString& name, Project& project, QStrin
 {
     Project read;
     std::string why;
-    if (!readProject(bytes, read, why)) {
+    bool ok = false;
+    try {
+        ok = readProject(bytes, read, why);
+    } catch (const std::bad_alloc&) {
+        why = "there is not enough memory for it";
+    }
+    if (!ok) {
         QString reason = QString::fromStdString(why);
         while (reason.endsWith(QLatin1Char('.')))
             reason.chop(1);
