@@ -71,7 +71,7 @@ Item {
         selectExisting: false
         nameFilters: [qsTr("Corvane projects (*.3mf)")]
         defaultSuffix: "3mf"
-        folder: shortcuts.documents
+        folder: shortcuts.home
         onAccepted: {
             const error = dialogs.document.saveAs(fileUrl);
             const action = dialogs.afterSave;

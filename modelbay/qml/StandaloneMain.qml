@@ -265,7 +265,8 @@ ApplicationWindow {
                 id: projectButton
                 objectName: "projectButton"
                 text: qsTr("Project")
-                hint: qsTr("Save the plate as a project (Ctrl+S), or open a recent one")
+                // No hint while the menu is open: it would cover the first item.
+                hint: projectMenu.visible ? "" : qsTr("Save the plate as a project (Ctrl+S), or open a recent one")
                 onClicked: projectMenu.open()
                 Menu {
                     id: projectMenu
