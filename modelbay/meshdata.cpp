@@ -8,7 +8,7 @@
 #include <cmath>
 #include <limits>
 
-MeshData meshDataFromSoup(const Mesh& mesh)
+MeshData meshDataFromSoup(const Mesh& mesh, bool centre)
 {
     MeshData data;
     const std::size_t triangles = mesh.triangleCount();
@@ -29,7 +29,7 @@ MeshData meshDataFromSoup(const Mesh& mesh)
     // The middle in double: half of two large floats must not overflow.
     float middle[3];
     for (int axis = 0; axis < 3; ++axis)
-        middle[axis] = float((double(low[axis]) + double(high[axis])) / 2.0);
+        middle[axis] = centre ? float((double(low[axis]) + double(high[axis])) / 2.0) : 0.0f;
 
     data.triangleCount = int(triangles);
     data.vertices.resize(int(triangles * 3 * MeshData::kVertexStride));

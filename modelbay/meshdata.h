@@ -29,6 +29,8 @@ struct MeshData {
 };
 
 // Builds the centred, normal-carrying vertices from a triangle soup (9 floats per triangle).
-MeshData meshDataFromSoup(const Mesh& mesh);
+// A soup centred before (a saved project's) is taken as it is: centring it again could move
+// it by a rounding step.
+MeshData meshDataFromSoup(const Mesh& mesh, bool centre = true);
 
 #endif

@@ -8,6 +8,7 @@
 #include "platemodel.h"
 #include "platescene.h"
 #include "printerchoice.h"
+#include "projectdocument.h"
 #include "safereplace.h"
 #include "supportgenerator.h"
 #include "supportoptions.h"
@@ -39,6 +40,7 @@ void register3DSceneEditorQML()
     qmlRegisterType<JobSettings>("com.corvane.modelbay", 1, 0, "JobSettings");
     qmlRegisterType<ResinChoice>("com.corvane.modelbay", 1, 0, "ResinChoice");
     qmlRegisterType<WorkFolder>("com.corvane.modelbay", 1, 0, "WorkFolder");
+    qmlRegisterType<ProjectDocument>("com.corvane.modelbay", 1, 0, "ProjectDocument");
     qmlRegisterType<FileReplacer>("com.corvane.modelbay", 1, 0, "FileReplacer");
     qmlRegisterType<FrameGate>("com.corvane.modelbay", 1, 0, "FrameGate");
     registered = true;

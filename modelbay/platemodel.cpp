@@ -81,6 +81,8 @@ QVector<MeshImport> importAll(const QStringList& paths)
 
 } // namespace
 
+QStringList localFilePaths(const QVariant& files) { return localPaths(files); }
+
 PlateModel::PlateModel(QObject* parent)
     : QAbstractListModel(parent)
     , m_undoStack(new QUndoStack(this))
@@ -673,6 +675,38 @@ Bounds PlateModel::standingBoundsAt(int row) const
     const Bounds own = m_objects.at(row)->bounds();
     const std::shared_ptr<const ObjectSupports> supports = supportsAt(row);
     return supports ? supports->standing(own, matrixAt(row)) : own;
+}
+
+QVector<PlateObject> PlateModel::objects() const
+{
+    QVector<PlateObject> objects;
+    objects.reserve(m_objects.size());
+    for (const std::shared_ptr<PlateObject>& object : m_objects)
+        objects.append(*object);
+    return objects;
+}
+
+void PlateModel::replaceAll(const QVector<PlateObject>& objects)
+{
+    m_undoStack->clear();
+    beginResetModel();
+    for (const std::shared_ptr<PlateObject>& object : qAsConst(m_objects))
+        m_supports->forget(object->id);
+    m_objects.clear();
+    for (const PlateObject& object : objects) {
+        auto placed = std::make_shared<PlateObject>(object);
+        placed->id = m_nextId++;
+        placed->unmovedBoundsKnown = false;
+        m_objects.append(placed);
+    }
+    m_selectedId = 0;
+    endResetModel();
+    for (int row = 0; row < m_objects.size(); ++row)
+        requestSupports(row);
+    m_undoStack->setClean();
+    emit countChanged();
+    emit selectedRowChanged();
+    updateOutsideNames();
 }
 
 void PlateModel::insertObject(int row, const std::shared_ptr<PlateObject>& object)

@@ -14,6 +14,9 @@
 
 #include <memory>
 
+// The local paths of files QML hands over: a JavaScript array, a list of URLs, one URL or path.
+QStringList localFilePaths(const QVariant& files);
+
 class PlateSupports;
 class QUndoStack;
 class SupportOptions;
@@ -136,6 +139,12 @@ public:
     Q_INVOKABLE qreal liftAt(int row) const;
     // The object as drawn: lifted on its supports, together with them.
     Bounds standingBoundsAt(int row) const;
+
+    // The objects as they stand, for saving (meshes shared, not copied).
+    QVector<PlateObject> objects() const;
+    // Puts these objects on the plate in place of everything there, as a fresh undo history
+    // that starts clean: an opened project.
+    void replaceAll(const QVector<PlateObject>& objects);
 
     // The undo commands' hands on the plate; nothing else calls these.
     void insertObject(int row, const std::shared_ptr<PlateObject>& object);

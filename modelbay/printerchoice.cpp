@@ -333,6 +333,38 @@ void PrinterChoice::chooseProfile(int index)
     emit choiceChanged();
 }
 
+bool PrinterChoice::chooseSaved(const QString& printerKey, const QString& profileId)
+{
+    int found = -1;
+    for (int i = 0; i < m_printers.size(); ++i) {
+        if (m_printers.at(i).key() == printerKey)
+            found = i;
+    }
+    if (m_locked)
+        return false;
+    if (found < 0) {
+        // Not listed yet at start: the list, once it comes, picks the remembered choice.
+        if (m_printers.isEmpty()) {
+            remember(QStringLiteral("printer"), printerKey);
+            remember(QStringLiteral("profile"), printerKey + QLatin1Char('/') + profileId);
+        }
+        return false;
+    }
+    remember(QStringLiteral("profile"), printerKey + QLatin1Char('/') + profileId);
+    if (found != m_chosen) {
+        m_chosen = found;
+        remember(QStringLiteral("printer"), printerKey);
+        fetchProfiles();
+        emit choiceChanged();
+        return true;
+    }
+    for (int i = 0; i < m_profiles.size(); ++i) {
+        if (text(m_profiles.at(i).toObject().value(QStringLiteral("ProfileID"))) == profileId)
+            chooseProfile(i);
+    }
+    return true;
+}
+
 const PrinterEntry* PrinterChoice::printer() const
 {
     return m_chosen >= 0 && m_chosen < m_printers.size() ? &m_printers.at(m_chosen) : nullptr;

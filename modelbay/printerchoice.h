@@ -121,6 +121,10 @@ public:
     // Asks the agent again for the chosen printer's profiles (one was saved or deleted) and
     // chooses the one with this ProfileID, or else the remembered one.
     void reloadProfiles(const QString& profileId);
+    // Chooses the printer listed under `printerKey` and, once its profiles are known, the one
+    // named `profileId` (an opened project's). False, changing nothing, when no such printer is
+    // listed.
+    bool chooseSaved(const QString& printerKey, const QString& profileId);
 
 signals:
     void filterChanged();

@@ -19,6 +19,8 @@ packages=(
     python3 avahi-daemon avahi-utils dbus iproute2
     # tests: the installed tree and the Debian package, checked as desktops and apt see them
     dpkg-dev file desktop-file-utils appstream shared-mime-info
+    # tests: an outside 3MF reader for the meshes of saved projects
+    assimp-utils
 )
 
 missing=()

@@ -22,13 +22,28 @@ ApplicationWindow {
     height: Math.min(800, QW.Screen.desktopAvailableHeight)
     minimumWidth: 900
     minimumHeight: 560
-    title: qsTr("Corvane")
+    title: project.title
     font.family: windowSettings.fontFamily.length > 0 ? windowSettings.fontFamily : Qt.application.font.family
 
     // Opens files given as URLs or local paths; the model reads them on a
     // worker thread and reports the files it refused through filesOpened.
+    // A project among them replaces the plate instead.
     function openPaths(files) {
-        plate.openFiles(files);
+        const projectUrl = project.projectAmong(files);
+        if (projectUrl.toString() !== "")
+            projectDialogs.openProject(projectUrl);
+        else
+            plate.openFiles(files);
+    }
+
+    onClosing: {
+        if (!projectDialogs.closeAllowed && project.mustAsk()) {
+            close.accepted = false;
+            projectDialogs.confirmThen(function () {
+                projectDialogs.closeAllowed = true;
+                window.close();
+            });
+        }
     }
 
     // The job file goes to fileUrl; an existing file is replaced only after
@@ -45,7 +60,10 @@ ApplicationWindow {
             openPaths(args);
     }
 
-    Component.onCompleted: openFromCommandLine()
+    Component.onCompleted: {
+        projectDialogs.offerRecovery();
+        openFromCommandLine();
+    }
 
     Netlib {
         id: netlib
@@ -121,6 +139,15 @@ ApplicationWindow {
         }
     }
 
+    // The plate as a project file: saved, opened, its title and recovery copy.
+    ProjectDocument {
+        id: project
+        objectName: "projectDocument"
+        plate: plate
+        printers: printerChoice
+        settingsFile: settingsFilePath
+    }
+
     Settings {
         id: windowSettings
         fileName: settingsFilePath
@@ -131,6 +158,14 @@ ApplicationWindow {
     Shortcut {
         sequence: "Ctrl+O"
         onActivated: openDialog.open()
+    }
+    Shortcut {
+        sequence: "Ctrl+S"
+        onActivated: projectDialogs.saveThen(null)
+    }
+    Shortcut {
+        sequence: "Ctrl+Shift+S"
+        onActivated: projectDialogs.saveAs(null)
     }
     Shortcut {
         sequence: "Delete"
@@ -180,7 +215,7 @@ ApplicationWindow {
 
     Dialogs.FileDialog {
         id: openDialog
-        title: qsTr("Open models")
+        title: qsTr("Open models or a project")
         selectMultiple: true
         nameFilters: [qsTr("Models (*.stl *.STL *.obj *.OBJ *.3mf *.3MF)"), qsTr("All files (*)")]
         folder: shortcuts.home
@@ -198,6 +233,12 @@ ApplicationWindow {
             layers.showing = true;
             layers.layerIndex = road.firstIslandLayer;
         }
+    }
+
+    ProjectDialogs {
+        id: projectDialogs
+        anchors.fill: parent
+        document: project
     }
 
     Dialog {
@@ -239,8 +280,38 @@ ApplicationWindow {
             HintButton {
                 objectName: "openButton"
                 text: qsTr("Open…")
-                hint: qsTr("Open STL, OBJ or 3MF models (Ctrl+O)")
+                hint: qsTr("Open STL, OBJ or 3MF models, or a project (Ctrl+O)")
                 onClicked: openDialog.open()
+            }
+            HintButton {
+                id: projectButton
+                objectName: "projectButton"
+                text: qsTr("Project")
+                // No hint while the menu is open: it would cover the first item.
+                hint: projectMenu.visible ? "" : qsTr("Save the plate as a project (Ctrl+S), or open a recent one")
+                onClicked: projectMenu.open()
+                Menu {
+                    id: projectMenu
+                    y: projectButton.height
+                    MenuItem {
+                        text: qsTr("Save project (Ctrl+S)")
+                        onTriggered: projectDialogs.saveThen(null)
+                    }
+                    MenuItem {
+                        text: qsTr("Save project as… (Ctrl+Shift+S)")
+                        onTriggered: projectDialogs.saveAs(null)
+                    }
+                    MenuSeparator {
+                        visible: project.recentProjects.length > 0
+                    }
+                    Repeater {
+                        model: project.recentProjects
+                        MenuItem {
+                            text: project.displayName(modelData)
+                            onTriggered: projectDialogs.openProject(project.urlOf(modelData))
+                        }
+                    }
+                }
             }
             HintButton {
                 objectName: "undoButton"
