@@ -198,6 +198,16 @@ bool JobFileView::mirrorX() const { return m_reader && m_reader->settings().mirr
 
 bool JobFileView::mirrorY() const { return m_reader && m_reader->settings().mirrorY; }
 
+double JobFileView::displayWidth() const
+{
+    return m_reader ? m_reader->settings().pixelsX * m_reader->settings().pixelUmX / 1000.0 : 0;
+}
+
+double JobFileView::displayDepth() const
+{
+    return m_reader ? m_reader->settings().pixelsY * m_reader->settings().pixelUmY / 1000.0 : 0;
+}
+
 const JobSettings* JobFileView::settings() const
 {
     return m_reader ? &m_reader->settings() : nullptr;

@@ -39,6 +39,9 @@ class JobFileView : public QObject {
     Q_PROPERTY(double layerHeight READ layerHeight NOTIFY shownChanged)
     Q_PROPERTY(bool mirrorX READ mirrorX NOTIFY shownChanged)
     Q_PROPERTY(bool mirrorY READ mirrorY NOTIFY shownChanged)
+    // The display the layers fill, in mm.
+    Q_PROPERTY(double displayWidth READ displayWidth NOTIFY shownChanged)
+    Q_PROPERTY(double displayDepth READ displayDepth NOTIFY shownChanged)
     Q_PROPERTY(IslandList* islands READ islands CONSTANT)
     Q_PROPERTY(bool findingIslands READ findingIslands NOTIFY islandsChanged)
 
@@ -54,6 +57,8 @@ public:
     double layerHeight() const;
     bool mirrorX() const;
     bool mirrorY() const;
+    double displayWidth() const;
+    double displayDepth() const;
     IslandList* islands() const { return m_islands; }
     bool findingIslands() const { return m_findingIslands; }
     const JobSettings* settings() const;
