@@ -14,7 +14,10 @@
 #include <QtConcurrent>
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
+#include <system_error>
+#include <thread>
 
 namespace {
 
@@ -53,48 +56,90 @@ bool writeLayerImage(const std::vector<std::uint8_t>& pixels, int width, int hei
     return png.save(path.toStdString(), error);
 }
 
-// The islands of every layer of the job file at path, in plate millimetres as the slicer gives
-// them, read with a reader of its own. Stops early (and gives an invalid value) when asked to.
-SlicedPlate findJobIslands(
-    const QString& path, const QString& folder, const std::shared_ptr<std::atomic<bool>>& stop)
+// The islands of layers [first, end) of the job, each layer checked against the one below, the
+// lowest kListedIslands kept in pixel units; `count` counts them all. False when the file cannot
+// be read or the search was stopped.
+struct PixelIsland {
+    int layer;
+    IslandRegion region;
+};
+
+bool islandsOfLayers(JobReader& reader, int first, int end, const std::atomic<bool>& stop,
+    std::vector<PixelIsland>& islands, long long& count)
 {
-    SlicedPlate plate;
-    plate.folder = folder;
-    std::unique_ptr<JobReader> reader = makeJobReader(path.toStdString());
-    std::string error;
-    if (!reader || !reader->open(path.toStdString(), error))
-        return plate;
-    const JobSettings& s = reader->settings();
-    const double mmX = s.pixelUmX / 1000.0, mmY = s.pixelUmY / 1000.0;
-    plate.layerHeightMm = s.layerHeightMm;
+    const JobSettings& s = reader.settings();
     IslandFinder finder;
     PixelRuns below, runs;
     std::vector<IslandRegion> found;
     std::vector<std::uint8_t> pixels;
-    int count = 0;
-    for (int layer = 0; layer < s.layerCount; ++layer) {
-        if (*stop || !reader->readLayer(layer, pixels, error))
-            return plate;
+    std::string error;
+    for (int layer = std::max(0, first - 1); layer < end; ++layer) {
+        if (stop || !reader.readLayer(layer, pixels, error))
+            return false;
         runs.clear();
         curedRuns(pixels.data(), s.pixelsX, s.pixelsY, s.pixelsX, runs);
         found.clear();
-        if (layer > 0) // the bottom layer rests on the plate
+        if (layer >= first && layer > 0) // the bottom layer rests on the plate
             finder.find(runs, below, found);
         std::sort(found.begin(), found.end(), [](const IslandRegion& a, const IslandRegion& b) {
             return a.y != b.y ? a.y < b.y : a.x < b.x;
         });
         for (const IslandRegion& r : found) {
-            if (++count > kListedIslands)
-                continue;
-            plate.islands.append({ layer, (r.x - s.pixelsX / 2.0) * mmX * (s.mirrorX ? -1 : 1),
-                (r.y - s.pixelsY / 2.0) * mmY * (s.mirrorY ? 1 : -1),
-                double(r.pixels) * mmX * mmY });
+            if (++count <= kListedIslands)
+                islands.push_back({ layer, r });
         }
         std::swap(below, runs);
     }
+    return true;
+}
+
+// The islands of every layer of the job file at path, in plate millimetres as the slicer gives
+// them. The upper half of the layers is searched on a thread of its own, each half with a reader
+// of its own. Stops early (and gives an invalid value) when asked to.
+SlicedPlate findJobIslands(
+    const QString& path, const QString& folder, const std::shared_ptr<std::atomic<bool>>& stop)
+{
+    SlicedPlate plate;
+    plate.folder = folder;
+    std::unique_ptr<JobReader> lower = makeJobReader(path.toStdString());
+    std::unique_ptr<JobReader> upper = makeJobReader(path.toStdString());
+    std::string error;
+    if (!lower || !upper || !lower->open(path.toStdString(), error)
+        || !upper->open(path.toStdString(), error))
+        return plate;
+    const JobSettings& s = lower->settings();
+    const int middle = s.layerCount / 2;
+    std::vector<PixelIsland> lowerIslands, upperIslands;
+    long long lowerCount = 0, upperCount = 0;
+    bool upperDone = false;
+    std::thread helper;
+    try {
+        helper = std::thread([&] {
+            upperDone
+                = islandsOfLayers(*upper, middle, s.layerCount, *stop, upperIslands, upperCount);
+        });
+    } catch (const std::system_error&) { // no thread to be had: this one searches them all
+        upperDone = islandsOfLayers(*upper, middle, s.layerCount, *stop, upperIslands, upperCount);
+    }
+    const bool lowerDone = islandsOfLayers(*lower, 0, middle, *stop, lowerIslands, lowerCount);
+    if (helper.joinable())
+        helper.join();
+    if (!lowerDone || !upperDone)
+        return plate;
+
+    const double mmX = s.pixelUmX / 1000.0, mmY = s.pixelUmY / 1000.0;
+    lowerIslands.insert(lowerIslands.end(), upperIslands.begin(), upperIslands.end());
+    for (const PixelIsland& island : lowerIslands) {
+        if (plate.islands.size() == kListedIslands)
+            break;
+        const IslandRegion& r = island.region;
+        plate.islands.append({ island.layer, (r.x - s.pixelsX / 2.0) * mmX * (s.mirrorX ? -1 : 1),
+            (r.y - s.pixelsY / 2.0) * mmY * (s.mirrorY ? 1 : -1), double(r.pixels) * mmX * mmY });
+    }
+    plate.layerHeightMm = s.layerHeightMm;
     for (int layer = 0; layer < s.layerCount; ++layer)
         plate.layerFiles.append(layerFileName(layer));
-    plate.islandCount = count;
+    plate.islandCount = int(std::min<long long>(lowerCount + upperCount, INT_MAX));
     plate.valid = true;
     return plate;
 }
