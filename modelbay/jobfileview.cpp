@@ -65,14 +65,13 @@ struct PixelIsland {
 };
 
 bool islandsOfLayers(JobReader& reader, int first, int end, const std::atomic<bool>& stop,
-    std::vector<PixelIsland>& islands, long long& count)
+    std::vector<PixelIsland>& islands, long long& count, std::string& error)
 {
     const JobSettings& s = reader.settings();
     IslandFinder finder;
     PixelRuns below, runs;
     std::vector<IslandRegion> found;
     std::vector<std::uint8_t> pixels;
-    std::string error;
     for (int layer = std::max(0, first - 1); layer < end; ++layer) {
         if (stop || !reader.readLayer(layer, pixels, error))
             return false;
@@ -95,18 +94,27 @@ bool islandsOfLayers(JobReader& reader, int first, int end, const std::atomic<bo
 
 // The islands of every layer of the job file at path, in plate millimetres as the slicer gives
 // them. The upper half of the layers is searched on a thread of its own, each half with a reader
-// of its own. Stops early (and gives an invalid value) when asked to.
-SlicedPlate findJobIslands(
+// of its own. Stops early (and gives an invalid value) when asked to, or when a layer cannot be
+// read (with the reader's sentence).
+struct FoundIslands {
+    SlicedPlate plate;
+    QString error;
+};
+
+FoundIslands findJobIslands(
     const QString& path, const QString& folder, const std::shared_ptr<std::atomic<bool>>& stop)
 {
-    SlicedPlate plate;
+    FoundIslands result;
+    SlicedPlate& plate = result.plate;
     plate.folder = folder;
     std::unique_ptr<JobReader> lower = makeJobReader(path.toStdString());
     std::unique_ptr<JobReader> upper = makeJobReader(path.toStdString());
-    std::string error;
+    std::string error, upperError;
     if (!lower || !upper || !lower->open(path.toStdString(), error)
-        || !upper->open(path.toStdString(), error))
-        return plate;
+        || !upper->open(path.toStdString(), error)) {
+        result.error = QString::fromStdString(error);
+        return result;
+    }
     const JobSettings& s = lower->settings();
     const int middle = s.layerCount / 2;
     std::vector<PixelIsland> lowerIslands, upperIslands;
@@ -115,17 +123,21 @@ SlicedPlate findJobIslands(
     std::thread helper;
     try {
         helper = std::thread([&] {
-            upperDone
-                = islandsOfLayers(*upper, middle, s.layerCount, *stop, upperIslands, upperCount);
+            upperDone = islandsOfLayers(
+                *upper, middle, s.layerCount, *stop, upperIslands, upperCount, upperError);
         });
     } catch (const std::system_error&) { // no thread to be had: this one searches them all
-        upperDone = islandsOfLayers(*upper, middle, s.layerCount, *stop, upperIslands, upperCount);
+        upperDone = islandsOfLayers(
+            *upper, middle, s.layerCount, *stop, upperIslands, upperCount, upperError);
     }
-    const bool lowerDone = islandsOfLayers(*lower, 0, middle, *stop, lowerIslands, lowerCount);
+    const bool lowerDone
+        = islandsOfLayers(*lower, 0, middle, *stop, lowerIslands, lowerCount, error);
     if (helper.joinable())
         helper.join();
-    if (!lowerDone || !upperDone)
-        return plate;
+    if (!lowerDone || !upperDone) {
+        result.error = QString::fromStdString(lowerDone ? upperError : error);
+        return result;
+    }
 
     const double mmX = s.pixelUmX / 1000.0, mmY = s.pixelUmY / 1000.0;
     lowerIslands.insert(lowerIslands.end(), upperIslands.begin(), upperIslands.end());
@@ -141,7 +153,7 @@ SlicedPlate findJobIslands(
         plate.layerFiles.append(layerFileName(layer));
     plate.islandCount = int(std::min<long long>(lowerCount + upperCount, INT_MAX));
     plate.valid = true;
-    return plate;
+    return result;
 }
 
 QString number(double value, int decimals)
@@ -330,17 +342,20 @@ void JobFileView::findIslands()
     m_stopIslands = std::make_shared<std::atomic<bool>>(false);
     m_findingIslands = true;
     emit islandsChanged();
-    auto* watcher = new QFutureWatcher<SlicedPlate>(this);
+    auto* watcher = new QFutureWatcher<FoundIslands>(this);
     const std::shared_ptr<std::atomic<bool>> stop = m_stopIslands;
     connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, stop] {
-        const SlicedPlate plate = watcher->result();
+        const FoundIslands found = watcher->result();
         watcher->deleteLater();
         if (*stop) // closed, or another job shown since
             return;
         m_findingIslands = false;
-        if (plate.valid)
-            m_islands->setPlate(plate);
+        if (found.plate.valid)
+            m_islands->setPlate(found.plate);
+        m_islandsError = found.error;
         emit islandsChanged();
+        if (!found.error.isEmpty())
+            emit failed(found.error);
     });
     watcher->setFuture(QtConcurrent::run(&m_pool, findJobIslands, m_path, m_folder, stop));
 }
@@ -359,8 +374,9 @@ void JobFileView::close()
     m_details.clear();
     m_written.clear();
     m_islands->setPlate(SlicedPlate());
-    if (m_findingIslands) {
+    if (m_findingIslands || !m_islandsError.isEmpty()) {
         m_findingIslands = false;
+        m_islandsError.clear();
         emit islandsChanged();
     }
     if (wasShown)

@@ -44,6 +44,8 @@ class JobFileView : public QObject {
     Q_PROPERTY(double displayDepth READ displayDepth NOTIFY shownChanged)
     Q_PROPERTY(IslandList* islands READ islands CONSTANT)
     Q_PROPERTY(bool findingIslands READ findingIslands NOTIFY islandsChanged)
+    // Why the islands could not be looked for (a layer that cannot be read); empty otherwise.
+    Q_PROPERTY(QString islandsError READ islandsError NOTIFY islandsChanged)
 
 public:
     explicit JobFileView(QObject* parent = nullptr);
@@ -61,6 +63,7 @@ public:
     double displayDepth() const;
     IslandList* islands() const { return m_islands; }
     bool findingIslands() const { return m_findingIslands; }
+    QString islandsError() const { return m_islandsError; }
     const JobSettings* settings() const;
 
     // Whether a file (URL or path) is a job file by its extension.
@@ -95,6 +98,7 @@ private:
     int m_reading = 0;
     int m_opens = 0; // names each opened job's folder
     bool m_findingIslands = false;
+    QString m_islandsError;
     std::shared_ptr<std::atomic<bool>> m_stopIslands;
     QThreadPool m_pool; // declared last: waited for first
 };

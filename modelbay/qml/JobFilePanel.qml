@@ -37,6 +37,7 @@ Frame {
             wrapMode: Text.Wrap
             text: !panel.view ? ""
                   : panel.view.findingIslands ? qsTr("Looking for islands…")
+                  : panel.view.islandsError.length > 0 ? panel.view.islandsError
                   : panel.view.islands.summary
         }
         Button {

@@ -175,6 +175,39 @@ private slots:
         QVERIFY(view.layerImage(0).isEmpty());
     }
 
+    void tellsOfALayerThatCannotBeRead()
+    {
+        // The last layer's checksum is wrong: the file opens, and the islands search tells.
+        QTemporaryDir dir;
+        const QString path = writeJob(dir, "goo");
+        QVERIFY(!path.isEmpty());
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QVERIFY(file.seek(file.size() - 11 - 2 - 1));
+        char checksum = 0;
+        QVERIFY(file.getChar(&checksum));
+        QVERIFY(file.seek(file.size() - 11 - 2 - 1));
+        QVERIFY(file.putChar(char(checksum ^ 0x5a)));
+        file.close();
+
+        JobFileView view;
+        QSignalSpy failed(&view, &JobFileView::failed);
+        QVERIFY(openAndWait(view, path));
+        QSignalSpy islands(&view, &JobFileView::islandsChanged);
+        while (view.findingIslands())
+            QVERIFY(islands.wait());
+        const QString sentence
+            = QStringLiteral("The job file %1 is damaged: layer 4's checksum does "
+                             "not match its image.")
+                  .arg(path);
+        QCOMPARE(view.islandsError(), sentence);
+        QCOMPARE(failed.size(), 1);
+        QCOMPARE(failed.at(0).at(0).toString(), sentence);
+        QVERIFY(view.islands()->summary().isEmpty());
+        QVERIFY(view.layerImage(3).isEmpty()); // and the layer cannot be shown
+        QCOMPARE(failed.size(), 2);
+    }
+
     void refusesDamagedFiles_data() { formats_data(); }
 
     void refusesDamagedFiles()
