@@ -228,7 +228,6 @@ struct JobFileView::Opened {
 
 JobFileView::JobFileView(QObject* parent)
     : QObject(parent)
-    , m_workFolder(new WorkFolder(this))
     , m_islands(new IslandList(this))
 {
     m_pool.setMaxThreadCount(2);
@@ -278,6 +277,9 @@ bool JobFileView::isJobFile(const QVariant& file)
 void JobFileView::open(const QVariant& file)
 {
     const QString path = localPath(file);
+    // Made with the first job file, so that a window that shows none leaves no folder of it.
+    if (!m_workFolder)
+        m_workFolder = new WorkFolder(this);
     const QString folder = m_workFolder->url().isValid()
         ? QDir(m_workFolder->url().toLocalFile()).filePath(QStringLiteral("job%1").arg(++m_opens))
         : QString();

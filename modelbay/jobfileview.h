@@ -24,9 +24,9 @@ struct JobSettings;
 // A job file opened to be looked at (ours or any slicer's, in any format we read): its settings
 // for the side panel, its layers for the layer preview and the islands found in them. The file
 // is read on a worker thread; the preview's layer images are written into a folder of the
-// window's own, each the first time it is shown. The islands are found in the background over
-// every layer and listed when done. A file that cannot be read changes nothing and gives one
-// sentence through failed().
+// view's own (made with the first job file opened), each the first time it is shown. The islands
+// are found in the background over every layer and listed when done. A file that cannot be read
+// changes nothing and gives one sentence through failed().
 class JobFileView : public QObject {
     Q_OBJECT
     // A job file is shown instead of the plate's own job.
@@ -88,7 +88,7 @@ private:
     void show(const std::shared_ptr<Opened>& job);
     void findIslands();
 
-    WorkFolder* m_workFolder;
+    WorkFolder* m_workFolder = nullptr;
     IslandList* m_islands;
     std::shared_ptr<JobReader> m_reader;
     QString m_path;
