@@ -4,6 +4,7 @@
 
 #include "framegate.h"
 #include "islandlist.h"
+#include "jobfileview.h"
 #include "jobroad.h"
 #include "platemodel.h"
 #include "platescene.h"
@@ -35,6 +36,7 @@ void register3DSceneEditorQML()
     qmlRegisterType<SupportGenerator>("com.corvane.modelbay", 1, 0, "SupportGenerator");
     qmlRegisterUncreatableType<IslandList>("com.corvane.modelbay", 1, 0, "IslandList",
         QStringLiteral("The job road holds the islands."));
+    qmlRegisterType<JobFileView>("com.corvane.modelbay", 1, 0, "JobFileView");
     qmlRegisterType<JobRoad>("com.corvane.modelbay", 1, 0, "JobRoad");
     qmlRegisterType<PrinterChoice>("com.corvane.modelbay", 1, 0, "PrinterChoice");
     qmlRegisterType<JobSettings>("com.corvane.modelbay", 1, 0, "JobSettings");

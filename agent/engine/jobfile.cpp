@@ -409,7 +409,6 @@ bool writeLayers(
 } // namespace
 
 std::unique_ptr<JobWriter> makeSl1Writer(const JobFormat&) { return std::make_unique<Sl1Writer>(); }
-std::unique_ptr<JobReader> makeSl1Reader() { return nullptr; }
 
 bool jobFormatOf(const std::string& formatId, int version, JobFormat& format, std::string& error)
 {

@@ -13,7 +13,9 @@ constexpr int kMostJobFileLayers = 65535 - 5;
 
 // The SL1-style zip behind the job writer interface: it stores the slicer's layer PNGs as they are.
 std::unique_ptr<JobWriter> makeSl1Writer(const JobFormat& format);
-std::unique_ptr<JobReader> makeSl1Reader(); // none yet: nullptr
+// Its reader (in sl1reader.cpp): settings from config.ini and prusaslicer.ini, layers sorted by
+// name.
+std::unique_ptr<JobReader> makeSl1Reader();
 
 // The format a job's printer reads (an empty id is "sl1"), in the given file version (0: the
 // format's usual one); false with a sentence when the agent does not write it.

@@ -12,6 +12,8 @@ ToolBar {
     property JobRoad road
     property PrinterChoice printers
     property bool plateEmpty: true
+    // The name of a job file shown in the layer preview instead of the plate's job.
+    property string shownJobFile
 
     signal saveJobRequested()
     signal exportRequested()
@@ -42,6 +44,12 @@ ToolBar {
                 elide: Text.ElideRight
                 text: bar.road.progressText
                 color: bar.road.trouble ? "#e8703a" : palette.windowText
+            }
+            Label {
+                objectName: "shownJobFile"
+                visible: bar.shownJobFile.length > 0
+                color: "#3a8ee8"
+                text: qsTr("Showing %1 · Slice, Save, Send: the plate").arg(bar.shownJobFile)
             }
             // A sentence too long for the bar is shown whole on request.
             HintButton {

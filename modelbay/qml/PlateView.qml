@@ -24,6 +24,9 @@ Item {
     property real previewHeight: 0
     property bool previewMirrorX: false
     property bool previewMirrorY: false
+    // The display the preview's image fills, in mm; 0: the plate's own.
+    property real previewWidth: 0
+    property real previewDepth: 0
     // The next pick on an object lays the picked face flat instead of moving.
     property bool layFlatMode: false
     // Picks on an object add or remove its support points instead of moving it.
@@ -166,8 +169,8 @@ Item {
                 layerHeight: view.previewHeight
                 mirrorX: view.previewMirrorX
                 mirrorY: view.previewMirrorY
-                plateWidth: view.plate.plateWidth
-                plateDepth: view.plate.plateDepth
+                plateWidth: view.previewWidth > 0 ? view.previewWidth : view.plate.plateWidth
+                plateDepth: view.previewDepth > 0 ? view.previewDepth : view.plate.plateDepth
                 islandMarks: view.islandMarks
             }
 

@@ -25,15 +25,24 @@ ApplicationWindow {
     title: project.title
     font.family: windowSettings.fontFamily.length > 0 ? windowSettings.fontFamily : Qt.application.font.family
 
-    // Opens files given as URLs or local paths; the model reads them on a
-    // worker thread and reports the files it refused through filesOpened.
-    // A project among them replaces the plate instead.
+    // Opens files given as URLs or local paths, on worker threads: a project
+    // replaces the plate; models go on the plate (refusals come through
+    // filesOpened), job files to the layer preview.
     function openPaths(files) {
         const projectUrl = project.projectAmong(files);
-        if (projectUrl.toString() !== "")
+        if (projectUrl.toString() !== "") {
             projectDialogs.openProject(projectUrl);
-        else
-            plate.openFiles(files);
+            return;
+        }
+        var models = [];
+        for (var i = 0; i < files.length; ++i) {
+            if (jobFile.isJobFile(files[i]))
+                jobFile.open(files[i]);
+            else
+                models.push(files[i]);
+        }
+        if (models.length > 0)
+            plate.openFiles(models);
     }
 
     onClosing: {
@@ -86,6 +95,21 @@ ApplicationWindow {
         }
     }
 
+    // A job file opened to be checked; a new slice or a change of the plate
+    // brings back the plate's own job.
+    JobFileView {
+        id: jobFile
+        objectName: "jobFileView"
+        onFailed: {
+            openErrors.text = sentence;
+            openErrors.open();
+        }
+    }
+    Connections {
+        target: plate
+        function onUndoStateChanged() { jobFile.close(); }
+    }
+
     SupportGenerator {
         id: supportGenerator
         objectName: "supportGenerator"
@@ -134,8 +158,10 @@ ApplicationWindow {
         onSaveFileWanted: jobDialogs.saveJob()
         // A new slice's islands belong to the object as it stood then.
         onPhaseChanged: {
-            if (phase === JobRoad.Slicing)
+            if (phase === JobRoad.Slicing) {
                 supportsPanel.sliceLiftMm = plate.liftAt(plate.selectedRow);
+                jobFile.close();
+            }
         }
     }
 
@@ -194,12 +220,12 @@ ApplicationWindow {
     }
     Shortcut {
         sequence: "PgUp"
-        enabled: road.sliced && layers.showing
+        enabled: (road.sliced || jobFile.shown) && layers.showing
         onActivated: layers.step(1)
     }
     Shortcut {
         sequence: "PgDown"
-        enabled: road.sliced && layers.showing
+        enabled: (road.sliced || jobFile.shown) && layers.showing
         onActivated: layers.step(-1)
     }
     Shortcut {
@@ -217,7 +243,9 @@ ApplicationWindow {
         id: openDialog
         title: qsTr("Open models or a project")
         selectMultiple: true
-        nameFilters: [qsTr("Models (*.stl *.STL *.obj *.OBJ *.3mf *.3MF)"), qsTr("All files (*)")]
+        nameFilters: [qsTr("Models and job files (*.stl *.STL *.obj *.OBJ *.3mf *.3MF *.sl1 *.sl1s *.goo *.prz *.ctb *.pw* *.pm* *.dl*p *.m5sp *.px6s)"),
+            qsTr("Models (*.stl *.STL *.obj *.OBJ *.3mf *.3MF)"),
+            qsTr("Job files (*.sl1 *.sl1s *.goo *.prz *.ctb *.pw* *.pm* *.dl*p *.m5sp *.px6s)"), qsTr("All files (*)")]
         folder: shortcuts.home
         onAccepted: window.openPaths(fileUrls)
     }
@@ -280,7 +308,7 @@ ApplicationWindow {
             HintButton {
                 objectName: "openButton"
                 text: qsTr("Open…")
-                hint: qsTr("Open STL, OBJ or 3MF models, or a project (Ctrl+O)")
+                hint: qsTr("Open STL, OBJ or 3MF models, a project, or a job file to check (Ctrl+O)")
                 onClicked: openDialog.open()
             }
             HintButton {
@@ -376,6 +404,7 @@ ApplicationWindow {
         road: road
         printers: printerChoice
         plateEmpty: plate.count === 0
+        shownJobFile: jobFile.shown ? jobFile.fileName : ""
         onSaveJobRequested: road.deliver(JobRoad.SaveDelivery)
         onExportRequested: jobDialogs.exportPlate()
     }
@@ -390,13 +419,17 @@ ApplicationWindow {
             Layout.fillWidth: true
             Layout.fillHeight: true
             plate: plate
-            previewVisible: road.sliced && layers.showing
-            previewSource: road.sliced ? road.layerImage(layers.layerIndex) : ""
-            previewHeight: road.sliced ? (layers.layerIndex + 1) * layers.layerHeight : 0
-            previewMirrorX: printerChoice.mirrorX
-            previewMirrorY: printerChoice.mirrorY
+            previewVisible: (road.sliced || jobFile.shown) && layers.showing
+            previewSource: jobFile.shown ? jobFile.layerImage(layers.layerIndex)
+                         : road.sliced ? road.layerImage(layers.layerIndex) : ""
+            previewHeight: road.sliced || jobFile.shown ? (layers.layerIndex + 1) * layers.layerHeight : 0
+            previewMirrorX: jobFile.shown ? jobFile.mirrorX : printerChoice.mirrorX
+            previewMirrorY: jobFile.shown ? jobFile.mirrorY : printerChoice.mirrorY
+            previewWidth: jobFile.shown ? jobFile.displayWidth : 0
+            previewDepth: jobFile.shown ? jobFile.displayDepth : 0
             supportEditMode: supportsPanel.editMode
-            islandMarks: road.sliced ? road.islands.islandsOfLayer(layers.layerIndex) : []
+            islandMarks: jobFile.shown ? jobFile.islands.islandsOfLayer(layers.layerIndex)
+                       : road.sliced ? road.islands.islandsOfLayer(layers.layerIndex) : []
 
             LayerSlider {
                 id: layers
@@ -406,9 +439,10 @@ ApplicationWindow {
                 anchors.bottom: parent.bottom
                 anchors.margins: 8
                 width: 96
-                visible: road.sliced
-                layerCount: road.layerCount
-                layerHeight: road.layerHeight > 0 ? road.layerHeight : printerChoice.layerHeight
+                visible: road.sliced || jobFile.shown
+                layerCount: jobFile.shown ? jobFile.layerCount : road.layerCount
+                layerHeight: jobFile.shown ? jobFile.layerHeight
+                           : road.layerHeight > 0 ? road.layerHeight : printerChoice.layerHeight
             }
 
             IslandsPanel {
@@ -420,9 +454,10 @@ ApplicationWindow {
                 anchors.topMargin: 56
                 width: 260
                 height: Math.min(parent.height / 2, implicitHeight)
-                visible: road.sliced && (road.islands.summary.length > 0 || road.estimate.length > 0)
-                islands: road.islands
-                estimate: road.sliced ? [road.printTimeText, road.materialText].filter(function (t) { return t.length > 0; }).join(" · ") : ""
+                visible: jobFile.shown ? jobFile.islands.summary.length > 0
+                                       : road.sliced && (road.islands.summary.length > 0 || road.estimate.length > 0)
+                islands: jobFile.shown ? jobFile.islands : road.islands
+                estimate: road.sliced && !jobFile.shown ? [road.printTimeText, road.materialText].filter(function (t) { return t.length > 0; }).join(" · ") : ""
                 currentLayer: layers.layerIndex
                 onLayerChosen: {
                     layers.showing = true;
@@ -474,6 +509,13 @@ ApplicationWindow {
                     width: sideScroll.width - sideBar.width - 2
                     height: Math.max(sideScroll.height, implicitHeight)
                     spacing: 10
+
+                    JobFilePanel {
+                        objectName: "jobFilePanel"
+                        Layout.fillWidth: true
+                        visible: jobFile.shown
+                        view: jobFile
+                    }
 
                     PrinterPanel {
                         id: printerPanel

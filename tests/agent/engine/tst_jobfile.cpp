@@ -1,6 +1,7 @@
 // SPDX-FileCopyrightText: 2026 Corvane developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "jobfile.h"
+#include "jobfiletestlayers.h"
 #include "plate.h"
 #include "slicer.h"
 #include "enginetestutil.h"
@@ -230,6 +231,87 @@ private slots:
         QCOMPARE(printer.value(QStringLiteral("printer_settings_id")),
             QStringLiteral("Evil jobDir = ../x"));
         QCOMPARE(printer.value(QStringLiteral("exposure_time")), QStringLiteral("3"));
+    }
+
+    void readsBackWhatItWrote()
+    {
+        const QString out = m_dir.filePath(QStringLiteral("back.sl1"));
+        std::string error;
+        QVERIFY2(writeJobFile(m_job.toStdString(), out.toStdString(), error), error.c_str());
+        std::unique_ptr<JobReader> reader = makeJobReader(out.toStdString());
+        QVERIFY(reader);
+        QVERIFY2(reader->open(out.toStdString(), error), error.c_str());
+        const JobSettings& s = reader->settings();
+        QCOMPARE(s.printerName, std::string("Test printer"));
+        QCOMPARE(s.profileName, std::string("test 1"));
+        QCOMPARE(s.pixelsX, 400);
+        QCOMPARE(s.pixelsY, 300);
+        QCOMPARE(s.pixelUmX, 50.0);
+        QCOMPARE(s.pixelUmY, 50.0);
+        QVERIFY(s.mirrorX);
+        QVERIFY(!s.mirrorY);
+        QCOMPARE(s.layerHeightMm, 0.1);
+        QCOMPARE(s.layerCount, 12);
+        QCOMPARE(s.bottomLayers, 3);
+        QCOMPARE(s.exposureS, 3.0);
+        QCOMPARE(s.bottomExposureS, 21.0);
+        QCOMPARE(s.printTimeS, 174.0);
+        QCOMPARE(s.volumeMl, 0.0192);
+        QCOMPARE(s.maxHeightMm, 50.0);
+        const std::vector<RgbImage> previews = reader->previews();
+        QCOMPARE(int(previews.size()), 2);
+        QCOMPARE(previews[1].width, 800);
+        const std::vector<std::vector<std::uint8_t>> layers = jobLayers(m_job);
+        QCOMPARE(int(layers.size()), 12);
+        for (int i = s.layerCount - 1; i >= 0; --i) { // any order
+            std::vector<std::uint8_t> grey;
+            QVERIFY2(reader->readLayer(i, grey, error), error.c_str());
+            QVERIFY(grey == layers[std::size_t(i)]);
+        }
+        std::vector<std::uint8_t> none;
+        QVERIFY(!reader->readLayer(12, none, error));
+        QCOMPARE(error, "The job file " + out.toStdString() + " has no layer 13.");
+    }
+
+    void refusesDamagedZips_data()
+    {
+        QTest::addColumn<QByteArray>("from"); // replaced in the file's bytes, or cut from its end
+        QTest::addColumn<QByteArray>("to");
+        QTest::addColumn<int>("chop");
+        QTest::addColumn<QString>("sentence");
+        QTest::newRow("cut short") << QByteArray() << QByteArray() << 30
+                                   << QStringLiteral("it is not a complete zip archive");
+        QTest::newRow("no config") << QByteArray("config.ini") << QByteArray("cosmic.ini") << 0
+                                   << QStringLiteral("it has no config.ini");
+        QTest::newRow("no layers") << QByteArray(".png") << QByteArray(".pig") << 0
+                                   << QStringLiteral("it holds no layer images");
+        QTest::newRow("broken layer")
+            << QByteArray("IDAT") << QByteArray("IDAX") << 0 << QStringLiteral("layer 1 is broken");
+    }
+
+    void refusesDamagedZips()
+    {
+        QFETCH(QByteArray, from);
+        QFETCH(QByteArray, to);
+        QFETCH(int, chop);
+        QFETCH(QString, sentence);
+        const QString out = m_dir.filePath(QStringLiteral("damaged.sl1"));
+        std::string error;
+        QVERIFY2(writeJobFile(m_job.toStdString(), out.toStdString(), error), error.c_str());
+        QByteArray bytes = readFile(out);
+        if (!from.isEmpty()) {
+            // Only in the entries' data and names, past the two ini files' headers.
+            const int at = from == "IDAT" ? bytes.indexOf("my_part__100000.png") : 0;
+            QVERIFY(at >= 0);
+            bytes = bytes.left(at) + bytes.mid(at).replace(from, to);
+        }
+        bytes.chop(chop);
+        QVERIFY(writeFile(out, bytes));
+        std::unique_ptr<JobReader> reader = makeJobReader(out.toStdString());
+        QVERIFY(reader);
+        QVERIFY(!reader->open(out.toStdString(), error));
+        QCOMPARE(QString::fromStdString(error),
+            QStringLiteral("The job file %1 is damaged: %2.").arg(out, sentence));
     }
 
     void replacesAndNeverLeavesHalfFiles()
