@@ -140,7 +140,7 @@ private slots:
         m_road = m_window->findChild<QObject*>(QStringLiteral("jobRoad"));
         QVERIFY(m_plate && m_road);
         QTRY_COMPARE_WITH_TIMEOUT(m_plate->rowCount(), m_models, 120000);
-        QObject* printers = m_window->findChild<QObject*>(QStringLiteral("printerPanel"));
+        QObject* printers = m_window->findChild<QObject*>(QStringLiteral("printerChoice"));
         QVERIFY(printers);
         QTRY_VERIFY_WITH_TIMEOUT(
             printers->property("profile").toMap().contains(QStringLiteral("PixelsX")), 60000);
