@@ -73,7 +73,8 @@ private:
         QObject* facetlab = window->findChild<QObject*>(QStringLiteral("facetlab"));
         QVERIFY(facetlab);
         QCOMPARE(QLatin1String(facetlab->metaObject()->className()), QLatin1String("Facetlab"));
-        QCOMPARE(window->title(), QStringLiteral("Corvane"));
+        // A fresh window holds an unsaved, unnamed project.
+        QCOMPARE(window->title(), QStringLiteral("Untitled \u2014 Corvane"));
     }
 };
 
