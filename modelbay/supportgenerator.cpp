@@ -44,8 +44,8 @@ void SupportGenerator::setPlate(PlateModel* model)
 
 bool SupportGenerator::generate(int row, IslandList* islands, qreal sliceLiftMm)
 {
-    return generateWithIslands(row,
-        islands ? islandHints(islands->plate(), sliceLiftMm) : std::vector<IslandHint>());
+    return generateWithIslands(
+        row, islands ? islandHints(islands->plate(), sliceLiftMm) : std::vector<IslandHint>());
 }
 
 bool SupportGenerator::generateWithIslands(int row, const std::vector<IslandHint>& islands)
