@@ -25,11 +25,13 @@ namespace {
         parser.setApplicationDescription(QCoreApplication::translate("corvane",
             "Prepares jobs for resin 3D printers: arrange models on the plate, add supports, slice "
             "them into layer images, and save the job file or send it to a printer host.\n\n"
-            "Opens models in binary or ASCII STL (.stl), OBJ (.obj) and 3MF (.3mf)."));
+            "Opens models in binary or ASCII STL (.stl), OBJ (.obj) and 3MF (.3mf); Corvane "
+            "projects (.3mf); and job files to check their layers: SL1 (.sl1, .sl1s), GOO (.goo, "
+            ".prz), CTB (.ctb) and Photon Workshop (.pwmx, .pwmb, .pm3n, .pm5s, ...)."));
         parser.addHelpOption();
         parser.addVersionOption();
         parser.addPositionalArgument(QStringLiteral("files"),
-            QCoreApplication::translate("corvane", "Model files to open on the plate."),
+            QCoreApplication::translate("corvane", "Models, a project or job files to open."),
             QStringLiteral("[files...]"));
         for (const char* name : qtValueOptions) {
             QCommandLineOption option { QString::fromLatin1(name) };
