@@ -221,11 +221,28 @@ private slots:
 
 private:
     // A click on a named item when it is there to be clicked; false otherwise.
+    // A side-panel control below the fold is scrolled to first, as a user would.
+    static void scrollIntoView(QQuickItem* target)
+    {
+        for (QQuickItem* up = target->parentItem(); up; up = up->parentItem()) {
+            if (up->objectName() != QLatin1String("sideScroll"))
+                continue;
+            auto* content = up->property("contentItem").value<QQuickItem*>();
+            if (!content)
+                return;
+            const qreal top = target->mapToItem(content, QPointF(0, 0)).y();
+            const qreal most = qMax(0.0, up->property("contentHeight").toReal() - up->height());
+            up->setProperty("contentY", qBound(0.0, top - up->height() / 2, most));
+            return;
+        }
+    }
+
     bool click(const QString& name)
     {
         QQuickItem* target = findItem(m_window->contentItem(), name);
         if (!target || !target->isVisible() || !target->isEnabled() || target->width() <= 0)
             return false;
+        scrollIntoView(target);
         const QPointF centre
             = target->mapToScene(QPointF(target->width() / 2, target->height() / 2));
         QTest::mouseClick(m_window, Qt::LeftButton, Qt::NoModifier, centre.toPoint());
