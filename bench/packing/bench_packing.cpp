@@ -16,6 +16,7 @@
 #include "platedocument.h"
 #include "pngwriter.h"
 #include "slicer.h"
+#include "childrun.h"
 #include "spherestl.h"
 
 #include <QCoreApplication>
@@ -38,41 +39,6 @@
 #include <unistd.h>
 
 namespace {
-
-struct Run {
-    bool ok = false;
-    double seconds = 0;
-    double peakMiB = 0;
-    double cpuSeconds = 0; // user + system: less disturbed than wall time on a shared machine
-};
-
-Run runChild(const std::vector<std::string>& command)
-{
-    Run run;
-    std::fflush(stdout);
-    const auto start = std::chrono::steady_clock::now();
-    const pid_t pid = fork();
-    if (pid < 0)
-        return run;
-    if (pid == 0) {
-        std::vector<char*> argv;
-        for (const std::string& part : command)
-            argv.push_back(const_cast<char*>(part.c_str()));
-        argv.push_back(nullptr);
-        execv(argv[0], argv.data());
-        _exit(127);
-    }
-    int status = 0;
-    struct rusage usage { };
-    if (wait4(pid, &status, 0, &usage) != pid)
-        return run;
-    run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    run.peakMiB = usage.ru_maxrss / 1024.0; // kilobytes on Linux
-    run.cpuSeconds = double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
-        + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-    run.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    return run;
-}
 
 // The child sides: the slicing benchmark's job, and the packing of one job folder.
 int slice(const std::string& stl, const std::string& jobDir)
@@ -199,18 +165,18 @@ bool greyJob(const QString& dir, const std::vector<std::string>& formats)
         d.curedPixels.push_back(0);
     }
     // "id" or "id:version", e.g. "pwmx:515".
-    for (const std::string& spec : formats) {
-        const std::size_t colon = spec.find(':');
-        d.format = spec.substr(0, colon);
-        d.formatVersion = colon == std::string::npos ? 0 : std::atoi(spec.c_str() + colon + 1);
+    for (const std::string& named : formats) {
+        const std::size_t colon = named.find(':');
+        d.format = named.substr(0, colon);
+        d.formatVersion = colon == std::string::npos ? 0 : std::atoi(named.c_str() + colon + 1);
         JobFormat f;
-        std::string name = spec;
+        std::string name = named;
         std::replace(name.begin(), name.end(), ':', '-');
         if (!findJobFormat(d.format, f)
             || !writePlateDocument(d, (jobDir + QStringLiteral("/plate.json")).toStdString(), error)
             || !writeJobFile(jobDir.toStdString(),
                 (dir + QStringLiteral("/greys-")).toStdString() + name + f.extension, error)) {
-            std::fprintf(stderr, "%s: %s\n", spec.c_str(), error.c_str());
+            std::fprintf(stderr, "%s: %s\n", named.c_str(), error.c_str());
             return false;
         }
     }

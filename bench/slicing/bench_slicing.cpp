@@ -24,6 +24,7 @@
 #include "plate.h"
 #include "platedocument.h"
 #include "slicer.h"
+#include "childrun.h"
 #include "spherestl.h"
 
 #include <QCoreApplication>
@@ -54,46 +55,6 @@ constexpr double kDisplayWidthMm = 120.0;
 constexpr double kDisplayHeightMm = 68.0;
 constexpr int kLayerUm = 50;
 constexpr int kAntiAliasing = 4; // as the built-in printers slice
-
-struct Run {
-    bool ok = false;
-    double seconds = 0;
-    double peakMiB = 0;
-    double cpuSeconds = 0; // user + system: less disturbed than wall time on a shared machine
-};
-
-// Runs a program and waits for it; its own wall time and peak resident memory.
-Run runChild(const std::vector<std::string>& command, bool quiet)
-{
-    Run run;
-    std::fflush(stdout); // else a child that reopens stdout writes our buffer a second time
-    const auto start = std::chrono::steady_clock::now();
-    const pid_t pid = fork();
-    if (pid < 0)
-        return run;
-    if (pid == 0) {
-        if (quiet) {
-            std::freopen("/dev/null", "w", stdout);
-            std::freopen("/dev/null", "w", stderr);
-        }
-        std::vector<char*> argv;
-        for (const std::string& part : command)
-            argv.push_back(const_cast<char*>(part.c_str()));
-        argv.push_back(nullptr);
-        execvp(argv[0], argv.data());
-        _exit(127);
-    }
-    int status = 0;
-    struct rusage usage { };
-    if (wait4(pid, &status, 0, &usage) != pid)
-        return run;
-    run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    run.peakMiB = usage.ru_maxrss / 1024.0; // kilobytes on Linux
-    run.cpuSeconds = double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
-        + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-    run.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    return run;
-}
 
 // A display: pixels and the size of one pixel in micrometres, x and y apart.
 struct Panel {
